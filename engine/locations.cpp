@@ -1,0 +1,127 @@
+// Location macros, special folders and path joining; see locations.h.
+#include "engine/locations.h"
+
+#include <string.h>
+
+namespace uninst {
+namespace {
+
+const char kCurrentVersionKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
+
+// Windows folder calls return 0 on failure and the size they need when the
+// buffer is too small; only a result inside the buffer is a whole folder.
+bool FitsBuffer(uint32_t result) { return result != 0 && result < kMaxPath; }
+
+bool WindowsFolderWith(RunState& state, const char* component) {
+  char* out = state.locationBuffer;
+  if (!FitsBuffer(state.platform.GetWindowsDirectory(out, kMaxPath))) return false;
+  return component == nullptr || AppendPathComponent(out, component);
+}
+
+bool ReadFolderValue(Platform& platform, const char* valueName, char* out) {
+  RegKey key = 0;
+  if (platform.RegCreateKey(kHkeyLocalMachine, kCurrentVersionKey, &key) != 0) return false;
+  char data[kMaxPath];
+  uint32_t size = kMaxPath;
+  int32_t status = platform.RegQueryValueEx(key, valueName, data, &size);
+  platform.RegCloseKey(key);
+  if (status != 0 || size > kMaxPath) return false;
+  // The value's type is not examined, so its bytes need not end in a NUL:
+  // take the text up to the first NUL inside the returned bytes, or all of
+  // them when a terminator still fits after them.
+  const char* nul = static_cast<const char*>(memchr(data, '\0', size));
+  size_t length = nul ? static_cast<size_t>(nul - data) : size;
+  // An empty folder would make every entry below it a relative path, which
+  // names files in whatever the current folder is.
+  if (length == 0) return false;
+  return CopyBounded(out, kMaxPath, data, length);
+}
+
+// Length of a wide text within `max` characters, or -1 without terminator.
+int64_t BoundedWideLength(const uint16_t* text, uint32_t max) {
+  for (uint32_t i = 0; i < max; ++i)
+    if (text[i] == 0) return i;
+  return -1;
+}
+
+}  // namespace
+
+bool AppendPathComponent(char* buffer, const char* component) {
+  size_t length = strlen(buffer);
+  bool separator = length != 0 && buffer[length - 1] != '\\' && buffer[length - 1] != '/';
+  size_t joined = length + (separator ? 1 : 0) + strlen(component);
+  if (joined > kMaxPath - 2) return false;
+  if (separator) buffer[length++] = '\\';
+  memcpy(buffer + length, component, strlen(component));
+  buffer[joined] = '\0';
+  buffer[joined + 1] = '\0';
+  return true;
+}
+
+const char* ResolveLocationMacro(RunState& state, const char* path) {
+  if (!*path) return state.exeFolder;
+  const char* backslash = strchr(path, '\\');
+  if (backslash == path) return state.exeFolder;
+  size_t length = backslash ? static_cast<size_t>(backslash - path) : strlen(path);
+  if (length >= kMaxPath) return nullptr;
+
+  Platform& platform = state.platform;
+  char* out = state.locationBuffer;
+  auto is = [&](const char* macro) { return EqualsAsciiNoCase(path, length, macro); };
+
+  if (is("<Exe>") || is("<InstallFolder>")) return state.exeFolder;
+  if (is("<Win>")) return WindowsFolderWith(state, nullptr) ? out : nullptr;
+  if (is("<Sys>")) return WindowsFolderWith(state, "System") ? out : nullptr;
+  if (is("<Sys32>")) return WindowsFolderWith(state, "System32") ? out : nullptr;
+  if (is("<Autosys>"))
+    return FitsBuffer(platform.GetSystemDirectory(out, kMaxPath)) ? out : nullptr;
+  if (is("<Fonts>")) {
+    if (GetShellFolderPath(platform, kCsidlFonts, out)) return out;
+    return WindowsFolderWith(state, "Fonts") ? out : nullptr;
+  }
+  if (is("<WinTemp>")) {
+    uint32_t result = platform.GetTempPath(kMaxPath, out);
+    if (result == 0) return state.exeFolder;
+    return result < kMaxPath ? out : nullptr;
+  }
+  if (is("<ProgramFiles>")) return ReadProgramFilesDir(platform, out) ? out : nullptr;
+  if (is("<CommonFiles>")) return ReadCommonFilesDir(platform, out) ? out : nullptr;
+  return state.exeFolder;
+}
+
+bool StrRetToPath(Platform& platform, const DisplayName& name, char* out) {
+  switch (name.kind) {
+    case 0:
+    case 5: {
+      if (!name.wide || BoundedWideLength(name.wide, name.wideMax) < 0) return false;
+      return platform.WideCharToMultiByte(name.wide, out, kMaxPath) > 0;
+    }
+    case 1:
+    case 2: {
+      if (!name.ansi) return false;
+      const char* nul = static_cast<const char*>(memchr(name.ansi, '\0', name.ansiMax));
+      if (!nul) return false;
+      return CopyBounded(out, kMaxPath, name.ansi, static_cast<size_t>(nul - name.ansi));
+    }
+    default:
+      return false;
+  }
+}
+
+bool GetShellFolderPath(Platform& platform, int csidl, char* out) {
+  DisplayName name = {};
+  if (!platform.GetSpecialFolderDisplayName(csidl, kShgdnForParsing, &name)) return false;
+  bool ok = StrRetToPath(platform, name, out);
+  platform.ReleaseDisplayName(&name);
+  return ok;
+}
+
+bool ReadProgramFilesDir(Platform& platform, char* out) {
+  return ReadFolderValue(platform, "ProgramFilesDir", out);
+}
+
+bool ReadCommonFilesDir(Platform& platform, char* out) {
+  return ReadFolderValue(platform, "CommonFilesDir", out);
+}
+
+}  // namespace uninst

@@ -1,0 +1,225 @@
+// Deletion at the next start of Windows; see restart_schedule.h.
+#include "engine/restart_schedule.h"
+
+#include <string.h>
+
+#include "engine/locations.h"
+
+namespace uninst {
+namespace {
+
+constexpr size_t kPieceChars = 255;  // a 256-byte line buffer less its NUL
+
+// Writes text with "\n" as CR LF, as a text-mode stream would.
+void WriteText(ByteSink& out, const char* text, size_t size) {
+  size_t start = 0;
+  for (size_t i = 0; i < size; ++i) {
+    if (text[i] != '\n') continue;
+    if (i > start) out.Write(text + start, i - start);
+    out.Write("\r\n", 2);
+    start = i + 1;
+  }
+  if (size > start) out.Write(text + start, size - start);
+}
+
+// Reads the old file's bytes as text mode does, one piece at a time: up to and
+// including a line end, or the next kPieceChars characters.
+class PieceReader {
+ public:
+  PieceReader(const char* bytes, size_t size) : at_(bytes), end_(bytes + size) {
+    if (const void* eof = memchr(bytes, 0x1A, size)) end_ = static_cast<const char*>(eof);
+  }
+  // The next piece in `piece` (text mode: CR LF read as "\n"); false at end.
+  bool Next(char* piece, size_t* length) {
+    size_t n = 0;
+    while (at_ < end_ && n < kPieceChars) {
+      char c = *at_++;
+      if (c == '\r' && at_ < end_ && *at_ == '\n') c = *at_++;
+      piece[n++] = c;
+      if (c == '\n') break;
+    }
+    *length = n;
+    return n > 0;
+  }
+
+ private:
+  const char* at_;
+  const char* end_;
+};
+
+class StreamSink : public ByteSink {
+ public:
+  StreamSink(Platform& platform, Handle stream) : platform_(platform), stream_(stream) {}
+  void Write(const char* data, size_t size) override {
+    platform_.WriteStream(stream_, data, static_cast<uint32_t>(size));
+  }
+
+ private:
+  Platform& platform_;
+  Handle stream_;
+};
+
+// Reads the whole stream into one heap block. False when memory fails.
+bool ReadAll(Platform& platform, Handle stream, char** bytes, size_t* size) {
+  size_t capacity = 4096, used = 0;
+  char* data = static_cast<char*>(platform.HeapAlloc(capacity));
+  if (!data) return false;
+  for (;;) {
+    if (used == capacity) {
+      void* grown = platform.HeapReAlloc(data, static_cast<uint32_t>(capacity * 2));
+      if (!grown) {
+        platform.HeapFree(data);
+        return false;
+      }
+      data = static_cast<char*>(grown);
+      capacity *= 2;
+    }
+    uint32_t got = platform.ReadStream(stream, data + used, static_cast<uint32_t>(capacity - used));
+    if (got == 0) break;
+    used += got;
+  }
+  *bytes = data;
+  *size = used;
+  return true;
+}
+
+int RewriteWininitFile(RunState& state, const char* path) {
+  Platform& platform = state.platform;
+  char windows[kMaxPath];
+  uint32_t length = platform.GetWindowsDirectory(windows, kMaxPath);
+  if (length == 0 || length >= kMaxPath) return 0;
+  char shortPath[kMaxPath];
+  bool line = state.osFamily != kOsUnknown;
+  if (!ShortPathForWininit(platform, path, shortPath)) return 0;
+
+  char temp[kMaxPath + 1];
+  if (!platform.GetTempFileName(windows, "WININIT.INI", 0, temp)) return 0;
+  char ini[kMaxPath];
+  if (!CopyBounded(ini, sizeof ini, windows) || !AppendPathComponent(ini, "WININIT.INI")) {
+    platform.DeleteFile(temp);
+    return 0;
+  }
+  Handle out = platform.OpenStream(temp, true);
+  if (out == kInvalidHandle) return 0;
+  Handle in = platform.OpenStream(ini, false);
+  char* old = nullptr;
+  size_t oldSize = 0;
+  if (in != kInvalidHandle && !ReadAll(platform, in, &old, &oldSize)) {
+    // Without the old content in hand the rewrite would lose it.
+    platform.CloseStream(in);
+    platform.CloseStream(out);
+    platform.DeleteFile(temp);
+    return 0;
+  }
+  StreamSink sink(platform, out);
+  RewriteWininit(in != kInvalidHandle ? old : nullptr, oldSize, line ? shortPath : nullptr, sink);
+  if (old) platform.HeapFree(old);
+  platform.CloseStream(out);
+  if (in != kInvalidHandle) {
+    platform.CloseStream(in);
+    if (!platform.DeleteFile(ini)) {
+      platform.DeleteFile(temp);
+      return 0;
+    }
+  }
+  platform.MoveFile(temp, ini);
+  return line ? 1 : 0;
+}
+
+}  // namespace
+
+void RewriteWininit(const char* old, size_t oldSize, const char* shortPath, ByteSink& out) {
+  char piece[kPieceChars + 1];
+  size_t length = 0;
+  PieceReader reader(old ? old : "", old ? oldSize : 0);
+  bool atLineStart = true;
+  while (reader.Next(piece, &length)) {
+    // Only the piece's first eight characters count; the rest of its line
+    // goes with the old header. A piece that continues a line longer than
+    // a piece is no line of its own, so it is never taken for the header.
+    bool header = atLineStart && length >= 8;
+    for (size_t i = 0; header && i < 8; ++i)
+      if (AsciiLower(piece[i]) != "[rename]"[i]) header = false;
+    if (header) break;
+    WriteText(out, piece, length);
+    atLineStart = piece[length - 1] == '\n';
+  }
+  // A last line without its line end would swallow the header.
+  if (!atLineStart) out.Write("\r\n", 2);
+  WriteText(out, "[rename]\n", 9);
+  if (shortPath) {
+    WriteText(out, "NUL=", 4);
+    WriteText(out, shortPath, strlen(shortPath));
+    WriteText(out, "\n", 1);
+  }
+  while (reader.Next(piece, &length)) WriteText(out, piece, length);
+}
+
+bool ShortPathForWininit(Platform& platform, const char* path, char* out) {
+  uint32_t length = platform.GetShortPathName(path, out, kMaxPath);
+  if (length != 0 && length < kMaxPath) return true;
+  uint32_t error = platform.GetLastError();
+  if (!CopyBounded(out, kMaxPath, path)) return false;
+  if (error != kErrorNotSupported) return true;
+  FindData data;
+  Handle find = platform.FindFirstFile(path, &data);
+  if (find == kInvalidHandle) return true;
+  platform.FindClose(find);
+  // An entry without a separate 8.3 name keeps its long name: appending the
+  // empty alternate would name the folder instead.
+  char* backslash = const_cast<char*>(FindLastByte(out, '\\'));
+  if (!data.alternateFileName[0] || !backslash) return true;
+  char shortened[kMaxPath];
+  memcpy(shortened, out, static_cast<size_t>(backslash - out));
+  shortened[backslash - out] = '\0';
+  if (AppendPathComponent(shortened, data.alternateFileName)) strcpy(out, shortened);
+  return true;
+}
+
+bool IsDriveOrShareRoot(const char* folder) {
+  size_t length = strlen(folder);
+  while (length > 0 && (folder[length - 1] == '\\' || folder[length - 1] == '/')) --length;
+  if (length == 0) return true;
+  if (length == 2 && folder[1] == ':') return true;
+  if (folder[0] == '\\' && folder[1] == '\\') {
+    // "\\server\share" has exactly one separator after the server name.
+    int separators = 0;
+    for (size_t i = 2; i < length; ++i)
+      if (folder[i] == '\\' || folder[i] == '/') ++separators;
+    return separators <= 1;
+  }
+  return false;
+}
+
+int ScheduleDeleteAtRestart(RunState& state, const char* path) {
+  Platform& platform = state.platform;
+  platform.SetFileAttributes(path, kFileAttributeNormal);
+  if (state.osFamily == kOsNt)
+    return platform.MoveFileEx(path, nullptr, kMoveFileDelayUntilReboot) ? 1 : 0;
+  return RewriteWininitFile(state, path);
+}
+
+void ScheduleDeferredList(RunState& state, const DeferredList& deferred) {
+  if (!deferred.IsPresent()) return;
+  const char* text = deferred.Text();
+  char path[600];
+  while (const char* bar = strchr(text, '|')) {
+    // A path longer than a path buffer is passed over, never cut.
+    if (CopyBounded(path, kMaxPath, text, static_cast<size_t>(bar - text)))
+      ScheduleDeleteAtRestart(state, path);
+    text = bar + 1;
+  }
+}
+
+void ScheduleSelfRemoval(RunState& state) {
+  char self[kMaxPath];
+  uint32_t length = state.platform.GetModuleFileName(self, kMaxPath);
+  if (length == 0 || length >= kMaxPath) return;
+  ScheduleDeleteAtRestart(state, self);
+  char* backslash = const_cast<char*>(FindLastByte(self, '\\'));
+  if (!backslash) return;
+  *backslash = '\0';
+  if (!IsDriveOrShareRoot(self)) ScheduleDeleteAtRestart(state, self);
+}
+
+}  // namespace uninst

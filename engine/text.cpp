@@ -1,0 +1,65 @@
+// Byte-level text helpers; see text.h.
+#include "engine/text.h"
+
+#include <string.h>
+
+namespace uninst {
+
+CodePage::CodePage(Platform& platform) {
+  for (int b = 0; b < 256; ++b) lead_[b] = platform.IsDBCSLeadByte(static_cast<uint8_t>(b));
+}
+
+const char* CodePage::Find(const char* text, const char* end, char c) const {
+  while (text < end) {
+    if (*text == c) return text;
+    // A lead byte and its trail byte are one character; a lead byte at the
+    // very end has no trail byte inside the range and ends the search.
+    text += IsLead(static_cast<uint8_t>(*text)) ? 2 : 1;
+  }
+  return nullptr;
+}
+
+const char* CodePage::Find(const char* text, char c) const {
+  while (*text) {
+    if (*text == c) return text;
+    if (IsLead(static_cast<uint8_t>(*text))) {
+      if (!text[1]) return nullptr;  // a lead byte right before the NUL
+      text += 2;
+    } else {
+      ++text;
+    }
+  }
+  return nullptr;
+}
+
+bool EqualsAsciiNoCase(const char* a, const char* b) {
+  for (; *a && *b; ++a, ++b)
+    if (AsciiLower(*a) != AsciiLower(*b)) return false;
+  return *a == *b;
+}
+
+bool EqualsAsciiNoCase(const char* a, size_t aLength, const char* b) {
+  for (size_t i = 0; i < aLength; ++i, ++b)
+    if (!*b || AsciiLower(a[i]) != AsciiLower(*b)) return false;
+  return *b == '\0';
+}
+
+const char* FindLastByte(const char* text, char c) {
+  const char* last = nullptr;
+  for (; *text; ++text)
+    if (*text == c) last = text;
+  return last;
+}
+
+bool CopyBounded(char* out, size_t size, const char* text, size_t length) {
+  if (length >= size) return false;
+  memcpy(out, text, length);
+  out[length] = '\0';
+  return true;
+}
+
+bool CopyBounded(char* out, size_t size, const char* text) {
+  return CopyBounded(out, size, text, strlen(text));
+}
+
+}  // namespace uninst

@@ -1,0 +1,47 @@
+// Byte-level text helpers with Windows rules written out: ASCII-only case
+// folding, and separator search that honours double-byte ANSI code pages.
+#pragma once
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include "platform/platform.h"
+
+namespace uninst {
+
+// Lead bytes of the system's ANSI code page, asked of the platform once so
+// that every later search costs a table look-up per byte.
+class CodePage {
+ public:
+  CodePage() { for (bool& b : lead_) b = false; }
+  explicit CodePage(Platform& platform);
+  bool IsLead(uint8_t byte) const { return lead_[byte]; }
+
+  // First `c` in [text, end) at a character boundary: a lead byte takes the
+  // byte after it along, so a trailing byte never matches. Returns null when
+  // there is none. `c` must be a single-byte character.
+  const char* Find(const char* text, const char* end, char c) const;
+  // The same up to the terminating NUL.
+  const char* Find(const char* text, char c) const;
+
+ private:
+  bool lead_[256];
+};
+
+// Lower-cases A-Z only, as the engine compares names.
+inline char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+
+// Whole-string equality without regard to the case of ASCII letters.
+bool EqualsAsciiNoCase(const char* a, const char* b);
+// The same for `a` given by pointer and length.
+bool EqualsAsciiNoCase(const char* a, size_t aLength, const char* b);
+
+// Last occurrence of byte `c` in the NUL-ended `text`, or null.
+const char* FindLastByte(const char* text, char c);
+
+// Copies `length` bytes and a NUL into `out` of `size` bytes. Returns false,
+// writing nothing, when they do not fit: a path is never cut.
+bool CopyBounded(char* out, size_t size, const char* text, size_t length);
+bool CopyBounded(char* out, size_t size, const char* text);
+
+}  // namespace uninst
