@@ -1,0 +1,153 @@
+// e2e_runner.exe: starts a program under Wine, answers each message box it
+// shows from a script, and prints what it saw, so that the end-to-end tests
+// and the demo can check boxes, answers and the exit code.
+//
+//   e2e_runner.exe [--hold PATH]... [--cwd DIR] [--timeout S] PROGRAM ANSWER...
+//
+// ANSWER is the label of the button to press: OK, Cancel, Yes or No. Written
+// as release:LABEL it first closes the files that --hold opened without
+// sharing (a program "still running"), then presses LABEL. Output lines:
+//   box: <caption> | <text> | <answer>
+//   exit: <code>            or   error: <what went wrong>
+#include <windows.h>
+
+#include <stdio.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Found {
+  DWORD pid;
+  HWND dialog;
+};
+
+BOOL CALLBACK FindDialog(HWND window, LPARAM param) {
+  Found* found = reinterpret_cast<Found*>(param);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  char cls[64] = "";
+  GetClassNameA(window, cls, sizeof cls);
+  if (pid == found->pid && strcmp(cls, "#32770") == 0 && IsWindowVisible(window)) {
+    found->dialog = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+struct Children {
+  std::string text;
+  std::vector<std::pair<HWND, std::string>> buttons;
+};
+
+BOOL CALLBACK CollectChild(HWND window, LPARAM param) {
+  Children* children = reinterpret_cast<Children*>(param);
+  char cls[64] = "", text[2048] = "";
+  GetClassNameA(window, cls, sizeof cls);
+  GetWindowTextA(window, text, sizeof text);
+  if (_stricmp(cls, "Static") == 0 && text[0] && children->text.empty()) children->text = text;
+  if (_stricmp(cls, "Button") == 0) {
+    std::string label;
+    for (const char* c = text; *c; ++c)
+      if (*c != '&') label += *c;
+    children->buttons.push_back({window, label});
+  }
+  return TRUE;
+}
+
+std::string OneLine(std::string text) {
+  for (char& c : text)
+    if (c == '\r' || c == '\n') c = ' ';
+  return text;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<HANDLE> held;
+  const char* cwd = nullptr;
+  DWORD timeoutMs = 60000;
+  int i = 1;
+  for (; i < argc; ++i) {
+    if (strcmp(argv[i], "--hold") == 0 && i + 1 < argc) {
+      HANDLE file = CreateFileA(argv[++i], GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+      if (file == INVALID_HANDLE_VALUE) {
+        printf("error: cannot hold %s (%lu)\n", argv[i], GetLastError());
+        return 2;
+      }
+      held.push_back(file);
+    } else if (strcmp(argv[i], "--cwd") == 0 && i + 1 < argc) {
+      cwd = argv[++i];
+    } else if (strcmp(argv[i], "--timeout") == 0 && i + 1 < argc) {
+      timeoutMs = static_cast<DWORD>(atoi(argv[++i])) * 1000;
+    } else {
+      break;
+    }
+  }
+  if (i >= argc) {
+    printf("error: no program\n");
+    return 2;
+  }
+  std::string command = std::string("\"") + argv[i++] + "\"";
+  std::vector<std::string> answers(argv + i, argv + argc);
+  size_t next = 0;
+
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  std::vector<char> line(command.begin(), command.end());
+  line.push_back('\0');
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, cwd, &startup,
+                      &process)) {
+    printf("error: cannot start %s (%lu)\n", command.c_str(), GetLastError());
+    return 2;
+  }
+  DWORD started = GetTickCount();
+  for (;;) {
+    if (WaitForSingleObject(process.hProcess, 100) == WAIT_OBJECT_0) break;
+    if (GetTickCount() - started > timeoutMs) {
+      printf("error: timeout, %u boxes answered\n", static_cast<unsigned>(next));
+      TerminateProcess(process.hProcess, 99);
+      return 2;
+    }
+    Found found = {process.dwProcessId, nullptr};
+    EnumWindows(FindDialog, reinterpret_cast<LPARAM>(&found));
+    if (!found.dialog) continue;
+    Sleep(200);  // let the box finish laying out its text
+    char caption[1024] = "";
+    GetWindowTextA(found.dialog, caption, sizeof caption);
+    Children children;
+    EnumChildWindows(found.dialog, CollectChild, reinterpret_cast<LPARAM>(&children));
+    if (next >= answers.size()) {
+      printf("box: %s | %s | <no answer left>\n", caption, OneLine(children.text).c_str());
+      printf("error: unexpected box\n");
+      fflush(stdout);
+      TerminateProcess(process.hProcess, 98);
+      return 2;
+    }
+    std::string answer = answers[next++];
+    if (answer.compare(0, 8, "release:") == 0) {
+      for (HANDLE file : held) CloseHandle(file);
+      held.clear();
+      answer = answer.substr(8);
+    }
+    HWND button = nullptr;
+    for (const auto& b : children.buttons)
+      if (_stricmp(b.second.c_str(), answer.c_str()) == 0) button = b.first;
+    printf("box: %s | %s | %s\n", caption, OneLine(children.text).c_str(), answer.c_str());
+    fflush(stdout);
+    if (!button) {
+      printf("error: no button %s\n", answer.c_str());
+      TerminateProcess(process.hProcess, 97);
+      return 2;
+    }
+    PostMessageA(button, BM_CLICK, 0, 0);
+    for (int wait = 0; wait < 100 && IsWindow(found.dialog); ++wait) Sleep(50);
+  }
+  DWORD code = 0;
+  GetExitCodeProcess(process.hProcess, &code);
+  printf("exit: %lu\n", code);
+  return 0;
+}
