@@ -58,34 +58,70 @@ bool AppendPathComponent(char* buffer, const char* component) {
   return true;
 }
 
+namespace {
+
+enum Macro { kExe, kWin, kSys, kSys32, kAutosys, kFonts, kWinTemp, kInstall, kProgramFiles, kCommonFiles };
+
+struct MacroName {
+  const char* name;
+  Macro macro;
+};
+
+const MacroName kMacros[] = {
+    {"<Exe>", kExe},         {"<Win>", kWin},         {"<Sys>", kSys},
+    {"<Sys32>", kSys32},     {"<Autosys>", kAutosys}, {"<Fonts>", kFonts},
+    {"<WinTemp>", kWinTemp}, {"<InstallFolder>", kInstall},
+    {"<ProgramFiles>", kProgramFiles}, {"<CommonFiles>", kCommonFiles},
+};
+
+const MacroName* FindMacro(const char* component, size_t length) {
+  for (const MacroName& m : kMacros)
+    if (EqualsAsciiNoCase(component, length, m.name)) return &m;
+  return nullptr;
+}
+
+}  // namespace
+
+bool IsLocationMacro(const char* component, size_t length) {
+  return FindMacro(component, length) != nullptr;
+}
+
 const char* ResolveLocationMacro(RunState& state, const char* path) {
   if (!*path) return state.exeFolder;
   const char* backslash = strchr(path, '\\');
   if (backslash == path) return state.exeFolder;
   size_t length = backslash ? static_cast<size_t>(backslash - path) : strlen(path);
   if (length >= kMaxPath) return nullptr;
+  const MacroName* macro = FindMacro(path, length);
+  if (!macro) return state.exeFolder;
 
   Platform& platform = state.platform;
   char* out = state.locationBuffer;
-  auto is = [&](const char* macro) { return EqualsAsciiNoCase(path, length, macro); };
-
-  if (is("<Exe>") || is("<InstallFolder>")) return state.exeFolder;
-  if (is("<Win>")) return WindowsFolderWith(state, nullptr) ? out : nullptr;
-  if (is("<Sys>")) return WindowsFolderWith(state, "System") ? out : nullptr;
-  if (is("<Sys32>")) return WindowsFolderWith(state, "System32") ? out : nullptr;
-  if (is("<Autosys>"))
-    return FitsBuffer(platform.GetSystemDirectory(out, kMaxPath)) ? out : nullptr;
-  if (is("<Fonts>")) {
-    if (GetShellFolderPath(platform, kCsidlFonts, out)) return out;
-    return WindowsFolderWith(state, "Fonts") ? out : nullptr;
+  switch (macro->macro) {
+    case kExe:
+    case kInstall:
+      return state.exeFolder;
+    case kWin:
+      return WindowsFolderWith(state, nullptr) ? out : nullptr;
+    case kSys:
+      return WindowsFolderWith(state, "System") ? out : nullptr;
+    case kSys32:
+      return WindowsFolderWith(state, "System32") ? out : nullptr;
+    case kAutosys:
+      return FitsBuffer(platform.GetSystemDirectory(out, kMaxPath)) ? out : nullptr;
+    case kFonts:
+      if (GetShellFolderPath(platform, kCsidlFonts, out)) return out;
+      return WindowsFolderWith(state, "Fonts") ? out : nullptr;
+    case kWinTemp: {
+      uint32_t result = platform.GetTempPath(kMaxPath, out);
+      if (result == 0) return state.exeFolder;
+      return result < kMaxPath ? out : nullptr;
+    }
+    case kProgramFiles:
+      return ReadProgramFilesDir(platform, out) ? out : nullptr;
+    case kCommonFiles:
+      return ReadCommonFilesDir(platform, out) ? out : nullptr;
   }
-  if (is("<WinTemp>")) {
-    uint32_t result = platform.GetTempPath(kMaxPath, out);
-    if (result == 0) return state.exeFolder;
-    return result < kMaxPath ? out : nullptr;
-  }
-  if (is("<ProgramFiles>")) return ReadProgramFilesDir(platform, out) ? out : nullptr;
-  if (is("<CommonFiles>")) return ReadCommonFilesDir(platform, out) ? out : nullptr;
   return state.exeFolder;
 }
 

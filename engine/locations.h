@@ -1,6 +1,8 @@
 // Location macros, special folders and path joining.
 #pragma once
 
+#include <stddef.h>
+
 #include "engine/run_state.h"
 
 namespace uninst {
@@ -20,6 +22,10 @@ bool AppendPathComponent(char* buffer, const char* component);
 // CommonFilesDir, a folder that does not fit, a first component of kMaxPath
 // bytes or more): such an entry must yield no path at all.
 const char* ResolveLocationMacro(RunState& state, const char* path);
+
+// Whether the `length` bytes at `component` are one of the ten location
+// macros ("<Win>", "<ProgramFiles>", ...), compared without regard to ASCII case.
+bool IsLocationMacro(const char* component, size_t length);
 
 // The file-system path of the special folder `csidl` into `out` (kMaxPath
 // bytes). Returns false when the shell cannot give it or it does not fit.

@@ -16,6 +16,7 @@ class CodePage {
   CodePage() { for (bool& b : lead_) b = false; }
   explicit CodePage(Platform& platform);
   bool IsLead(uint8_t byte) const { return lead_[byte]; }
+  void SetLead(uint8_t byte, bool lead) { lead_[byte] = lead; }
 
   // First `c` in [text, end) at a character boundary: a lead byte takes the
   // byte after it along, so a trailing byte never matches. Returns null when

@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(cmake g++ make g++-mingw-w64-i686 mingw-w64-i686-dev
           wine wine32:i386 wine64 xvfb x11-utils libgtest-dev libgmock-dev
-          libbenchmark-dev)
+          libbenchmark-dev nlohmann-json3-dev libcli11-dev clang libclang-rt-14-dev)
 
 missing=()
 for p in "${packages[@]}"; do

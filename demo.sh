@@ -1,0 +1,136 @@
+#!/usr/bin/env bash
+# A real uninstall of a sample "Widget" installation under Wine, told as it
+# happens: what was installed, each message box and its answer, what was
+# removed, and the exit code.
+#   ./demo.sh                 boxes are answered automatically
+#   ./demo.sh --interactive   you answer the first run's boxes (needs a display)
+set -euo pipefail
+cd "$(dirname "$0")"
+interactive=0
+[ "${1:-}" = "--interactive" ] && interactive=1
+
+echo "Setting up and building (the first time this installs Wine and takes a few minutes)..."
+./scripts/setup.sh
+cmake --preset win32 >/dev/null && cmake --build --preset win32 -j2 >/dev/null
+cmake --preset host >/dev/null && cmake --build --preset host -j2 --target uninstdat >/dev/null
+
+if [ $interactive = 1 ] && [ -z "${DISPLAY:-}" ]; then
+  echo "No display: answering the boxes automatically."
+  interactive=0
+fi
+export E2E_WORK=$PWD/build/demo
+source tests/e2e/lib.sh
+echo "Preparing a private Wine prefix in build/demo..."
+e2e_setup
+UNINSTDAT=build/host/uninstdat
+
+APP='C:\Program Files\Widget'
+EXE="$APP\\uninst.exe"
+USER_DIR="C:\\users\\$WINE_USER"
+START="$USER_DIR\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu"
+WATCH=("$APP" "$START\\Programs\\Widget" "$USER_DIR\\Desktop\\Widget.lnk" "$START\\Widget.lnk"
+  "$USER_DIR\\AppData\\Roaming\\Microsoft\\Windows\\SendTo\\Widget.lnk"
+  "$START\\Programs\\StartUp\\Widget Tray.lnk" 'C:\windows\widget.ini')
+RUN_KEY='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
+
+
+put() { mkdir -p "$(dirname "$(unix_path "$1")")" && echo "$2" >"$(unix_path "$1")"; }
+install_widget() {  # manifest
+  install_uninstaller "$APP"
+  put "$APP\\widget.exe" "the program"
+  put "$APP\\widget.hlp" "help"
+  put "$APP\\data\\settings.ini" "[settings]"
+  put "$APP\\data\\cache.bin" "cache"
+  put 'C:\windows\widget.ini' "[widget]"
+  put "$START\\Programs\\Widget\\Widget.lnk" "shortcut"
+  put "$START\\Programs\\Widget\\Widget Help.lnk" "shortcut"
+  put "$USER_DIR\\Desktop\\Widget.lnk" "shortcut"
+  put "$USER_DIR\\AppData\\Roaming\\Microsoft\\Windows\\SendTo\\Widget.lnk" "shortcut"
+  put "$START\\Widget.lnk" "shortcut"
+  put "$START\\Programs\\StartUp\\Widget Tray.lnk" "shortcut"
+  wine reg add 'HKCU\Software\Widget Co\Widget\Recent' /v File1 /d 'C:\doc.wdg' /f >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Widget Co\Widget' /v Version /d 1.0 /f >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' /v 'Widget Tray' /d 'widget.exe /tray' /f >/dev/null 2>&1
+  "$UNINSTDAT" build "$1" -o "$(unix_path "$APP\\uninst.dat")"
+}
+snapshot() {
+  local w
+  for w in "${WATCH[@]}"; do
+    local u
+    u=$(unix_path "$w")
+    [ -e "$u" ] && (cd "$DRIVE_C" && find "${u#$DRIVE_C/}" | sed 's|^|C:/|; s|/|\\|g')
+  done
+  wine reg query 'HKCU\Software\Widget Co' >/dev/null 2>&1 && echo 'registry key HKCU\Software\Widget Co (with its subkeys)'
+  wine reg query "$RUN_KEY" /v 'Widget Tray' >/dev/null 2>&1 && echo "registry value 'Widget Tray' of $RUN_KEY"
+  return 0
+}
+account() {  # before after
+  echo "Message boxes:"
+  if [ -z "$(boxes)" ]; then echo "  (none)"; fi
+  boxes | while IFS='|' read -r caption text answer; do
+    printf '  [%s]%s -> answered%s\n' "$(echo "$caption" | xargs)" "${text% }" "$answer"
+  done
+  echo "Exit code: $(exit_line | sed 's/exit: //')"
+  echo "Removed:"
+  comm -23 <(sort <<<"$1") <(sort <<<"$2") | sed 's/^/  - /' | grep . || echo "  (nothing)"
+  echo "Still there:"
+  comm -12 <(sort <<<"$1") <(sort <<<"$2") | sed 's/^/  = /' | grep . || echo "  (nothing)"
+}
+
+echo
+echo "=== 1. A clean uninstall on the Windows NT family ==="
+set_windows_version win10
+install_widget examples/widget.json
+echo "The data file, as the uninstaller will read it (uninstdat plan):"
+sed "s/USER/$WINE_USER/g" >"$E2E_WORK/wine-machine.json" <<'JSON'
+{
+  "windowsDir": "C:\\windows", "systemDir": "C:\\windows\\syswow64", "tempDir": "C:\\users\\USER\\Temp\\",
+  "programFilesDir": "C:\\Program Files (x86)", "commonFilesDir": "C:\\Program Files (x86)\\Common Files",
+  "shellFolders": {
+    "desktop": "C:\\users\\USER\\Desktop",
+    "sendTo": "C:\\users\\USER\\AppData\\Roaming\\Microsoft\\Windows\\SendTo",
+    "startMenu": "C:\\users\\USER\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu",
+    "programs": "C:\\users\\USER\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs",
+    "startup": "C:\\users\\USER\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\StartUp"
+  }
+}
+JSON
+"$UNINSTDAT" plan "$(unix_path "$APP\\uninst.dat")" --family nt --exe-folder "$APP" \
+  --machine "$E2E_WORK/wine-machine.json" | sed 's/^/  /'
+before=$(snapshot)
+if [ $interactive = 1 ]; then
+  echo "Answer the boxes on your display..."
+  code=$(cd "$DRIVE_C" && wine "$EXE" >/dev/null 2>&1; echo $?)
+  wineserver -w
+  RUN_OUT="exit: $code"
+else
+  run_uninstaller "$EXE" OK OK
+fi
+account "$before" "$(snapshot)"
+echo "(The uninstaller and its folder went after the process ended: a batch file at C:\\ deleted them.)"
+
+echo
+echo "=== 2. A folder listed before its contents: the restart question ==="
+install_widget examples/widget-folder-first.json
+before=$(snapshot)
+run_uninstaller "$EXE" OK OK No
+account "$before" "$(snapshot)"
+echo "(The folder was not empty at its turn, so it stayed and the run offered a restart; No leaves it.)"
+
+echo
+echo "=== 3. Windows 98 with a leftover: WININIT.INI and the restart ==="
+set_windows_version win98
+install_widget examples/widget-held-library.json
+put "$APP\\data\\widget.dll" "a library in use"
+before=$(snapshot)
+echo "Another program holds data\\widget.dll open while the uninstaller runs."
+run_uninstaller "$EXE" --hold "$APP\\data\\widget.dll" OK OK Yes
+account "$before" "$(snapshot)"
+ini=$DRIVE_C/windows/wininit.bak
+[ -f "$ini" ] || ini=$DRIVE_C/windows/wininit.ini
+echo "WININIT.INI as the uninstaller wrote it (Windows processed it at the restart):"
+tr -d '\r' <"$ini" | sed 's/^/  /'
+echo "(Wine's start-up deletes the files that WININIT.INI names and leaves the folders; the folder lines are for Windows 95/98/Me's own start-up.)"
+rm -f "$DRIVE_C/windows/wininit.bak"
+echo
+echo "Demo finished."

@@ -1,0 +1,198 @@
+// uninstdat: round trips between manifests and data files (also in a
+// double-byte code page), build errors, one case per lint code, and plan on
+// the worked example.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "tools/uninstdat/analysis.h"
+#include "tools/uninstdat/manifest.h"
+#include "tools/uninstdat/model.h"
+
+namespace uninstdat {
+namespace {
+
+std::string Bytes(const Json& manifest, int codePage = 1252) {
+  TargetCodePage target(codePage);
+  std::vector<std::string> errors;
+  auto model = ModelFromManifest(manifest, target, &errors);
+  EXPECT_TRUE(model) << (errors.empty() ? "" : errors[0]);
+  return model ? Encode(*model) : "";
+}
+
+Json Show(const std::string& bytes, int codePage = 1252) {
+  TargetCodePage target(codePage);
+  std::vector<std::string> problems;
+  return ManifestFromModel(Decode(target.codePage, bytes, &problems), target);
+}
+
+Json Example() {
+  std::ifstream in(std::string(UNINST_SOURCE_DIR) + "/examples/worked-example.json");
+  return Json::parse(in);
+}
+
+std::string File(const std::string& word, std::vector<std::string> texts) {
+  texts.resize(13);
+  std::string bytes = word;
+  for (const std::string& t : texts) bytes += t + '\0';
+  return bytes;
+}
+
+TEST(UninstdatRoundTripTest, ManifestToFileToManifest) {
+  Json manifest = Example();
+  std::string bytes = Bytes(manifest);
+  Json shown = Show(bytes);
+  EXPECT_EQ(shown["removalEntries"], manifest["removalEntries"]);
+  EXPECT_EQ(shown["confirmPrompt"], manifest["confirmPrompt"]);
+  EXPECT_EQ(shown["trailing"], manifest["trailing"]);
+  EXPECT_EQ(Bytes(shown), bytes);
+  EXPECT_EQ(Show(Bytes(shown)), shown) << "show is a fixed point";
+}
+
+TEST(UninstdatRoundTripTest, FileToManifestToFileIsByteExact) {
+  struct Row { const char* name; std::string bytes; int codePage; };
+  const Row rows[] = {
+      {"smallest file", std::string(4, '\0') + std::string(13, '\0'), 1252},
+      {"one semicolon, trailing text, odd word", File("\x02\x01\x00\x00", {"a;b|c;d;|;;;x|a;;c;d|tail"}), 1252},
+      {"registry raw and structured", File(std::string("\x01\0\0\0", 4), {"", "HKEY_USERS\\a|HKEY_USERS\\b;v;w|x"}), 1252},
+      {"bytes that are no text in 1252", File(std::string(4, '\0'), {"\x81\x8d|", "", "\x90"}), 1252},
+      {"shortcut lists with trailing names", File(std::string(4, '\0'), {"", "", "G", "a;;b", "", "c;", "d"}), 1252},
+      {"bytes after the last text", File(std::string(4, '\0'), {}) + "junk\x01", 1252},
+      {"double-byte trail bytes equal to | ; and \\", File(std::string(4, '\0'),
+           {"D:\\\x81\x7C.txt|\x83\x5C;\x83\x5C;|", "", "\x95\x5C", "\x83\x5C;"}), 932},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    Json shown = Show(row.bytes, row.codePage);
+    EXPECT_EQ(Bytes(shown, row.codePage), row.bytes) << shown.dump();
+  }
+}
+
+TEST(UninstdatRoundTripTest, DoubleByteTextsConvert) {
+  Json manifest = {{"codePage", 932},
+                   {"removalEntries", {"ソフト\\表示.txt"}},
+                   {"startMenuShortcuts", {"表示"}},
+                   {"messageCaption", "表示"}};
+  std::string bytes = Bytes(manifest, 932);
+  EXPECT_NE(bytes.find("\x83\x5C\x83\x74\x83\x67\\\x95\x5C\x8E\xA6.txt|"), std::string::npos);
+  Json shown = Show(bytes, 932);
+  EXPECT_EQ(shown["removalEntries"][0], "ソフト\\表示.txt");
+  EXPECT_EQ(shown["messageCaption"], "表示");
+}
+
+TEST(UninstdatBuildTest, ErrorsNameFieldAndItem) {
+  struct Row { const char* name; Json manifest; const char* where; };
+  const Row rows[] = {
+      {"character outside the code page", {{"confirmPrompt", "日本"}}, "confirmPrompt"},
+      {"bar inside an entry", {{"removalEntries", {"a", "b|c"}}}, "removalEntries[1]"},
+      {"semicolon inside an alternate", {{"removalEntries", {{{"default", "a"}, {"nt", "b;c"}}}}}, "removalEntries[0].nt"},
+      {"semicolon inside a shortcut name", {{"desktopShortcuts", {"ok", "a;b"}}}, "desktopShortcuts[1]"},
+      {"semicolon inside a registry key", {{"registryList", {{{"key", "HKEY_USERS\\a;b"}}}}}, "registryList[0].key"},
+      {"NUL inside a text", {{"closingMessage", std::string("a\0b", 3)}}, "closingMessage"},
+      {"unknown field", {{"confirmPromt", "x"}}, "confirmPromt"},
+      {"unknown alternate", {{"removalEntries", {{{"win2000", "x"}}}}}, "removalEntries[0].win2000"},
+      {"bad allUsers", {{"allUsers", "yes"}}, "allUsers"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    TargetCodePage target(1252);
+    std::vector<std::string> errors;
+    EXPECT_FALSE(ModelFromManifest(row.manifest, target, &errors));
+    ASSERT_FALSE(errors.empty());
+    EXPECT_EQ(errors[0].rfind(std::string(row.where) + ":", 0), 0u) << errors[0];
+  }
+}
+
+std::vector<std::string> LintCodes(const Json& manifest) {
+  TargetCodePage target(1252);
+  std::vector<std::string> errors;
+  auto model = ModelFromManifest(manifest, target, &errors);
+  EXPECT_TRUE(model);
+  std::vector<std::string> codes;
+  for (const Finding& f : Lint(*model, {}, target, "C:\\Program Files\\Widget")) codes.push_back(f.code);
+  return codes;
+}
+
+TEST(UninstdatLintTest, OneCasePerCode) {
+  const Json base = {{"messageCaption", "Widget Setup"}, {"restartPrompt", "Restart?"}};
+  struct Row { const char* code; Json changes; };
+  const Row rows[] = {
+      {"nt-alternate-unclosed", {{"removalEntries", {"a.dll;b.dll"}}}},
+      {"alternates-incomplete", {{"removalEntries", {"a.dll;b.dll;c.dll"}}}},
+      {"entry-names-own-folder", {{"removalEntries", {{{"default", ""}, {"win95", "x"}}}}}},
+      {"macro-without-backslash", {{"removalEntries", {"<Win>"}}}},
+      {"unknown-macro", {{"removalEntries", {"<Windows>\\w.ini"}}}},
+      {"path-does-not-fit", {{"removalEntries", {std::string(250, 'p')}}}},
+      {"wildcard-in-path", {{"removalEntries", {"logs\\*.log"}}}},
+      {"entry-unterminated", {{"trailing", {{"removalEntries", "last.txt"}}}}},
+      {"folder-before-contents", {{"removalEntries", {"data", "data\\a.txt"}}}},
+      {"listed-twice", {{"removalEntries", {"a.txt", "A.TXT"}}}},
+      {"registry-no-semicolon", {{"registryList", {"HKEY_CURRENT_USER\\Software\\W"}}}},
+      {"registry-no-subkey", {{"registryList", {"HKEY_CURRENT_USER;v"}}}},
+      {"registry-unknown-root", {{"registryList", {{{"key", "HKCU\\Software\\W"}}}}}},
+      {"registry-empty-subkey", {{"registryList", {{{"key", "HKEY_CURRENT_USER\\"}}}}}},
+      {"registry-unterminated", {{"trailing", {{"registryList", "HKEY_USERS\\a;"}}}}},
+      {"shortcut-empty-name", {{"desktopShortcuts", {""}}}},
+      {"shortcut-has-extension", {{"startMenuShortcuts", {"Widget.lnk"}}}},
+      {"shortcut-unterminated", {{"trailing", {{"startupShortcuts", "Widget"}}}}},
+      {"program-group-refused", {{"programGroup", "..\\.."}}},
+      {"no-caption", {{"messageCaption", ""}}},
+      {"no-restart-prompt", {{"restartPrompt", ""}}},
+  };
+  EXPECT_TRUE(LintCodes(base).empty());
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.code);
+    Json manifest = base;
+    manifest.update(row.changes);
+    std::vector<std::string> codes = LintCodes(manifest);
+    EXPECT_NE(std::find(codes.begin(), codes.end(), row.code), codes.end()) << Json(codes).dump();
+  }
+}
+
+TEST(UninstdatLintTest, TruncatedFile) {
+  TargetCodePage target(1252);
+  std::vector<std::string> problems;
+  DataFileModel model = Decode(target.codePage, std::string("\x01\0\0\0a|b", 7), &problems);
+  ASSERT_EQ(problems.size(), 1u);
+  std::vector<Finding> findings = Lint(model, problems, target, "C:\\A");
+  EXPECT_EQ(findings[0].code, "file-truncated");
+}
+
+TEST(UninstdatPlanTest, WorkedExamplePaths) {
+  std::string bytes = Bytes(Example());
+  TargetCodePage target(1252);
+  Machine nt = DefaultMachine(3);
+  nt.windowsDir = "C:\\WINNT";
+  nt.systemDir = "C:\\WINNT\\System32";
+  nt.tempDir = "C:\\TEMP\\";
+  nt.shellFolders[0x14] = "C:\\WINNT\\Fonts";
+  Machine w95 = DefaultMachine(1);
+  w95.tempDir = "C:\\TEMP\\";
+  struct Row { const char* name; const Machine& machine; std::vector<std::string> paths; };
+  const Row rows[] = {
+      {"NT", nt, {"C:\\Apps\\Widget\\widget.exe", "C:\\Apps\\Widget\\help\\widget.hlp",
+                  "C:\\WINNT\\System32\\wdgt.dll", "C:\\WINNT\\wdgt.ini", "C:\\Apps\\Widget\\",
+                  "C:\\TEMP\\wdgt.tmp", "D:\\Shared\\widget.ini", "C:\\WINNT\\Fonts\\wdgt.ttf",
+                  "C:\\Apps\\Widget\\x.txt"}},
+      {"Windows 95", w95, {"C:\\Apps\\Widget\\widget.exe", "C:\\Apps\\Widget\\help\\widget.hlp",
+                           "C:\\WINDOWS\\System\\wdgt.dll", "C:\\WINDOWS\\wdgt95.ini",
+                           "C:\\WINDOWS\\legacy.ini", "C:\\TEMP\\wdgt.tmp", "D:\\Shared\\widget.ini",
+                           "C:\\WINDOWS\\Fonts\\wdgt.ttf", "C:\\Apps\\Widget\\x.txt"}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    std::string plan = Plan(bytes, target, row.machine, "C:\\Apps\\Widget");
+    size_t from = plan.find("\n5. "), to = plan.find("\n6. ");
+    std::istringstream section(plan.substr(from, to - from));
+    std::vector<std::string> paths;
+    std::string line;
+    std::getline(section, line);
+    std::getline(section, line);
+    while (std::getline(section, line)) paths.push_back(line.substr(5));
+    EXPECT_EQ(paths, row.paths);
+  }
+}
+
+}  // namespace
+}  // namespace uninstdat

@@ -1,0 +1,174 @@
+// The described machine; see machine.h.
+#include "tools/uninstdat/machine.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace uninstdat {
+namespace {
+
+uint32_t CopyOut(const std::string& text, char* buffer, uint32_t size) {
+  if (text.empty()) return 0;
+  if (text.size() + 1 > size) return static_cast<uint32_t>(text.size() + 1);
+  memcpy(buffer, text.c_str(), text.size() + 1);
+  return static_cast<uint32_t>(text.size());
+}
+
+const std::map<std::string, int> kFolderNames = {
+    {"programs", uninst::kCsidlPrograms},
+    {"commonPrograms", uninst::kCsidlCommonPrograms},
+    {"desktop", uninst::kCsidlDesktopDirectory},
+    {"commonDesktop", uninst::kCsidlCommonDesktopDirectory},
+    {"sendTo", uninst::kCsidlSendTo},
+    {"startMenu", uninst::kCsidlStartMenu},
+    {"commonStartMenu", uninst::kCsidlCommonStartMenu},
+    {"startup", uninst::kCsidlStartup},
+    {"commonStartup", uninst::kCsidlCommonStartup},
+    {"fonts", uninst::kCsidlFonts},
+};
+
+const uninst::RegKey kFolderKey = 0x4B45;
+
+}  // namespace
+
+Machine DefaultMachine(int32_t family) {
+  Machine m;
+  m.family = family;
+  if (family == 3) {
+    m.windowsDir = "C:\\Windows";
+    m.systemDir = "C:\\Windows\\System32";
+    m.tempDir = "C:\\Users\\User\\AppData\\Local\\Temp\\";
+    m.programFilesDir = "C:\\Program Files (x86)";
+    m.commonFilesDir = "C:\\Program Files (x86)\\Common Files";
+    std::string own = "C:\\Users\\User\\AppData\\Roaming\\Microsoft\\Windows\\";
+    std::string all = "C:\\ProgramData\\Microsoft\\Windows\\Start Menu";
+    m.shellFolders = {
+        {uninst::kCsidlDesktopDirectory, "C:\\Users\\User\\Desktop"},
+        {uninst::kCsidlCommonDesktopDirectory, "C:\\Users\\Public\\Desktop"},
+        {uninst::kCsidlSendTo, own + "SendTo"},
+        {uninst::kCsidlStartMenu, own + "Start Menu"},
+        {uninst::kCsidlPrograms, own + "Start Menu\\Programs"},
+        {uninst::kCsidlStartup, own + "Start Menu\\Programs\\Startup"},
+        {uninst::kCsidlCommonStartMenu, all},
+        {uninst::kCsidlCommonPrograms, all + "\\Programs"},
+        {uninst::kCsidlCommonStartup, all + "\\Programs\\Startup"},
+        {uninst::kCsidlFonts, "C:\\Windows\\Fonts"},
+    };
+  } else {
+    m.windowsDir = "C:\\WINDOWS";
+    m.systemDir = "C:\\WINDOWS\\SYSTEM";
+    m.tempDir = "C:\\WINDOWS\\TEMP\\";
+    m.programFilesDir = "C:\\Program Files";
+    m.commonFilesDir = "C:\\Program Files\\Common Files";
+    m.shellFolders = {
+        {uninst::kCsidlDesktopDirectory, "C:\\WINDOWS\\Desktop"},
+        {uninst::kCsidlSendTo, "C:\\WINDOWS\\SendTo"},
+        {uninst::kCsidlStartMenu, "C:\\WINDOWS\\Start Menu"},
+        {uninst::kCsidlPrograms, "C:\\WINDOWS\\Start Menu\\Programs"},
+        {uninst::kCsidlStartup, "C:\\WINDOWS\\Start Menu\\Programs\\StartUp"},
+        {uninst::kCsidlFonts, "C:\\WINDOWS\\Fonts"},
+    };
+  }
+  return m;
+}
+
+bool ApplyMachineJson(const Json& json, Machine* m, std::string* error) {
+  if (!json.is_object()) {
+    *error = "the machine description must be a JSON object";
+    return false;
+  }
+  const std::map<std::string, std::string*> folders = {
+      {"windowsDir", &m->windowsDir},           {"systemDir", &m->systemDir},
+      {"tempDir", &m->tempDir},                 {"programFilesDir", &m->programFilesDir},
+      {"commonFilesDir", &m->commonFilesDir}};
+  for (const auto& item : json.items()) {
+    if (item.key() == "shellFolders" && item.value().is_object()) {
+      for (const auto& folder : item.value().items()) {
+        auto it = kFolderNames.find(folder.key());
+        if (it == kFolderNames.end() || !(folder.value().is_string() || folder.value().is_null())) {
+          *error = "shellFolders." + folder.key() + " is no known folder or not a text";
+          return false;
+        }
+        if (folder.value().is_null()) m->shellFolders.erase(it->second);
+        else m->shellFolders[it->second] = folder.value().get<std::string>();
+      }
+      continue;
+    }
+    auto it = folders.find(item.key());
+    if (it == folders.end() || !(item.value().is_string() || item.value().is_null())) {
+      *error = item.key() + " is no folder of a machine description or not a text";
+      return false;
+    }
+    *it->second = item.value().is_null() ? "" : item.value().get<std::string>();
+  }
+  return true;
+}
+
+bool MachinePlatform::GetVersionEx(uninst::OsVersion* out) {
+  switch (machine_.family) {
+    case 1: *out = {uninst::kVerPlatformWin32Windows, 0}; return true;
+    case 2: *out = {uninst::kVerPlatformWin32Windows, 10}; return true;
+    case 3: *out = {uninst::kVerPlatformWin32Nt, 0}; return true;
+    default: return false;
+  }
+}
+
+uninst::MemBlock MachinePlatform::GlobalAlloc(uint32_t size) { return malloc(size ? size : 1); }
+void MachinePlatform::GlobalFree(uninst::MemBlock block) { free(block); }
+void* MachinePlatform::HeapAlloc(uint32_t size) { return malloc(size ? size : 1); }
+void* MachinePlatform::HeapReAlloc(void* block, uint32_t size) { return realloc(block, size ? size : 1); }
+void MachinePlatform::HeapFree(void* block) { free(block); }
+
+uninst::Handle MachinePlatform::FindFirstFile(const char*, uninst::FindData* out) {
+  out->attributes = uninst::kFileAttributeNormal;
+  out->alternateFileName[0] = '\0';
+  return reinterpret_cast<uninst::Handle>(1);
+}
+
+uint32_t MachinePlatform::GetFullPathName(const char* path, char* buffer, uint32_t size) {
+  return CopyOut(path, buffer, size);
+}
+
+uint32_t MachinePlatform::GetWindowsDirectory(char* buffer, uint32_t size) {
+  return CopyOut(machine_.windowsDir, buffer, size);
+}
+uint32_t MachinePlatform::GetSystemDirectory(char* buffer, uint32_t size) {
+  return CopyOut(machine_.systemDir, buffer, size);
+}
+uint32_t MachinePlatform::GetTempPath(uint32_t size, char* buffer) {
+  return CopyOut(machine_.tempDir, buffer, size);
+}
+
+bool MachinePlatform::GetSpecialFolderDisplayName(int csidl, uint32_t, uninst::DisplayName* out) {
+  auto it = machine_.shellFolders.find(csidl);
+  if (it == machine_.shellFolders.end()) return false;
+  shellName_ = it->second;
+  *out = uninst::DisplayName{};
+  out->kind = 2;
+  out->ansi = shellName_.c_str();
+  out->ansiMax = static_cast<uint32_t>(shellName_.size() + 1);
+  return true;
+}
+
+int MachinePlatform::ShellDelete(const char* from) {
+  deleted.push_back(from);
+  return 0;
+}
+
+int32_t MachinePlatform::RegCreateKey(uninst::RegKey, const char*, uninst::RegKey* out) {
+  *out = kFolderKey;
+  return 0;
+}
+
+int32_t MachinePlatform::RegQueryValueEx(uninst::RegKey, const char* name, char* data,
+                                         uint32_t* size) {
+  const std::string& value =
+      strcmp(name, "ProgramFilesDir") == 0 ? machine_.programFilesDir : machine_.commonFilesDir;
+  if (value.empty()) return 2;
+  if (value.size() + 1 > *size) return 234;
+  memcpy(data, value.c_str(), value.size() + 1);
+  *size = static_cast<uint32_t>(value.size() + 1);
+  return 0;
+}
+
+}  // namespace uninstdat

@@ -1,0 +1,105 @@
+// A Windows machine described by its folders: the platform through which
+// plan and lint run the uninstaller's own parser, resolver and list walks
+// without touching anything. Deletions are recorded, never made.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "tools/uninstdat/manifest.h"
+
+namespace uninstdat {
+
+struct Machine {
+  int32_t family = 3;
+  std::string windowsDir, systemDir, tempDir, programFilesDir, commonFilesDir;
+  std::map<int, std::string> shellFolders;  // by CSIDL
+};
+
+// Typical folders of each family (0 unknown, 1 Windows 95, 2 Windows 98/Me,
+// 3 NT family).
+Machine DefaultMachine(int32_t family);
+// Overrides folders from a JSON description; false with `error` on a bad one.
+bool ApplyMachineJson(const Json& json, Machine* machine, std::string* error);
+
+class MachinePlatform final : public uninst::Platform {
+ public:
+  MachinePlatform(const Machine& machine, const uninst::CodePage& codePage)
+      : machine_(machine), codePage_(codePage) {}
+  std::vector<std::string> deleted;  // what the shell would have been asked to delete
+
+  uint32_t SetErrorMode(uint32_t) override { return 0; }
+  bool GetVersionEx(uninst::OsVersion* out) override;
+  uint32_t GetModuleFileName(char*, uint32_t) override { return 0; }
+  uint32_t GetLastError() override { return 0; }
+  bool IsDBCSLeadByte(uint8_t byte) override { return codePage_.IsLead(byte); }
+  bool EnableThreeDLook() override { return true; }
+  uninst::MemBlock GlobalAlloc(uint32_t size) override;
+  void* GlobalLock(uninst::MemBlock block) override { return block; }
+  void GlobalUnlock(uninst::MemBlock) override {}
+  void GlobalFree(uninst::MemBlock block) override;
+  void* HeapAlloc(uint32_t size) override;
+  void* HeapReAlloc(void* block, uint32_t size) override;
+  void HeapFree(void* block) override;
+  uninst::Handle GetActiveWindow() override { return nullptr; }
+  int MessageBox(uninst::Handle, const char*, const char*, uint32_t) override { return 0; }
+  uninst::Handle OpenFileReadWrite(const char*) override { return uninst::kInvalidHandle; }
+  int32_t SeekFile(uninst::Handle, int32_t, uint32_t) override { return -1; }
+  int32_t ReadFile(uninst::Handle, void*, uint32_t) override { return -1; }
+  void CloseFile(uninst::Handle) override {}
+  bool DeleteFile(const char*) override { return false; }
+  bool RemoveDirectory(const char*) override { return false; }
+  // Everything is taken to exist, so that the shell deletions show.
+  uninst::Handle FindFirstFile(const char*, uninst::FindData* out) override;
+  void FindClose(uninst::Handle) override {}
+  uint32_t GetFullPathName(const char* path, char* buffer, uint32_t size) override;
+  bool GetVolumeInformation(const char*) override { return true; }
+  uninst::Handle OpenExclusive(const char*) override { return uninst::kInvalidHandle; }
+  uint32_t GetWindowsDirectory(char* buffer, uint32_t size) override;
+  uint32_t GetSystemDirectory(char* buffer, uint32_t size) override;
+  uint32_t GetTempPath(uint32_t size, char* buffer) override;
+  bool GetSpecialFolderDisplayName(int csidl, uint32_t flags, uninst::DisplayName* out) override;
+  void ReleaseDisplayName(uninst::DisplayName*) override {}
+  int WideCharToMultiByte(const uint16_t*, char*, int) override { return 0; }
+  int ShellDelete(const char* from) override;
+  int32_t RegCreateKey(uninst::RegKey root, const char* subkey, uninst::RegKey* out) override;
+  int32_t RegQueryValueEx(uninst::RegKey key, const char* name, char* data, uint32_t* size) override;
+  int32_t RegCloseKey(uninst::RegKey) override { return 0; }
+  int32_t RegOpenKeyEx(uninst::RegKey, const char*, uninst::RegKey*) override { return 2; }
+  int32_t RegOpenKey(uninst::RegKey, const char*, uninst::RegKey*) override { return 2; }
+  int32_t RegEnumKey(uninst::RegKey, uint32_t, char*, uint32_t) override { return 259; }
+  int32_t RegDeleteKey(uninst::RegKey, const char*) override { return 2; }
+  int32_t RegDeleteValue(uninst::RegKey, const char*) override { return 2; }
+  bool SetFileAttributes(const char*, uint32_t) override { return false; }
+  bool MoveFileEx(const char*, const char*, uint32_t) override { return false; }
+  bool MoveFile(const char*, const char*) override { return false; }
+  uint32_t GetShortPathName(const char*, char*, uint32_t) override { return 0; }
+  uint32_t GetTempFileName(const char*, const char*, uint32_t, char*) override { return 0; }
+  uninst::Handle OpenStream(const char*, bool) override { return uninst::kInvalidHandle; }
+  uint32_t ReadStream(uninst::Handle, void*, uint32_t) override { return 0; }
+  uint32_t WriteStream(uninst::Handle, const void*, uint32_t) override { return 0; }
+  void CloseStream(uninst::Handle) override {}
+  bool OpenProcessToken(uninst::Handle*) override { return false; }
+  bool LookupShutdownPrivilege(uint64_t*) override { return false; }
+  bool AdjustTokenPrivilege(uninst::Handle, uint64_t) override { return false; }
+  bool ExitWindowsEx(uint32_t, uint32_t) override { return false; }
+  void CloseHandle(uninst::Handle) override {}
+  uninst::Handle CreateFileForWriting(const char*) override { return uninst::kInvalidHandle; }
+  bool WriteFile(uninst::Handle, const void*, uint32_t) override { return false; }
+  bool CreateProcessSuspendedIdle(const char*, const char*, uninst::ProcessInfo*) override {
+    return false;
+  }
+  bool SetThreadPriority(uninst::Handle, int) override { return false; }
+  uninst::Handle GetCurrentThread() override { return nullptr; }
+  bool SetPriorityClassOfSelf(uint32_t) override { return false; }
+  uint32_t ResumeThread(uninst::Handle) override { return 0; }
+
+ private:
+  const Machine& machine_;
+  const uninst::CodePage& codePage_;
+  std::string shellName_;
+};
+
+}  // namespace uninstdat

@@ -1,0 +1,83 @@
+// The data file's parts; see model.h.
+#include "tools/uninstdat/model.h"
+
+namespace uninstdat {
+
+const char* const kShortcutFieldNames[kShortcutLists] = {
+    "desktopShortcuts", "sendToShortcuts", "startMenuShortcuts", "startupShortcuts"};
+const char* const kMessageFieldNames[kMessages] = {"messageCaption", "confirmPrompt",
+                                                   "runningPrompt",  "closingMessage",
+                                                   "reservedText",   "restartPrompt"};
+
+namespace {
+
+std::string Join(const ItemList& list, char terminator) {
+  std::string text;
+  for (const std::string& item : list.items) text += item + terminator;
+  return text + list.trailing;
+}
+
+}  // namespace
+
+std::string Encode(const DataFileModel& model) {
+  std::string bytes;
+  for (int i = 0; i < 4; ++i) bytes += static_cast<char>((model.allUsers >> (8 * i)) & 0xFF);
+  auto text = [&](const std::string& t) { bytes += t; bytes += '\0'; };
+  text(Join(model.removalEntries, '|'));
+  text(Join(model.registryList, '|'));
+  text(model.programGroup);
+  for (const ItemList& list : model.shortcuts) text(Join(list, ';'));
+  for (const std::string& message : model.messages) text(message);
+  return bytes + model.endOfFile;
+}
+
+ItemList SplitList(const uninst::CodePage& codePage, const std::string& text, char terminator) {
+  ItemList list;
+  const char* at = text.c_str();
+  const char* end = at + text.size();
+  while (const char* found = codePage.Find(at, end, terminator)) {
+    list.items.emplace_back(at, found);
+    at = found + 1;
+  }
+  list.trailing.assign(at, end);
+  return list;
+}
+
+DataFileModel Decode(const uninst::CodePage& codePage, const std::string& bytes,
+                     std::vector<std::string>* problems) {
+  static const char* const kTextNames[13] = {
+      "removalEntries",  "registryList",       "programGroup",     "desktopShortcuts",
+      "sendToShortcuts", "startMenuShortcuts", "startupShortcuts", "messageCaption",
+      "confirmPrompt",   "runningPrompt",      "closingMessage",   "reservedText",
+      "restartPrompt"};
+  DataFileModel model;
+  if (bytes.size() < 4) {
+    problems->push_back("the file has " + std::to_string(bytes.size()) +
+                        " bytes, fewer than the 4 of allUsers: every field counts as empty");
+    return model;
+  }
+  for (int i = 0; i < 4; ++i)
+    model.allUsers |= static_cast<uint32_t>(static_cast<unsigned char>(bytes[i])) << (8 * i);
+  std::string texts[13];
+  size_t at = 4;
+  for (int i = 0; i < 13; ++i) {
+    size_t nul = bytes.find('\0', at);
+    if (nul == std::string::npos) {
+      problems->push_back(std::string("the file ends inside ") + kTextNames[i] +
+                          " (no NUL after it): it and every field after it count as empty");
+      at = bytes.size();
+      break;
+    }
+    texts[i] = bytes.substr(at, nul - at);
+    at = nul + 1;
+  }
+  model.endOfFile = bytes.substr(at);
+  model.removalEntries = SplitList(codePage, texts[0], '|');
+  model.registryList = SplitList(codePage, texts[1], '|');
+  model.programGroup = texts[2];
+  for (int i = 0; i < kShortcutLists; ++i) model.shortcuts[i] = SplitList(codePage, texts[3 + i], ';');
+  for (int i = 0; i < kMessages; ++i) model.messages[i] = texts[7 + i];
+  return model;
+}
+
+}  // namespace uninstdat

@@ -1,0 +1,48 @@
+// The data file as its parts: the word, the entries of each list with what
+// follows their last terminator, the texts, and any bytes after the last
+// text. Encoding the parts gives the file's bytes back exactly.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/text.h"
+
+namespace uninstdat {
+
+// A list of terminated items ("a|b|" or "a;b;") and the text after the last
+// terminator, which the uninstaller ignores.
+struct ItemList {
+  std::vector<std::string> items;
+  std::string trailing;
+};
+
+constexpr int kShortcutLists = 4;
+constexpr int kMessages = 6;
+extern const char* const kShortcutFieldNames[kShortcutLists];
+extern const char* const kMessageFieldNames[kMessages];
+
+struct DataFileModel {
+  uint32_t allUsers = 0;
+  ItemList removalEntries;
+  ItemList registryList;
+  std::string programGroup;
+  std::array<ItemList, kShortcutLists> shortcuts;  // desktop, Send To, Start menu, Startup
+  std::array<std::string, kMessages> messages;     // caption, confirm, running, closing, reserved, restart
+  std::string endOfFile;                           // bytes after the twelfth text
+};
+
+// The file's bytes.
+std::string Encode(const DataFileModel& model);
+
+// Splits a text into terminated items, honouring double-byte characters.
+ItemList SplitList(const uninst::CodePage& codePage, const std::string& text, char terminator);
+
+// The parts of a file, as far as it is well formed; `problems` receives what
+// is wrong (a file shorter than its word, a text without its NUL).
+DataFileModel Decode(const uninst::CodePage& codePage, const std::string& bytes,
+                     std::vector<std::string>* problems);
+
+}  // namespace uninstdat
