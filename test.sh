@@ -9,6 +9,10 @@ cmake --preset win32 >/dev/null
 cmake --build --preset win32 -j2
 cmake --preset host >/dev/null
 cmake --build --preset host -j2
+cmake --preset host-asan >/dev/null
+cmake --build --preset host-asan -j2
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j2
 
 # One display for every Wine test.
 if [ -z "${DISPLAY:-}" ]; then
@@ -23,4 +27,11 @@ if [ -z "${DISPLAY:-}" ]; then
   done
 fi
 
-ctest --preset host -j2
+status=0
+echo "== unit tests and host tools with AddressSanitizer and UndefinedBehaviorSanitizer"
+ctest --preset host-asan -j2 || status=1
+echo "== short fuzz runs"
+ctest --preset fuzz -j2 || status=1
+echo "== unit tests, size check and end-to-end tests under Wine"
+ctest --preset host -j2 || status=1
+exit $status

@@ -97,7 +97,7 @@ class MachinePlatform final : public uninst::Platform {
   uint32_t ResumeThread(uninst::Handle) override { return 0; }
 
  private:
-  const Machine& machine_;
+  const Machine machine_;  // a copy: callers pass temporaries
   const uninst::CodePage& codePage_;
   std::string shellName_;
 };
