@@ -96,20 +96,29 @@ unix_path() {
 install_uninstaller() {
   local folder
   folder=$(unix_path "$1")
+  case "$1" in
+    [Cc]:|[Cc]:\\|"") echo "install_uninstaller: refusing to empty the drive" >&2; return 1 ;;
+  esac
   rm -rf "$folder"
   mkdir -p "$folder"
   cp "$UNINST_EXE" "$folder/uninst.exe"
 }
 
 # Runs the uninstaller at a Windows path through the runner with the given
-# answers, from drive C:, and waits until every process of the prefix (the
+# answers (after --hold PATH and --default, see runner.cpp), from drive C:, and waits until every process of the prefix (the
 # self-removal batch included) has ended. Output in $RUN_OUT.
 RUN_OUT=""
 run_uninstaller() {
   local exe=$1
   shift
   local holds=()
-  while [ "${1:-}" = "--hold" ]; do holds+=(--hold "$2"); shift 2; done
+  while true; do
+    case "${1:-}" in
+      --hold) holds+=(--hold "$2"); shift 2 ;;
+      --default) holds+=(--default); shift ;;
+      *) break ;;
+    esac
+  done
   RUN_OUT=$(cd "$DRIVE_C" && wine "$RUNNER_EXE" "${holds[@]}" --cwd 'C:\' "$exe" "$@" 2>/dev/null | tr -d '\r')
   wineserver -w
 }

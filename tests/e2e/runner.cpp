@@ -2,11 +2,14 @@
 // shows from a script, and prints what it saw, so that the end-to-end tests
 // and the demo can check boxes, answers and the exit code.
 //
-//   e2e_runner.exe [--hold PATH]... [--cwd DIR] [--timeout S] PROGRAM ANSWER...
+//   e2e_runner.exe [--hold PATH]... [--cwd DIR] [--timeout S] [--default]
+//                  PROGRAM ANSWER...
 //
 // ANSWER is the label of the button to press: OK, Cancel, Yes or No. Written
 // as release:LABEL it first closes the files that --hold opened without
-// sharing (a program "still running"), then presses LABEL. Output lines:
+// sharing (a program "still running"), then presses LABEL. With --default,
+// boxes beyond the answers get OK where there is one, else No, else Cancel
+// (never a restart); without it such a box is an error. Output lines:
 //   box: <caption> | <text> | <answer>
 //   exit: <code>            or   error: <what went wrong>
 #include <windows.h>
@@ -69,6 +72,7 @@ int main(int argc, char** argv) {
   std::vector<HANDLE> held;
   const char* cwd = nullptr;
   DWORD timeoutMs = 60000;
+  bool byDefault = false;
   int i = 1;
   for (; i < argc; ++i) {
     if (strcmp(argv[i], "--hold") == 0 && i + 1 < argc) {
@@ -80,6 +84,8 @@ int main(int argc, char** argv) {
       held.push_back(file);
     } else if (strcmp(argv[i], "--cwd") == 0 && i + 1 < argc) {
       cwd = argv[++i];
+    } else if (strcmp(argv[i], "--default") == 0) {
+      byDefault = true;
     } else if (strcmp(argv[i], "--timeout") == 0 && i + 1 < argc) {
       timeoutMs = static_cast<DWORD>(atoi(argv[++i])) * 1000;
     } else {
@@ -120,14 +126,20 @@ int main(int argc, char** argv) {
     GetWindowTextA(found.dialog, caption, sizeof caption);
     Children children;
     EnumChildWindows(found.dialog, CollectChild, reinterpret_cast<LPARAM>(&children));
-    if (next >= answers.size()) {
+    std::string answer;
+    if (next < answers.size()) {
+      answer = answers[next++];
+    } else if (byDefault) {
+      for (const char* label : {"Cancel", "No", "OK"})
+        for (const auto& b : children.buttons)
+          if (_stricmp(b.second.c_str(), label) == 0) answer = label;
+    } else {
       printf("box: %s | %s | <no answer left>\n", caption, OneLine(children.text).c_str());
       printf("error: unexpected box\n");
       fflush(stdout);
       TerminateProcess(process.hProcess, 98);
       return 2;
     }
-    std::string answer = answers[next++];
     if (answer.compare(0, 8, "release:") == 0) {
       for (HANDLE file : held) CloseHandle(file);
       held.clear();

@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Hostile data files under Wine: empty, too short, without NULs, truncated in
+# every field, random bytes, paths that do not fit, wildcards, a program group
+# and registry entries that reach beyond what was installed. Each run must
+# end with exit code 0 and leave every file and key that nobody listed.
+source "$(dirname "$0")/lib.sh"
+e2e_setup
+HOSTILE=$(dirname "$0")/hostile
+
+APP='C:\apps\Widget'
+EXE="$APP\\uninst.exe"
+USER_DIR="C:\\users\\$WINE_USER"
+START="$USER_DIR\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu"
+SENTINELS=("$APP\\keep.txt" 'C:\apps\other\keep.txt' 'C:\keep-root.txt' 'C:\windows\keep.ini'
+  "$USER_DIR\\Desktop\\Keep.lnk" "$START\\Keep.lnk" "$START\\Programs\\Keep\\a.lnk"
+  "$START\\Programs\\Listed-Neighbour.lnk")
+KEYS=('HKCU\Software\KeepMe\Child' 'HKLM\Software\KeepMe' 'HKCU\Software\Wine')
+
+for path in "${SENTINELS[@]}"; do
+  mkdir -p "$(dirname "$(unix_path "$path")")"
+  echo keep >"$(unix_path "$path")"
+done
+for key in "${KEYS[@]}"; do wine reg add "$key" /v v /d 1 /f >/dev/null 2>&1; done
+
+set_windows_version win10
+for dat in "$HOSTILE"/*.dat; do
+  name=$(basename "$dat" .dat)
+  install_uninstaller "$APP"
+  echo keep >"$(unix_path "$APP\\keep.txt")"
+  echo listed >"$(unix_path "$APP\\listed.txt")"
+  cp "$dat" "$(unix_path "$APP\\uninst.dat")"
+  run_uninstaller "$EXE" --default
+  check_eq "$name: ends with exit code 0" "exit: 0" "$(exit_line)"
+  missing=""
+  for path in "${SENTINELS[@]}"; do [ -e "$(unix_path "$path")" ] || missing+=" $path"; done
+  for key in "${KEYS[@]}"; do wine reg query "$key" /v v >/dev/null 2>&1 || missing+=" $key"; done
+  check_eq "$name: nothing unlisted removed" "" "$missing"
+done
+
+# An uninstaller at the root of the drive: the batch must not remove the root.
+cp "$UNINST_EXE" "$(unix_path 'C:\uninst.exe')"
+printf '\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0' >"$(unix_path 'C:\uninst.dat')"
+run_uninstaller 'C:\uninst.exe'
+check_eq "uninstaller at C:\\ ends with exit code 0" "exit: 0" "$(exit_line)"
+check_gone 'C:\uninst.exe'
+check_exists 'C:\keep-root.txt'
+check_exists 'C:\windows'
+finish
