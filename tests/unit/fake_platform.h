@@ -19,7 +19,7 @@ struct FakeBox {
   uint32_t type;
 };
 
-class FakePlatform final : public Platform {
+class FakePlatform : public Platform {
  public:
   FakePlatform();
 
