@@ -34,20 +34,19 @@ WATCH=("$APP" "$START\\Programs\\Widget" "$USER_DIR\\Desktop\\Widget.lnk" "$STAR
 RUN_KEY='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
 
 
-put() { mkdir -p "$(dirname "$(unix_path "$1")")" && echo "$2" >"$(unix_path "$1")"; }
 install_widget() {  # manifest
   install_uninstaller "$APP"
-  put "$APP\\widget.exe" "the program"
-  put "$APP\\widget.hlp" "help"
-  put "$APP\\data\\settings.ini" "[settings]"
-  put "$APP\\data\\cache.bin" "cache"
-  put 'C:\windows\widget.ini' "[widget]"
-  put "$START\\Programs\\Widget\\Widget.lnk" "shortcut"
-  put "$START\\Programs\\Widget\\Widget Help.lnk" "shortcut"
-  put "$USER_DIR\\Desktop\\Widget.lnk" "shortcut"
-  put "$USER_DIR\\AppData\\Roaming\\Microsoft\\Windows\\SendTo\\Widget.lnk" "shortcut"
-  put "$START\\Widget.lnk" "shortcut"
-  put "$START\\Programs\\StartUp\\Widget Tray.lnk" "shortcut"
+  put_file "$APP\\widget.exe" "the program"
+  put_file "$APP\\widget.hlp" "help"
+  put_file "$APP\\data\\settings.ini" "[settings]"
+  put_file "$APP\\data\\cache.bin" "cache"
+  put_file 'C:\windows\widget.ini' "[widget]"
+  put_file "$START\\Programs\\Widget\\Widget.lnk" "shortcut"
+  put_file "$START\\Programs\\Widget\\Widget Help.lnk" "shortcut"
+  put_file "$USER_DIR\\Desktop\\Widget.lnk" "shortcut"
+  put_file "$USER_DIR\\AppData\\Roaming\\Microsoft\\Windows\\SendTo\\Widget.lnk" "shortcut"
+  put_file "$START\\Widget.lnk" "shortcut"
+  put_file "$START\\Programs\\StartUp\\Widget Tray.lnk" "shortcut"
   wine reg add 'HKCU\Software\Widget Co\Widget\Recent' /v File1 /d 'C:\doc.wdg' /f >/dev/null 2>&1
   wine reg add 'HKCU\Software\Widget Co\Widget' /v Version /d 1.0 /f >/dev/null 2>&1
   wine reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' /v 'Widget Tray' /d 'widget.exe /tray' /f >/dev/null 2>&1
@@ -121,7 +120,7 @@ echo
 echo "=== 3. Windows 98 with a leftover: WININIT.INI and the restart ==="
 set_windows_version win98
 install_widget examples/widget-held-library.json
-put "$APP\\data\\widget.dll" "a library in use"
+put_file "$APP\\data\\widget.dll" "a library in use"
 before=$(snapshot)
 echo "Another program holds data\\widget.dll open while the uninstaller runs."
 run_uninstaller "$EXE" --hold "$APP\\data\\widget.dll" OK OK Yes

@@ -14,18 +14,10 @@ cmake --build --preset host-asan -j2
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j2
 
-# One display for every Wine test.
-if [ -z "${DISPLAY:-}" ]; then
-  for n in $(seq 90 140); do
-    [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] && continue
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb=$!
-    trap 'kill $xvfb 2>/dev/null || true' EXIT
-    export DISPLAY=":$n"
-    for _ in $(seq 1 50); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.1; done
-    break
-  done
-fi
+# One display for every Wine test (lib.sh starts one unless DISPLAY is set).
+source tests/e2e/lib.sh
+e2e_display
+trap '[ -n "${E2E_XVFB_PID:-}" ] && kill "$E2E_XVFB_PID" 2>/dev/null; true' EXIT
 
 status=0
 echo "== unit tests and host tools with AddressSanitizer and UndefinedBehaviorSanitizer"

@@ -92,6 +92,11 @@ unix_path() {
   printf '%s' "$DRIVE_C${p//\\//}"
 }
 
+# Writes TEXT (default "x") into the file at a Windows path, making its folders.
+put_file() {
+  mkdir -p "$(dirname "$(unix_path "$1")")" && echo "${2:-x}" >"$(unix_path "$1")"
+}
+
 # A fresh folder with uninst.exe in it; prints nothing.
 install_uninstaller() {
   local folder

@@ -17,10 +17,7 @@ dat() {
 }
 layout() {
   install_uninstaller "$APP"
-  for f in widget.exe data/a.txt data/b.txt help/widget.hlp; do
-    mkdir -p "$(dirname "$(unix_path "$APP")/$f")"
-    echo "$f" >"$(unix_path "$APP")/$f"
-  done
+  for f in widget.exe 'data\a.txt' 'data\b.txt' 'help\widget.hlp'; do put_file "$APP\\$f" "$f"; done
   mkdir -p "$(unix_path 'C:\shared')"
   echo ini >"$(unix_path 'C:\shared\widget.ini')"
   echo keep >"$(unix_path 'C:\shared\other.ini')"

@@ -16,10 +16,7 @@ SENTINELS=("$APP\\keep.txt" 'C:\apps\other\keep.txt' 'C:\keep-root.txt' 'C:\wind
   "$START\\Programs\\Listed-Neighbour.lnk")
 KEYS=('HKCU\Software\KeepMe\Child' 'HKLM\Software\KeepMe' 'HKCU\Software\Wine')
 
-for path in "${SENTINELS[@]}"; do
-  mkdir -p "$(dirname "$(unix_path "$path")")"
-  echo keep >"$(unix_path "$path")"
-done
+for path in "${SENTINELS[@]}"; do put_file "$path" keep; done
 for key in "${KEYS[@]}"; do wine reg add "$key" /v v /d 1 /f >/dev/null 2>&1; done
 
 set_windows_version win10

@@ -16,21 +16,20 @@ declare -A OWN=([desktop]="$USER_DIR\\Desktop" [sendto]="$USER_DIR\\AppData\\Roa
 declare -A ALL=([desktop]='C:\users\Public\Desktop' [start]="$ALL_START"
   [programs]="$ALL_START\\Programs" [startup]="$ALL_START\\Programs\\StartUp")
 
-touch_win() { mkdir -p "$(dirname "$(unix_path "$1")")" && echo x >"$(unix_path "$1")"; }
 layout_shortcuts() {
   local side
   for side in OWN ALL; do
     local -n dirs=$side
-    touch_win "${dirs[programs]}\\Vendor\\Product\\Tool.lnk"
-    touch_win "${dirs[programs]}\\Vendor\\Product\\Docs\\Manual.lnk"
-    touch_win "${dirs[programs]}\\Vendor\\Other.lnk"
+    put_file "${dirs[programs]}\\Vendor\\Product\\Tool.lnk"
+    put_file "${dirs[programs]}\\Vendor\\Product\\Docs\\Manual.lnk"
+    put_file "${dirs[programs]}\\Vendor\\Other.lnk"
     for key in desktop start startup; do
-      touch_win "${dirs[$key]}\\Tool.lnk"
-      touch_win "${dirs[$key]}\\Unlisted.lnk"
+      put_file "${dirs[$key]}\\Tool.lnk"
+      put_file "${dirs[$key]}\\Unlisted.lnk"
     done
   done
-  touch_win "${OWN[sendto]}\\Tool.lnk"
-  touch_win "${OWN[start]}\\Utilities\\Tool.lnk"
+  put_file "${OWN[sendto]}\\Tool.lnk"
+  put_file "${OWN[start]}\\Utilities\\Tool.lnk"
 }
 dat_shortcuts() {  # allUsers word
   write_dat "$DAT" "$1" "" "" 'Vendor\Product' "Tool;" "Tool;" 'Tool;Utilities\Tool;Unlisted' "Tool;" \

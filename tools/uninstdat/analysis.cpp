@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <sstream>
 
 #include "engine/data_file.h"
@@ -138,6 +139,9 @@ std::vector<Finding> Lint(const DataFileModel& model,
   // Removal entries: per entry, then per family over the paths they yield.
   const auto& entries = model.removalEntries.items;
   std::map<int, std::vector<std::pair<std::string, size_t>>> paths;  // family: (path, entry)
+  std::unique_ptr<Session> sessions[4];
+  for (int family = 1; family <= 3; ++family)
+    sessions[family].reset(new Session(DefaultMachine(family), target, exeFolder));
   for (size_t i = 0; i < entries.size(); ++i) {
     const std::string& e = entries[i];
     std::string where = "removalEntries[" + std::to_string(i) + "]";
@@ -152,7 +156,7 @@ std::vector<Finding> Lint(const DataFileModel& model,
     std::vector<std::string> emptyOn, tooLong, wild;
     bool noBackslash = false, unknownMacro = false;
     for (int family = 1; family <= 3; ++family) {
-      Session session(DefaultMachine(family), target, exeFolder);
+      Session& session = *sessions[family];
       uninst::TextRange alt = uninst::ChooseAlternate(cp, e.c_str(), e.c_str() + e.size(), family);
       if (alt.length == 0) emptyOn.push_back(kFamilyNames[family]);
       std::string text(alt.begin, alt.length);
