@@ -9,17 +9,18 @@ cd "$(dirname "$0")"
 interactive=0
 [ "${1:-}" = "--interactive" ] && interactive=1
 
+export E2E_WORK=$PWD/build/demo E2E_REQUIRED=1
+source tests/e2e/lib.sh  # chooses the build and the Wine for this host
+e2e_describe
 echo "Setting up and building (the first time this installs Wine and takes a few minutes)..."
 ./scripts/setup.sh
-cmake --preset win32 >/dev/null && cmake --build --preset win32 -j2 >/dev/null
+cmake --preset "win$WINE_BITS" >/dev/null && cmake --build --preset "win$WINE_BITS" -j2 >/dev/null
 cmake --preset host >/dev/null && cmake --build --preset host -j2 --target uninstdat >/dev/null
 
 if [ $interactive = 1 ] && [ -z "${DISPLAY:-}" ]; then
   echo "No display: answering the boxes automatically."
   interactive=0
 fi
-export E2E_WORK=$PWD/build/demo
-source tests/e2e/lib.sh
 echo "Preparing a private Wine prefix in build/demo..."
 e2e_setup
 UNINSTDAT=build/host/uninstdat
@@ -47,9 +48,9 @@ install_widget() {  # manifest
   put_file "$USER_DIR\\AppData\\Roaming\\Microsoft\\Windows\\SendTo\\Widget.lnk" "shortcut"
   put_file "$START\\Widget.lnk" "shortcut"
   put_file "$START\\Programs\\StartUp\\Widget Tray.lnk" "shortcut"
-  wine reg add 'HKCU\Software\Widget Co\Widget\Recent' /v File1 /d 'C:\doc.wdg' /f >/dev/null 2>&1
-  wine reg add 'HKCU\Software\Widget Co\Widget' /v Version /d 1.0 /f >/dev/null 2>&1
-  wine reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' /v 'Widget Tray' /d 'widget.exe /tray' /f >/dev/null 2>&1
+  put_key 'HKCU\Software\Widget Co\Widget\Recent' File1 'C:\doc.wdg'
+  put_key 'HKCU\Software\Widget Co\Widget' Version 1.0
+  put_key "$RUN_KEY" 'Widget Tray' 'widget.exe /tray'
   "$UNINSTDAT" build "$1" -o "$(unix_path "$APP\\uninst.dat")"
 }
 snapshot() {
@@ -81,19 +82,7 @@ echo "=== 1. A clean uninstall on the Windows NT family ==="
 set_windows_version win10
 install_widget examples/widget.json
 echo "The data file, as the uninstaller will read it (uninstdat plan):"
-sed "s/USER/$WINE_USER/g" >"$E2E_WORK/wine-machine.json" <<'JSON'
-{
-  "windowsDir": "C:\\windows", "systemDir": "C:\\windows\\syswow64", "tempDir": "C:\\users\\USER\\Temp\\",
-  "programFilesDir": "C:\\Program Files (x86)", "commonFilesDir": "C:\\Program Files (x86)\\Common Files",
-  "shellFolders": {
-    "desktop": "C:\\users\\USER\\Desktop",
-    "sendTo": "C:\\users\\USER\\AppData\\Roaming\\Microsoft\\Windows\\SendTo",
-    "startMenu": "C:\\users\\USER\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu",
-    "programs": "C:\\users\\USER\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs",
-    "startup": "C:\\users\\USER\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\StartUp"
-  }
-}
-JSON
+write_wine_machine "$E2E_WORK/wine-machine.json"
 "$UNINSTDAT" plan "$(unix_path "$APP\\uninst.dat")" --family nt --exe-folder "$APP" \
   --machine "$E2E_WORK/wine-machine.json" | sed 's/^/  /'
 before=$(snapshot)

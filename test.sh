@@ -1,12 +1,17 @@
 #!/usr/bin/env bash
-# Every test: installs what is missing, builds both presets, and runs the unit
-# tests and the end-to-end tests under Wine through ctest.
+# Every test: installs what is missing, builds every preset, and runs the unit
+# tests, the sanitizer and fuzz runs and the end-to-end tests under Wine
+# through ctest. The end-to-end tests take the 32-bit build under 32-bit Wine
+# where this host runs 32-bit programs, else the 64-bit build under 64-bit
+# Wine (UNINST_WINE=32|64 forces one); here none of them may skip.
 set -euo pipefail
 cd "$(dirname "$0")"
 
 ./scripts/setup.sh
-cmake --preset win32 >/dev/null
-cmake --build --preset win32 -j2
+for preset in win32 win64; do
+  cmake --preset $preset >/dev/null
+  cmake --build --preset $preset -j2
+done
 cmake --preset host >/dev/null
 cmake --build --preset host -j2
 cmake --preset host-asan >/dev/null
@@ -15,7 +20,9 @@ cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j2
 
 # One display for every Wine test (lib.sh starts one unless DISPLAY is set).
+export E2E_REQUIRED=1
 source tests/e2e/lib.sh
+e2e_describe
 e2e_display
 trap '[ -n "${E2E_XVFB_PID:-}" ] && kill "$E2E_XVFB_PID" 2>/dev/null; true' EXIT
 

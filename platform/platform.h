@@ -48,14 +48,19 @@ constexpr int kCsidlCommonPrograms = 0x17;
 constexpr int kCsidlCommonStartup = 0x18;
 constexpr int kCsidlCommonDesktopDirectory = 0x19;
 
-// Predefined registry keys, by their handle values.
+// Predefined registry keys, by their handle values. Windows defines them as
+// a 32-bit LONG cast to a handle, so on 64-bit Windows they are sign-extended
+// (HKEY_LOCAL_MACHINE is 0xFFFFFFFF80000002 there, not 0x80000002).
 using RegKey = uintptr_t;
-constexpr RegKey kHkeyClassesRoot = 0x80000000u;
-constexpr RegKey kHkeyCurrentUser = 0x80000001u;
-constexpr RegKey kHkeyLocalMachine = 0x80000002u;
-constexpr RegKey kHkeyUsers = 0x80000003u;
-constexpr RegKey kHkeyCurrentConfig = 0x80000005u;
-constexpr RegKey kHkeyDynData = 0x80000006u;
+constexpr RegKey PredefinedKey(int32_t value) {
+  return static_cast<RegKey>(static_cast<intptr_t>(value));
+}
+constexpr RegKey kHkeyClassesRoot = PredefinedKey(INT32_MIN);  // 0x80000000
+constexpr RegKey kHkeyCurrentUser = PredefinedKey(INT32_MIN + 1);
+constexpr RegKey kHkeyLocalMachine = PredefinedKey(INT32_MIN + 2);
+constexpr RegKey kHkeyUsers = PredefinedKey(INT32_MIN + 3);
+constexpr RegKey kHkeyCurrentConfig = PredefinedKey(INT32_MIN + 5);
+constexpr RegKey kHkeyDynData = PredefinedKey(INT32_MIN + 6);
 
 using Handle = void*;    // kernel object, file, find or window handle
 using MemBlock = void*;  // global memory handle

@@ -2,8 +2,13 @@
 // shows from a script, and prints what it saw, so that the end-to-end tests
 // and the demo can check boxes, answers and the exit code.
 //
-//   e2e_runner.exe [--hold PATH]... [--cwd DIR] [--timeout S] [--default]
-//                  PROGRAM ANSWER...
+//   e2e_runner.exe [--hold PATH]... [--copy FROM TO]... [--cwd DIR]
+//                  [--timeout S] [--default] PROGRAM ANSWER...
+//
+// --copy copies a file before the program starts. Wine carries out
+// WININIT.INI whenever a prefix starts, before the first process runs, so a
+// WININIT.INI that a test lays out this way, from inside the running prefix,
+// is still there when the program reads it.
 //
 // ANSWER is the label of the button to press: OK, Cancel, Yes or No. Written
 // as release:LABEL it first closes the files that --hold opened without
@@ -82,6 +87,12 @@ int main(int argc, char** argv) {
         return 2;
       }
       held.push_back(file);
+    } else if (strcmp(argv[i], "--copy") == 0 && i + 2 < argc) {
+      if (!CopyFileA(argv[i + 1], argv[i + 2], FALSE)) {
+        printf("error: cannot copy %s to %s (%lu)\n", argv[i + 1], argv[i + 2], GetLastError());
+        return 2;
+      }
+      i += 2;
     } else if (strcmp(argv[i], "--cwd") == 0 && i + 1 < argc) {
       cwd = argv[++i];
     } else if (strcmp(argv[i], "--default") == 0) {

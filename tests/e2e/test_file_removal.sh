@@ -18,10 +18,9 @@ dat() {
 layout() {
   install_uninstaller "$APP"
   for f in widget.exe 'data\a.txt' 'data\b.txt' 'help\widget.hlp'; do put_file "$APP\\$f" "$f"; done
-  mkdir -p "$(unix_path 'C:\shared')"
-  echo ini >"$(unix_path 'C:\shared\widget.ini')"
-  echo keep >"$(unix_path 'C:\shared\other.ini')"
-  echo ini >"$DRIVE_C/windows/wdgt.ini"
+  put_file 'C:\shared\widget.ini' ini
+  put_file 'C:\shared\other.ini' keep
+  put_file 'C:\windows\wdgt.ini' ini
 }
 
 for version in win10 win98; do

@@ -17,15 +17,15 @@ SENTINELS=("$APP\\keep.txt" 'C:\apps\other\keep.txt' 'C:\keep-root.txt' 'C:\wind
 KEYS=('HKCU\Software\KeepMe\Child' 'HKLM\Software\KeepMe' 'HKCU\Software\Wine')
 
 for path in "${SENTINELS[@]}"; do put_file "$path" keep; done
-for key in "${KEYS[@]}"; do wine reg add "$key" /v v /d 1 /f >/dev/null 2>&1; done
+for key in "${KEYS[@]}"; do put_key "$key" v; done
 
 set_windows_version win10
 for dat in "$HOSTILE"/*.dat; do
   name=$(basename "$dat" .dat)
   install_uninstaller "$APP"
-  echo keep >"$(unix_path "$APP\\keep.txt")"
-  echo listed >"$(unix_path "$APP\\listed.txt")"
-  cp "$dat" "$(unix_path "$APP\\uninst.dat")"
+  put_file "$APP\\keep.txt" keep
+  put_file "$APP\\listed.txt" listed
+  cp "$dat" "$(unix_path "$APP\\uninst.dat")" && LAID_OUT+=("$(unix_path "$APP\\uninst.dat")")
   run_uninstaller "$EXE" --default
   check_eq "$name: ends with exit code 0" "exit: 0" "$(exit_line)"
   missing=""
@@ -35,8 +35,8 @@ for dat in "$HOSTILE"/*.dat; do
 done
 
 # An uninstaller at the root of the drive: the batch must not remove the root.
-cp "$UNINST_EXE" "$(unix_path 'C:\uninst.exe')"
-printf '\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0' >"$(unix_path 'C:\uninst.dat')"
+cp "$UNINST_EXE" "$(unix_path 'C:\uninst.exe')" && LAID_OUT+=("$(unix_path 'C:\uninst.exe')")
+write_dat "$(unix_path 'C:\uninst.dat')" '\0\0\0\0'
 run_uninstaller 'C:\uninst.exe'
 check_eq "uninstaller at C:\\ ends with exit code 0" "exit: 0" "$(exit_line)"
 check_gone 'C:\uninst.exe'

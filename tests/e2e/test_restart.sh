@@ -15,16 +15,15 @@ dat() {
 }
 leftover_layout() {
   install_uninstaller "$APP"
-  mkdir -p "$(unix_path "$APP")/data" "$(unix_path "$APP")/logs"
-  echo a >"$(unix_path "$APP")/data/a.txt"
-  echo b >"$(unix_path "$APP")/logs/b.txt"
+  put_file "$APP\\data\\a.txt" a
+  put_file "$APP\\logs\\b.txt" b
   dat 'data|logs|data\a.txt|logs\b.txt|'
 }
 
 echo "# clean run: the batch removes the uninstaller and its folder"
 set_windows_version win10
 install_uninstaller "$APP"
-echo w >"$(unix_path "$APP")/widget.exe"
+put_file "$APP\\widget.exe" w
 dat 'widget.exe|'
 run_uninstaller "$EXE" OK OK
 check_eq "clean run ends with exit 0" "exit: 0" "$(exit_line)"
@@ -34,8 +33,8 @@ check_gone 'C:\kavotel.bat'
 
 echo "# clean run with a file nobody listed: the folder stays"
 install_uninstaller "$APP"
-echo w >"$(unix_path "$APP")/widget.exe"
-echo mine >"$(unix_path "$APP")/user-notes.txt"
+put_file "$APP\\widget.exe" w
+put_file "$APP\\user-notes.txt" mine
 dat 'widget.exe|'
 run_uninstaller "$EXE" OK OK
 check_gone "$EXE"
@@ -55,10 +54,10 @@ for version in win98 win95; do
   echo "# $version, leftovers, Yes: WININIT.INI"
   set_windows_version "$version"
   leftover_layout
-  echo lib >"$(unix_path "$APP")/data/lib.dll"
+  put_file "$APP\\data\\lib.dll" lib
   dat 'data\lib.dll|data|logs|logs\b.txt|'
-  echo old >"$DRIVE_C/old.txt"
-  printf '[boot]\r\nshell=explorer.exe\r\n[Rename]\r\nNUL=C:\\OLD.TXT\r\n[other]\r\nkey=value\r\n' >"$WININIT"
+  put_file 'C:\old.txt' old
+  put_wininit '[boot]\r\nshell=explorer.exe\r\n[Rename]\r\nNUL=C:\\OLD.TXT\r\n[other]\r\nkey=value\r\n'
   run_uninstaller "$EXE" --hold "$APP\\data\\lib.dll" OK OK Yes
   check_eq "$version: restart question asked" "Widget Setup | Restart now? | Yes" "$(boxes | tail -n 1)"
   processed=$DRIVE_C/windows/wininit.bak

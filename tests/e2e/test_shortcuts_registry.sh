@@ -73,13 +73,11 @@ check_exists "${OWN[start]}\\Utilities"
 echo "# registry"
 set_windows_version win10
 reg() { wine reg "$@" >/dev/null 2>&1; }
-has_key() { wine reg query "$1" >/dev/null 2>&1 && echo yes || echo no; }
-has_value() { wine reg query "$1" /v "$2" >/dev/null 2>&1 && echo yes || echo no; }
-reg add 'HKCU\Software\WidgetCo\Widget\Sub1\Deep' /v x /d 1 /f
-reg add 'HKCU\Software\WidgetCo\Widget\Sub2' /v y /d 2 /f
-reg add 'HKCU\Software\WidgetCo\Keep' /f
-for v in 'a;b' a b; do reg add 'HKCU\Software\WidgetVals' /v "$v" /d 1 /f; done
-for k in Keep1 Keep2 Keep3 Keep4 Keep5; do reg add "HKCU\\Software\\WidgetHostile\\$k" /f; done
+put_key 'HKCU\Software\WidgetCo\Widget\Sub1\Deep' x 1
+put_key 'HKCU\Software\WidgetCo\Widget\Sub2' y 2
+put_key 'HKCU\Software\WidgetCo\Keep'
+for v in 'a;b' a b; do put_key 'HKCU\Software\WidgetVals' "$v"; done
+for k in Keep1 Keep2 Keep3 Keep4 Keep5; do put_key "HKCU\\Software\\WidgetHostile\\$k"; done
 install_uninstaller "$APP"
 list='HKEY_CURRENT_USER\Software\WidgetCo\Widget;|hkey_current_user\Software\WidgetVals;a;b|'
 list+='HKEY_NOPE\Software\WidgetHostile\Keep1;|HKCU\Software\WidgetHostile\Keep2;|'

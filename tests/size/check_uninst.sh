@@ -6,6 +6,7 @@ exe=${1:-build/win32/uninst.exe}
 objdump=i686-w64-mingw32-objdump
 if [ ! -f "$exe" ] || ! command -v $objdump >/dev/null; then
   echo "SKIPPED: $exe or $objdump missing (./test.sh builds and installs them)"
+  [ "${E2E_REQUIRED:-0}" = 1 ] && exit 1
   exit 77
 fi
 failures=0

@@ -18,7 +18,7 @@ std::vector<std::string> Walk(const std::string& list, const CodePage& codePage 
   WalkRegistryList(codePage, copy.data(),
                    [](void* context, const RegistryAction& a) {
                      char root[16];
-                     snprintf(root, sizeof root, "%lX", static_cast<unsigned long>(a.root));
+                     snprintf(root, sizeof root, "%X", static_cast<unsigned>(a.root));
                      static_cast<std::vector<std::string>*>(context)->push_back(
                          std::string(a.deleteTree ? "tree " : "value ") + root + " [" + a.subkey +
                          "] [" + a.valueName + "]");
@@ -55,6 +55,16 @@ TEST(RegistryWalkTest, Entries) {
     SCOPED_TRACE(row.name);
     EXPECT_EQ(Walk(row.list), row.actions);
   }
+}
+
+// Windows defines the predefined keys as a LONG cast to a handle: on 64-bit
+// builds they are sign-extended, and a zero-extended value is no key at all.
+TEST(RegistryWalkTest, RootHandlesAreSignExtended) {
+  const bool wide = sizeof(RegKey) == 8;
+  EXPECT_EQ(LookupRootName("HKEY_LOCAL_MACHINE"),
+            wide ? static_cast<RegKey>(0xFFFFFFFF80000002ull) : static_cast<RegKey>(0x80000002u));
+  EXPECT_EQ(LookupRootName("HKEY_CLASSES_ROOT"),
+            wide ? static_cast<RegKey>(0xFFFFFFFF80000000ull) : static_cast<RegKey>(0x80000000u));
 }
 
 TEST(RegistryWalkTest, DoubleByteSeparators) {
