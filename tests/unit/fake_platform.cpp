@@ -142,6 +142,7 @@ MemBlock FakePlatform::GlobalAlloc(uint32_t size) {
 }
 
 void FakePlatform::GlobalFree(MemBlock block) {
+  log.push_back("GlobalFree");
   --globalBlocks;
   free(block);
 }
@@ -356,6 +357,7 @@ int32_t FakePlatform::RegOpenKey(RegKey parent, const char* name, RegKey* out) {
   if (path.empty()) return 6;
   if (*name) path += "\\" + Upper(name);
   if (!keys_.count(path)) return 2;
+  if (unopenableKeys.count(path)) return 5;
   *out = nextKey_++;
   openKeys_[*out] = path;
   return 0;
@@ -363,7 +365,7 @@ int32_t FakePlatform::RegOpenKey(RegKey parent, const char* name, RegKey* out) {
 
 int32_t FakePlatform::RegEnumKey(RegKey key, uint32_t index, char* name, uint32_t size) {
   std::string path = KeyPath(key);
-  if (!keys_.count(path)) return 1010;
+  if (!keys_.count(path) || badKeys.count(path)) return static_cast<int32_t>(kErrorBadKey);
   std::string prefix = path + "\\";
   uint32_t seen = 0;
   for (auto it = keys_.lower_bound(prefix); it != keys_.end(); ++it) {
@@ -408,6 +410,7 @@ bool FakePlatform::MoveFileEx(const char* path, const char* newName, uint32_t fl
 
 bool FakePlatform::MoveFile(const char* from, const char* to) {
   log.push_back(std::string("MoveFile ") + from + " " + to);
+  if (moveFails) return false;
   auto it = nodes_.find(Upper(from));
   if (it == nodes_.end() || Exists(to)) return false;
   Node node = it->second;
@@ -424,8 +427,9 @@ uint32_t FakePlatform::GetShortPathName(const char* path, char* buffer, uint32_t
   return CopyOut(it->second, buffer, size);
 }
 
-uint32_t FakePlatform::GetTempFileName(const char* folder, const char* prefix, uint32_t,
+uint32_t FakePlatform::GetTempFileName(const char* folder, const char* prefix, uint32_t unique,
                                        char* buffer) {
+  log.push_back(std::string("GetTempFileName ") + folder + " " + prefix + " " + std::to_string(unique));
   if (tempFileFails) return 0;
   char name[32];
   snprintf(name, sizeof name, "%.3s%X.TMP", prefix, ++tempCounter_);
@@ -436,7 +440,7 @@ uint32_t FakePlatform::GetTempFileName(const char* folder, const char* prefix, u
 
 Handle FakePlatform::OpenStream(const char* path, bool) {
   auto it = nodes_.find(Upper(path));
-  if (it == nodes_.end() || it->second.folder) return kInvalidHandle;
+  if (it == nodes_.end() || it->second.folder || unopenable.count(Upper(path))) return kInvalidHandle;
   intptr_t handle = nextFile_++;
   files_[handle] = {Upper(path), 0};
   return reinterpret_cast<Handle>(handle);

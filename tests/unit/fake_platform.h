@@ -51,11 +51,15 @@ class FakePlatform : public Platform {
   std::set<std::string> locked;      // held open without sharing: open and delete fail
   std::map<std::string, int> unlockAfterOpens;  // locked file freed after n lock tests
   std::set<std::string> undeletableKeys;  // RegDeleteKey fails with access denied
+  std::set<std::string> unopenableKeys;   // RegOpenKey fails with access denied
+  std::set<std::string> badKeys;          // RegEnumKey fails with ERROR_BADKEY
+  std::set<std::string> unopenable;       // every open of these files fails
   std::map<std::string, std::string> shortNames;  // long path to short path
   uint32_t shortPathError = 0;   // nonzero: GetShortPathName fails with it
   std::map<std::string, std::string> alternateNames;  // path to its 8.3 name
   bool tempFileFails = false;
   bool deleteFails = false;  // DeleteFile of anything named WININIT.INI fails
+  bool moveFails = false;    // MoveFile fails
   bool tokenFails = false;
   uint32_t adjustError = 0;  // GetLastError after AdjustTokenPrivilege
   bool createFileFails = false;

@@ -81,22 +81,23 @@ struct RunningCase {
   const char* caption;
   bool expected;
   size_t boxes;
+  int lockTests;  // every listed file is opened for the lock test, program or not
 };
 
 TEST(CheckRunningProgramsTest, Cases) {
   const RunningCase cases[] = {
-      {"nothing in use", {"C:\\A\\tool.exe"}, {}, 0, {}, "Close it", "Cap", true, 0},
-      {"held library: no prompt", {"C:\\A\\lib.dll"}, {"C:\\A\\lib.dll"}, 0, {}, "Close it", "Cap", true, 0},
+      {"nothing in use", {"C:\\A\\tool.exe"}, {}, 0, {}, "Close it", "Cap", true, 0, 1},
+      {"held library: no prompt", {"C:\\A\\lib.dll"}, {"C:\\A\\lib.dll"}, 0, {}, "Close it", "Cap", true, 0, 1},
       {"upper-case extension prompts, Cancel ends", {"C:\\A\\TOOL.EXE"}, {"C:\\A\\TOOL.EXE"}, 0, {2},
-       "Close it", "Cap", false, 1},
+       "Close it", "Cap", false, 1, 1},
       {"box failing to show ends", {"C:\\A\\tool.exe"}, {"C:\\A\\tool.exe"}, 0, {0}, "Close it", "Cap",
-       false, 1},
+       false, 1, 1},
       {"OK repeated until free", {"C:\\A\\tool.exe", "C:\\A\\b.txt"}, {"C:\\A\\tool.exe"}, 4,
-       {1, 1, 1, 1, 1}, "Close it", "Cap", true, 3},
-      {"empty prompt: no box", {"C:\\A\\tool.exe"}, {"C:\\A\\tool.exe"}, 0, {}, "", "Cap", true, 0},
-      {"empty caption: no box", {"C:\\A\\tool.exe"}, {"C:\\A\\tool.exe"}, 0, {}, "Close it", "", true, 0},
+       {1, 1, 1, 1, 1}, "Close it", "Cap", true, 3, 5},
+      {"empty prompt: no box", {"C:\\A\\tool.exe"}, {"C:\\A\\tool.exe"}, 0, {}, "", "Cap", true, 0, 1},
+      {"empty caption: no box", {"C:\\A\\tool.exe"}, {"C:\\A\\tool.exe"}, 0, {}, "Close it", "", true, 0, 1},
       {"folders and missing paths are passed over", {"C:\\A", "C:\\A\\gone.exe"}, {}, 0, {}, "P", "C",
-       true, 0},
+       true, 0, 0},
   };
   for (const RunningCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -123,6 +124,7 @@ TEST(CheckRunningProgramsTest, Cases) {
       EXPECT_EQ(box.type, kMbOkCancel);
     }
     EXPECT_EQ(list.Count(), c.listed.size()) << "the walk leaves the list as it was";
+    EXPECT_EQ(platform.lockTests, c.lockTests);
   }
 }
 

@@ -112,6 +112,19 @@ TEST_F(RegistryCleanTest, TreeStopsAtFirstChildThatCannotGo) {
   EXPECT_TRUE(platform.KeyExists("HKLM\\Software\\Vendor\\Tool"));
 }
 
+TEST_F(RegistryCleanTest, KeysThatEnumerationOrOpeningRefuse) {
+  // An enumeration that reports ERROR_BADKEY counts as "no more children".
+  platform.badKeys.insert("HKLM\\SOFTWARE\\VENDOR\\TOOL\\C");
+  EXPECT_EQ(DeleteRegistryTree(platform, kHkeyLocalMachine, "Software\\Vendor\\Tool\\C"), 0);
+  EXPECT_FALSE(platform.KeyExists("HKLM\\Software\\Vendor\\Tool\\C"));
+  // A childless key that the tree deletion cannot open still goes: the run
+  // makes one more plain deletion of every listed key.
+  platform.unopenableKeys.insert("HKLM\\SOFTWARE\\VENDOR\\TOOL\\B");
+  state.data.registryList = "HKEY_LOCAL_MACHINE\\Software\\Vendor\\Tool\\B;|";
+  CleanRegistry(state);
+  EXPECT_FALSE(platform.KeyExists("HKLM\\Software\\Vendor\\Tool\\B"));
+}
+
 TEST_F(RegistryCleanTest, MissingKeyAndValueChangeNothing) {
   EXPECT_EQ(DeleteRegistryTree(platform, kHkeyCurrentUser, "Software\\Missing"), 2);
   EXPECT_NE(DeleteRegistryValue(platform, kHkeyCurrentUser, "Software\\W", "zzz"), 0);

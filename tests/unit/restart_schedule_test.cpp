@@ -117,6 +117,7 @@ TEST_F(ScheduleTest, NtUsesDelayedMove) {
 TEST_F(ScheduleTest, Win98WritesWininit) {
   EXPECT_EQ(ScheduleDeleteAtRestart(state, "C:\\Apps\\W\\a.dll"), 1);
   EXPECT_EQ(Wininit(), "[rename]\r\nNUL=C:\\APPS\\W\\A.DLL\r\n");
+  EXPECT_EQ(platform.log[1], "GetTempFileName C:\\WINDOWS WININIT.INI 0");
   EXPECT_EQ(WindowsFolder(), std::vector<std::string>{"WININIT.INI"}) << "temporary file moved";
 }
 
@@ -137,6 +138,17 @@ TEST_F(ScheduleTest, FailuresLeaveWininitAsItWas) {
   EXPECT_EQ(ScheduleDeleteAtRestart(state, "C:\\Apps\\W\\a.dll"), 0);
   EXPECT_EQ(Wininit(), "[boot]\r\n");
   EXPECT_EQ(WindowsFolder(), std::vector<std::string>{"WININIT.INI"}) << "temporary file deleted";
+  platform.deleteFails = false;
+  platform.unopenable.insert("C:\\WINDOWS\\WIN2.TMP");  // the next temporary file
+  EXPECT_EQ(ScheduleDeleteAtRestart(state, "C:\\Apps\\W\\a.dll"), 0);
+  EXPECT_EQ(Wininit(), "[boot]\r\n");
+  EXPECT_EQ(WindowsFolder(), (std::vector<std::string>{"WIN2.TMP", "WININIT.INI"})) << "left empty";
+}
+
+TEST_F(ScheduleTest, FailedMoveStillCountsAsScheduled) {
+  platform.moveFails = true;
+  EXPECT_EQ(ScheduleDeleteAtRestart(state, "C:\\Apps\\W\\a.dll"), 1);
+  EXPECT_EQ(platform.Content("C:\\WINDOWS\\WIN1.TMP"), "[rename]\r\nNUL=C:\\APPS\\W\\A.DLL\r\n");
 }
 
 TEST_F(ScheduleTest, DeferredListThenSelfInOrder) {

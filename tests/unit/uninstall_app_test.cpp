@@ -82,6 +82,14 @@ class RunTest : public ::testing::Test {
   bool Logged(const std::string& line) {
     return std::find(platform.log.begin(), platform.log.end(), line) != platform.log.end();
   }
+  // Each line is logged, each after the one before it.
+  void ExpectInOrder(const std::vector<std::string>& lines) {
+    auto at = platform.log.begin();
+    for (const std::string& line : lines) {
+      at = std::find(at, platform.log.end(), line);
+      ASSERT_NE(at, platform.log.end()) << line << " missing or out of order";
+    }
+  }
   FakePlatform platform;
   std::vector<std::string> fields;
 };
@@ -103,7 +111,8 @@ TEST_F(RunTest, CleanRunConfirmsClosesDeletesDataFileAndRemovesItself) {
   EXPECT_EQ(platform.boxes[1].type, kMbOk);
   EXPECT_FALSE(platform.Exists("C:\\Apps\\Widget\\widget.exe"));
   EXPECT_FALSE(platform.Exists(kDat));
-  EXPECT_TRUE(Logged("CreateFile \\kavotel.bat"));
+  ExpectInOrder({"MessageBox Widget was removed.", std::string("DeleteFile ") + kDat,
+                 "CreateFile \\kavotel.bat", "GlobalFree"});
   EXPECT_EQ(platform.globalBlocks, 0);
 }
 
@@ -159,6 +168,9 @@ TEST_F(RunTest, LeftoverAndNoSchedulesNothing) {
   Run();
   EXPECT_EQ(BoxTexts().back(), "Restart now?");
   EXPECT_EQ(platform.boxes.back().type, kMbYesNo);
+  // The question still reads its texts from the data block: it is freed last.
+  ExpectInOrder({"MessageBox Widget was removed.", std::string("DeleteFile ") + kDat,
+                 "MessageBox Restart now?", "GlobalFree"});
   EXPECT_FALSE(platform.Exists(kDat));
   EXPECT_TRUE(platform.Exists("C:\\Apps\\Widget\\sub"));
   EXPECT_TRUE(platform.scheduled.empty());
