@@ -1,22 +1,24 @@
 // Program entry of uninst.exe: the one platform and application object, the
-// start-up, the run, exit code 0.
+// start-up, the run, and the end of the process with exit code 0. There is no
+// C runtime start-up: Windows calls WinMainCRTStartup directly.
 #include <windows.h>
 
 #include "app/uninstall_app.h"
 #include "platform/win32_platform.h"
+#include "platform/win32_runtime.h"
 
-// Constructed before the application object and destroyed after it, so that
-// the application's lists can still return their memory at exit.
+// Both are constructed before the run, by RunStaticConstructors, the platform
+// first. The application object's destructor, registered at the same time,
+// runs at process exit and empties RemovalList while the platform whose heap
+// holds it is still there (the platform has nothing to destroy).
 static uninst::Win32Platform g_platform;
 static uninst::UninstallApp g_app;
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+extern "C" __attribute__((externally_visible, used)) void WinMainCRTStartup() {
+  uninst::RunStaticConstructors();
   uninst::PrepareProcess(g_platform);
   g_app.Attach(g_platform);
   g_app.RunUninstall();
-  return 0;
+  uninst::RunExitRoutines();
+  ExitProcess(0);
 }
-
-// Keeps the C++ runtime's verbose terminate handler (and what it drags in)
-// out of the program; a pure call cannot happen with one concrete platform.
-extern "C" void __cxa_pure_virtual() { ExitProcess(0); }

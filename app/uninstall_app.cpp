@@ -1,8 +1,6 @@
 // The run; see uninstall_app.h.
 #include "app/uninstall_app.h"
 
-#include <string.h>
-
 #include "engine/data_file.h"
 #include "engine/file_removal.h"
 #include "engine/registry.h"
@@ -39,13 +37,13 @@ bool DataFilePathFor(const char* module, char* out) {
   if (!dot) return CopyBounded(out, kMaxPath, module);
   size_t keep = static_cast<size_t>(dot - module) + 1;
   if (keep + 3 >= kMaxPath) return false;
-  memcpy(out, module, keep);
-  memcpy(out + keep, "dat", 4);
+  CopyBytes(out, module, keep);
+  CopyBytes(out + keep, "dat", 4);
   return true;
 }
 
 void ExeFolderFor(const char* module, char* out) {
-  strcpy(out, module);
+  CopyBounded(out, kMaxPath, module);
   char* backslash = const_cast<char*>(FindLastByte(out, '\\'));
   if (backslash) *backslash = '\0';
 }

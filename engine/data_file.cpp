@@ -1,8 +1,6 @@
 // The uninstall data file; see data_file.h.
 #include "engine/data_file.h"
 
-#include <string.h>
-
 #include "engine/locations.h"
 
 namespace uninst {
@@ -42,11 +40,11 @@ bool BuildRemovalPath(RunState& state, TextRange alternate, char* work, TextRang
   size_t length = alternate.length;
   if (state.codePage.Find(text, text + length, '<')) {
     char entry[kMaxMacroEntry + 1];
-    if (!memchr(text, '\\', length)) return false;  // no folder to put anything in
+    if (!FindByte(text, length, '\\')) return false;  // no folder to put anything in
     if (!CopyBounded(entry, sizeof entry, text, length)) return false;
     const char* folder = ResolveLocationMacro(state, entry);
     if (!folder || !CopyBounded(work, kMaxPath, folder)) return false;
-    if (!AppendPathComponent(work, strchr(entry, '\\') + 1)) return false;
+    if (!AppendPathComponent(work, FindFirstByte(entry, '\\') + 1)) return false;
   } else if ((length >= 2 && text[1] == ':') ||
              (length >= 2 && text[0] == '\\' && text[1] == '\\')) {
     *path = alternate;
@@ -57,7 +55,7 @@ bool BuildRemovalPath(RunState& state, TextRange alternate, char* work, TextRang
     if (!CopyBounded(work, kMaxPath, state.exeFolder)) return false;
     if (!AppendPathComponent(work, entry)) return false;
   }
-  *path = TextRange{work, strlen(work)};
+  *path = TextRange{work, TextLength(work)};
   return true;
 }
 
@@ -75,7 +73,7 @@ void ParseDataFile(RunState& state, const char* bytes, uint32_t size, RemovalLis
   const char* texts[13];
   const char* at = size >= 4 ? bytes + 4 : end;
   for (const char*& text : texts) {
-    const char* nul = at < end ? static_cast<const char*>(memchr(at, '\0', end - at)) : nullptr;
+    const char* nul = at < end ? FindByte(at, static_cast<size_t>(end - at), '\0') : nullptr;
     if (!nul) {
       text = kEmpty;
       at = end;
@@ -86,7 +84,7 @@ void ParseDataFile(RunState& state, const char* bytes, uint32_t size, RemovalLis
   }
 
   const char* entries = texts[0];
-  const char* entriesEnd = entries + strlen(entries);
+  const char* entriesEnd = entries + TextLength(entries);
   char work[kMaxPath];
   while (const char* bar = state.codePage.Find(entries, entriesEnd, '|')) {
     TextRange alternate = ChooseAlternate(state.codePage, entries, bar, state.osFamily);

@@ -1,8 +1,6 @@
 // File and folder removal; see file_removal.h.
 #include "engine/file_removal.h"
 
-#include <string.h>
-
 namespace uninst {
 namespace {
 
@@ -18,12 +16,12 @@ bool VolumeRoot(const char* full, char* root) {
   }
   if (full[0] != '\\' || full[1] != '\\') return false;
   const char* server = full + 2;
-  const char* share = strchr(server, '\\');
+  const char* share = FindFirstByte(server, '\\');
   if (!share || share == server) return false;
-  const char* shareEnd = strchr(share + 1, '\\');
-  size_t length = shareEnd ? static_cast<size_t>(shareEnd - full) : strlen(full);
+  const char* shareEnd = FindFirstByte(share + 1, '\\');
+  size_t length = shareEnd ? static_cast<size_t>(shareEnd - full) : TextLength(full);
   if (length + 2 > kMaxPath || length == static_cast<size_t>(share + 1 - full)) return false;
-  memcpy(root, full, length);
+  CopyBytes(root, full, length);
   root[length] = '\\';
   root[length + 1] = '\0';
   return true;
@@ -67,15 +65,15 @@ int IsExecutable(const char* path) {
 }
 
 int DeleteWithShell(Platform& platform, char* buffer, size_t size) {
-  size_t length = strlen(buffer);
-  if (strpbrk(buffer, "*?") || length + 2 > size) return 0;
+  size_t length = TextLength(buffer);
+  if (HasAnyByte(buffer, "*?") || length + 2 > size) return 0;
   if (!PathExists(platform, buffer)) return 0;
   buffer[length + 1] = '\0';
   return platform.ShellDelete(buffer);
 }
 
 bool DeferredList::Append(const char* path) {
-  uint32_t length = static_cast<uint32_t>(strlen(path));
+  uint32_t length = static_cast<uint32_t>(TextLength(path));
   uint32_t needed = length_ + length + 2;  // path, "|", NUL
   if (needed > capacity_) {
     uint32_t capacity = capacity_ ? capacity_ : 0;
@@ -94,7 +92,7 @@ bool DeferredList::Append(const char* path) {
     text_ = static_cast<char*>(grown);
     capacity_ = capacity;
   }
-  memcpy(text_ + length_, path, length);
+  CopyBytes(text_ + length_, path, length);
   length_ += length;
   text_[length_++] = '|';
   text_[length_] = '\0';

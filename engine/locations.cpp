@@ -1,8 +1,6 @@
 // Location macros, special folders and path joining; see locations.h.
 #include "engine/locations.h"
 
-#include <string.h>
-
 namespace uninst {
 namespace {
 
@@ -29,7 +27,7 @@ bool ReadFolderValue(Platform& platform, const char* valueName, char* out) {
   // The value's type is not examined, so its bytes need not end in a NUL:
   // take the text up to the first NUL inside the returned bytes, or all of
   // them when a terminator still fits after them.
-  const char* nul = static_cast<const char*>(memchr(data, '\0', size));
+  const char* nul = FindByte(data, size, '\0');
   size_t length = nul ? static_cast<size_t>(nul - data) : size;
   // An empty folder would make every entry below it a relative path, which
   // names files in whatever the current folder is.
@@ -47,12 +45,13 @@ int64_t BoundedWideLength(const uint16_t* text, uint32_t max) {
 }  // namespace
 
 bool AppendPathComponent(char* buffer, const char* component) {
-  size_t length = strlen(buffer);
+  size_t length = TextLength(buffer);
   bool separator = length != 0 && buffer[length - 1] != '\\' && buffer[length - 1] != '/';
-  size_t joined = length + (separator ? 1 : 0) + strlen(component);
+  size_t componentLength = TextLength(component);
+  size_t joined = length + (separator ? 1 : 0) + componentLength;
   if (joined > kMaxPath - 2) return false;
   if (separator) buffer[length++] = '\\';
-  memcpy(buffer + length, component, strlen(component));
+  CopyBytes(buffer + length, component, componentLength);
   buffer[joined] = '\0';
   buffer[joined + 1] = '\0';
   return true;
@@ -88,9 +87,9 @@ bool IsLocationMacro(const char* component, size_t length) {
 
 const char* ResolveLocationMacro(RunState& state, const char* path) {
   if (!*path) return state.exeFolder;
-  const char* backslash = strchr(path, '\\');
+  const char* backslash = FindFirstByte(path, '\\');
   if (backslash == path) return state.exeFolder;
-  size_t length = backslash ? static_cast<size_t>(backslash - path) : strlen(path);
+  size_t length = backslash ? static_cast<size_t>(backslash - path) : TextLength(path);
   if (length >= kMaxPath) return nullptr;
   const MacroName* macro = FindMacro(path, length);
   if (!macro) return state.exeFolder;
@@ -135,7 +134,7 @@ bool StrRetToPath(Platform& platform, const DisplayName& name, char* out) {
     case 1:
     case 2: {
       if (!name.ansi) return false;
-      const char* nul = static_cast<const char*>(memchr(name.ansi, '\0', name.ansiMax));
+      const char* nul = FindByte(name.ansi, name.ansiMax, '\0');
       if (!nul) return false;
       return CopyBounded(out, kMaxPath, name.ansi, static_cast<size_t>(nul - name.ansi));
     }

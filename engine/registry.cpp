@@ -1,8 +1,6 @@
 // Registry cleanup; see registry.h.
 #include "engine/registry.h"
 
-#include <string.h>
-
 namespace uninst {
 namespace {
 
@@ -92,10 +90,10 @@ int32_t DeleteRegistryTree(Platform& platform, RegKey parent, const char* name) 
 void CleanRegistry(RunState& state) {
   const char* list = state.data.registryList;
   if (!*list) return;
-  size_t size = strlen(list) + 1;
+  size_t size = TextLength(list) + 1;
   char* copy = static_cast<char*>(state.platform.HeapAlloc(static_cast<uint32_t>(size)));
   if (!copy) return;
-  memcpy(copy, list, size);
+  CopyBytes(copy, list, size);
   WalkRegistryList(state.codePage, copy, Execute, &state.platform);
   state.platform.HeapFree(copy);
 }

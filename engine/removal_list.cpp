@@ -1,11 +1,11 @@
 // RemovalList; see removal_list.h.
 #include "engine/removal_list.h"
 
-#include <string.h>
+#include "engine/text.h"
 
 namespace uninst {
 
-bool RemovalList::Append(const char* path) { return Append(path, strlen(path)); }
+bool RemovalList::Append(const char* path) { return Append(path, TextLength(path)); }
 
 bool RemovalList::Append(const char* path, size_t length) {
   size_t needed = used_ + length + 1;
@@ -20,7 +20,7 @@ bool RemovalList::Append(const char* path, size_t length) {
     data_ = static_cast<char*>(grown);
     capacity_ = capacity;
   }
-  memcpy(data_ + used_, path, length);
+  CopyBytes(data_ + used_, path, length);
   data_[used_ + length] = '\0';
   used_ = needed;
   ++count_;
@@ -28,13 +28,13 @@ bool RemovalList::Append(const char* path, size_t length) {
 }
 
 const char* RemovalList::Next(const char* path) const {
-  const char* next = path + strlen(path) + 1;
+  const char* next = path + TextLength(path) + 1;
   return next < data_ + used_ ? next : nullptr;
 }
 
 const char* RemovalList::TakeHead() {
   const char* path = data_ + head_;
-  head_ += strlen(path) + 1;
+  head_ += TextLength(path) + 1;
   --count_;
   return path;
 }

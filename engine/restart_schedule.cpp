@@ -1,8 +1,6 @@
 // Deletion at the next start of Windows; see restart_schedule.h.
 #include "engine/restart_schedule.h"
 
-#include <string.h>
-
 #include "engine/locations.h"
 
 namespace uninst {
@@ -27,7 +25,7 @@ void WriteText(ByteSink& out, const char* text, size_t size) {
 class PieceReader {
  public:
   PieceReader(const char* bytes, size_t size) : at_(bytes), end_(bytes + size) {
-    if (const void* eof = memchr(bytes, 0x1A, size)) end_ = static_cast<const char*>(eof);
+    if (const char* eof = FindByte(bytes, size, '\x1A')) end_ = eof;
   }
   // The next piece in `piece` (text mode: CR LF read as "\n"); false at end.
   bool Next(char* piece, size_t* length) {
@@ -47,26 +45,48 @@ class PieceReader {
   const char* end_;
 };
 
-class StreamSink : public ByteSink {
+// Writes into a file through a small buffer, so that the many short pieces
+// of a rewrite cost few WriteFile calls. Remembers the first failed write: a
+// short temporary file must never take the place of WININIT.INI.
+class FileSink : public ByteSink {
  public:
-  StreamSink(Platform& platform, Handle stream) : platform_(platform), stream_(stream) {}
+  FileSink(Platform& platform, Handle file) : platform_(platform), file_(file) {}
   void Write(const char* data, size_t size) override {
-    platform_.WriteStream(stream_, data, static_cast<uint32_t>(size));
+    while (size > 0) {
+      if (used_ == sizeof buffer_) Flush();
+      size_t n = sizeof buffer_ - used_ < size ? sizeof buffer_ - used_ : size;
+      CopyBytes(buffer_ + used_, data, n);
+      used_ += n;
+      data += n;
+      size -= n;
+    }
+  }
+  // Writes what is buffered; true when every write so far succeeded.
+  bool Flush() {
+    if (used_ > 0 && !platform_.WriteFile(file_, buffer_, static_cast<uint32_t>(used_))) failed_ = true;
+    used_ = 0;
+    return !failed_;
   }
 
  private:
   Platform& platform_;
-  Handle stream_;
+  Handle file_;
+  char buffer_[1024];
+  size_t used_ = 0;
+  bool failed_ = false;
 };
 
-// Reads the whole stream into one heap block. False when memory fails.
-bool ReadAll(Platform& platform, Handle stream, char** bytes, size_t* size) {
+// Reads the whole file into one heap block. False when memory fails or a
+// read fails: an error in the middle is no end of the file, and a rewrite
+// from part of the old content would lose the rest.
+bool ReadAll(Platform& platform, Handle file, char** bytes, size_t* size) {
   size_t capacity = 4096, used = 0;
   char* data = static_cast<char*>(platform.HeapAlloc(capacity));
   if (!data) return false;
   for (;;) {
     if (used == capacity) {
-      void* grown = platform.HeapReAlloc(data, static_cast<uint32_t>(capacity * 2));
+      void* grown = capacity < 0x40000000u ? platform.HeapReAlloc(data, static_cast<uint32_t>(capacity * 2))
+                                           : nullptr;
       if (!grown) {
         platform.HeapFree(data);
         return false;
@@ -74,9 +94,13 @@ bool ReadAll(Platform& platform, Handle stream, char** bytes, size_t* size) {
       data = static_cast<char*>(grown);
       capacity *= 2;
     }
-    uint32_t got = platform.ReadStream(stream, data + used, static_cast<uint32_t>(capacity - used));
+    int32_t got = platform.ReadFile(file, data + used, static_cast<uint32_t>(capacity - used));
+    if (got < 0) {
+      platform.HeapFree(data);
+      return false;
+    }
     if (got == 0) break;
-    used += got;
+    used += static_cast<size_t>(got);
   }
   *bytes = data;
   *size = used;
@@ -99,28 +123,25 @@ int RewriteWininitFile(RunState& state, const char* path) {
     platform.DeleteFile(temp);
     return 0;
   }
-  Handle out = platform.OpenStream(temp, true);
+  Handle out = platform.OpenFileReadWrite(temp);
   if (out == kInvalidHandle) return 0;
-  Handle in = platform.OpenStream(ini, false);
+  Handle in = platform.OpenFileForReading(ini);
   char* old = nullptr;
   size_t oldSize = 0;
-  if (in != kInvalidHandle && !ReadAll(platform, in, &old, &oldSize)) {
-    // Without the old content in hand the rewrite would lose it.
-    platform.CloseStream(in);
-    platform.CloseStream(out);
+  bool ok = in == kInvalidHandle || ReadAll(platform, in, &old, &oldSize);
+  if (ok) {
+    FileSink sink(platform, out);
+    RewriteWininit(in != kInvalidHandle ? old : nullptr, oldSize, line ? shortPath : nullptr, sink);
+    ok = sink.Flush();
+  }
+  if (old) platform.HeapFree(old);
+  platform.CloseFile(out);
+  if (in != kInvalidHandle) platform.CloseFile(in);
+  // Without the whole old content, or with a new one that was not written
+  // whole, WININIT.INI stays as it was.
+  if (!ok || (in != kInvalidHandle && !platform.DeleteFile(ini))) {
     platform.DeleteFile(temp);
     return 0;
-  }
-  StreamSink sink(platform, out);
-  RewriteWininit(in != kInvalidHandle ? old : nullptr, oldSize, line ? shortPath : nullptr, sink);
-  if (old) platform.HeapFree(old);
-  platform.CloseStream(out);
-  if (in != kInvalidHandle) {
-    platform.CloseStream(in);
-    if (!platform.DeleteFile(ini)) {
-      platform.DeleteFile(temp);
-      return 0;
-    }
   }
   platform.MoveFile(temp, ini);
   return line ? 1 : 0;
@@ -149,7 +170,7 @@ void RewriteWininit(const char* old, size_t oldSize, const char* shortPath, Byte
   WriteText(out, "[rename]\n", 9);
   if (shortPath) {
     WriteText(out, "NUL=", 4);
-    WriteText(out, shortPath, strlen(shortPath));
+    WriteText(out, shortPath, TextLength(shortPath));
     WriteText(out, "\n", 1);
   }
   while (reader.Next(piece, &length)) WriteText(out, piece, length);
@@ -170,14 +191,14 @@ bool ShortPathForWininit(Platform& platform, const char* path, char* out) {
   char* backslash = const_cast<char*>(FindLastByte(out, '\\'));
   if (!data.alternateFileName[0] || !backslash) return true;
   char shortened[kMaxPath];
-  memcpy(shortened, out, static_cast<size_t>(backslash - out));
+  CopyBytes(shortened, out, static_cast<size_t>(backslash - out));
   shortened[backslash - out] = '\0';
-  if (AppendPathComponent(shortened, data.alternateFileName)) strcpy(out, shortened);
+  if (AppendPathComponent(shortened, data.alternateFileName)) CopyBounded(out, kMaxPath, shortened);
   return true;
 }
 
 bool IsDriveOrShareRoot(const char* folder) {
-  size_t length = strlen(folder);
+  size_t length = TextLength(folder);
   while (length > 0 && (folder[length - 1] == '\\' || folder[length - 1] == '/')) --length;
   if (length == 0) return true;
   if (length == 2 && folder[1] == ':') return true;
@@ -203,7 +224,7 @@ void ScheduleDeferredList(RunState& state, const DeferredList& deferred) {
   if (!deferred.IsPresent()) return;
   const char* text = deferred.Text();
   char path[600];
-  while (const char* bar = strchr(text, '|')) {
+  while (const char* bar = FindFirstByte(text, '|')) {
     // A path longer than a path buffer is passed over, never cut.
     if (CopyBounded(path, kMaxPath, text, static_cast<size_t>(bar - text)))
       ScheduleDeleteAtRestart(state, path);

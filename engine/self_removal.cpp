@@ -1,8 +1,6 @@
 // Restart and self-removal; see self_removal.h.
 #include "engine/self_removal.h"
 
-#include <string.h>
-
 #include "engine/restart_schedule.h"
 
 namespace uninst {
@@ -84,8 +82,8 @@ void LaunchSelfRemoval(Platform& platform) {
   uint32_t length = platform.GetModuleFileName(self, kMaxPath);
   size_t size = 0;
   if (length != 0 && length < kMaxPath) {
-    strcpy(folder, self);
-    char* backslash = strrchr(folder, '\\');
+    CopyBytes(folder, self, length + 1);
+    char* backslash = const_cast<char*>(FindLastByte(folder, '\\'));
     if (backslash) *backslash = '\0';
     size = BuildBatchText(self, folder, text, sizeof text);
   }

@@ -1,8 +1,6 @@
 // Shortcut and program-group removal; see shortcuts.h.
 #include "engine/shortcuts.h"
 
-#include <string.h>
-
 #include "engine/file_removal.h"
 #include "engine/locations.h"
 
@@ -15,7 +13,7 @@ int ChooseFolderCsidl(int32_t osFamily, uint32_t allUsers, int ownCsidl, int sha
 
 bool IsSafeProgramGroup(const char* group) {
   if (group[0] == '\\' && group[1] == '\\') return false;
-  if (strchr(group, ':')) return false;
+  if (FindFirstByte(group, ':')) return false;
   bool named = false;
   const char* component = group;
   for (const char* at = group;; ++at) {
@@ -49,9 +47,9 @@ bool BuildShortcutPath(const char* folder, const char* name, size_t length, char
   if (!CopyBounded(out, kMaxPath, folder) || !CopyBounded(component, kMaxPath, name, length))
     return false;
   if (!AppendPathComponent(out, component)) return false;
-  size_t joined = strlen(out);
+  size_t joined = TextLength(out);
   if (joined + 4 > kMaxPath - 2) return false;
-  memcpy(out + joined, ".lnk", 5);
+  CopyBytes(out + joined, ".lnk", 5);
   out[joined + 5] = '\0';
   return true;
 }

@@ -1,9 +1,37 @@
 // Byte-level text helpers; see text.h.
 #include "engine/text.h"
 
-#include <string.h>
-
 namespace uninst {
+
+size_t TextLength(const char* text) {
+  const char* end = text;
+  while (*end) ++end;
+  return static_cast<size_t>(end - text);
+}
+
+void CopyBytes(void* to, const void* from, size_t size) {
+  char* out = static_cast<char*>(to);
+  const char* in = static_cast<const char*>(from);
+  for (size_t i = 0; i < size; ++i) out[i] = in[i];
+}
+
+const char* FindByte(const char* text, size_t size, char c) {
+  for (size_t i = 0; i < size; ++i)
+    if (text[i] == c) return text + i;
+  return nullptr;
+}
+
+const char* FindFirstByte(const char* text, char c) {
+  for (; *text; ++text)
+    if (*text == c) return text;
+  return nullptr;
+}
+
+bool HasAnyByte(const char* text, const char* set) {
+  for (; *set; ++set)
+    if (FindFirstByte(text, *set)) return true;
+  return false;
+}
 
 CodePage::CodePage(Platform& platform) {
   for (int b = 0; b < 256; ++b) lead_[b] = platform.IsDBCSLeadByte(static_cast<uint8_t>(b));
@@ -53,13 +81,13 @@ const char* FindLastByte(const char* text, char c) {
 
 bool CopyBounded(char* out, size_t size, const char* text, size_t length) {
   if (length >= size) return false;
-  memcpy(out, text, length);
+  CopyBytes(out, text, length);
   out[length] = '\0';
   return true;
 }
 
 bool CopyBounded(char* out, size_t size, const char* text) {
-  return CopyBounded(out, size, text, strlen(text));
+  return CopyBounded(out, size, text, TextLength(text));
 }
 
 }  // namespace uninst

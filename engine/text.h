@@ -37,8 +37,21 @@ bool EqualsAsciiNoCase(const char* a, const char* b);
 // The same for `a` given by pointer and length.
 bool EqualsAsciiNoCase(const char* a, size_t aLength, const char* b);
 
+// The engine's own string and memory routines: uninst.exe links no C
+// runtime, and these are all the engine needs of one.
+
+// Length of the NUL-ended `text`.
+size_t TextLength(const char* text);
+// Copies `size` bytes; the ranges must not overlap.
+void CopyBytes(void* to, const void* from, size_t size);
+// First byte `c` in the `size` bytes at `text` (NULs included), or null.
+const char* FindByte(const char* text, size_t size, char c);
+// First byte `c` in the NUL-ended `text`, or null.
+const char* FindFirstByte(const char* text, char c);
 // Last occurrence of byte `c` in the NUL-ended `text`, or null.
 const char* FindLastByte(const char* text, char c);
+// Whether the NUL-ended `text` holds any byte of the NUL-ended `set`.
+bool HasAnyByte(const char* text, const char* set);
 
 // Copies `length` bytes and a NUL into `out` of `size` bytes. Returns false,
 // writing nothing, when they do not fit: a path is never cut.

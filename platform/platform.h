@@ -122,12 +122,16 @@ class Platform {
                          uint32_t type) = 0;
 
   // --- Files ---
-  // CreateFileA with GENERIC_READ | GENERIC_WRITE on an existing file.
+  // CreateFileA(GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING).
   virtual Handle OpenFileReadWrite(const char* path) = 0;
-  // _llseek: the new position, or -1.
+  // CreateFileA(GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING).
+  virtual Handle OpenFileForReading(const char* path) = 0;
+  // SetFilePointer: the new position, or -1.
   virtual int32_t SeekFile(Handle file, int32_t offset, uint32_t origin) = 0;
-  // _lread / ReadFile: bytes read, or -1 on failure.
+  // ReadFile: bytes read (0 at the end), or -1 on failure.
   virtual int32_t ReadFile(Handle file, void* buffer, uint32_t size) = 0;
+  // WriteFile: true only when every byte was written.
+  virtual bool WriteFile(Handle file, const void* data, uint32_t size) = 0;
   virtual void CloseFile(Handle file) = 0;
   virtual bool DeleteFile(const char* path) = 0;
   virtual bool RemoveDirectory(const char* path) = 0;
@@ -174,12 +178,6 @@ class Platform {
   virtual uint32_t GetShortPathName(const char* path, char* buffer, uint32_t size) = 0;
   virtual uint32_t GetTempFileName(const char* folder, const char* prefix,
                                    uint32_t unique, char* buffer) = 0;
-  // The C runtime's fopen(path, "rb") / "r+b" and its reads and writes; the
-  // engine does the text-mode work (CR LF, 0x1A) itself.
-  virtual Handle OpenStream(const char* path, bool forWriting) = 0;
-  virtual uint32_t ReadStream(Handle stream, void* buffer, uint32_t size) = 0;
-  virtual uint32_t WriteStream(Handle stream, const void* data, uint32_t size) = 0;
-  virtual void CloseStream(Handle stream) = 0;
 
   // --- Restart and self-removal ---
   virtual bool OpenProcessToken(Handle* token) = 0;  // current process, 0x28
@@ -189,7 +187,6 @@ class Platform {
   virtual void CloseHandle(Handle handle) = 0;
   // CreateFileA(path, GENERIC_WRITE, 0, CREATE_ALWAYS, NORMAL | SEQUENTIAL_SCAN).
   virtual Handle CreateFileForWriting(const char* path) = 0;
-  virtual bool WriteFile(Handle file, const void* data, uint32_t size) = 0;
   // CreateProcessA(command line, CREATE_SUSPENDED | IDLE_PRIORITY_CLASS,
   // current directory, hidden window).
   virtual bool CreateProcessSuspendedIdle(const char* commandLine,

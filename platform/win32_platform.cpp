@@ -4,7 +4,6 @@
 
 #include <windows.h>
 #include <shlobj.h>
-#include <stdio.h>
 
 // <windows.h> maps these names to their ANSI or wide entry points; the
 // interface uses the plain names for its own operations.
@@ -112,6 +111,10 @@ int Win32Platform::MessageBox(Handle owner, const char* text, const char* captio
 Handle Win32Platform::OpenFileReadWrite(const char* path) {
   return ::CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+Handle Win32Platform::OpenFileForReading(const char* path) {
+  return ::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 int32_t Win32Platform::SeekFile(Handle file, int32_t offset, uint32_t origin) {
   DWORD at = ::SetFilePointer(H(file), offset, nullptr, origin);
@@ -268,18 +271,6 @@ uint32_t Win32Platform::GetTempFileName(const char* folder, const char* prefix, 
                                         char* buffer) {
   return ::GetTempFileNameA(folder, prefix, unique, buffer);
 }
-Handle Win32Platform::OpenStream(const char* path, bool forWriting) {
-  FILE* stream = fopen(path, forWriting ? "r+b" : "rb");
-  return stream ? static_cast<Handle>(stream) : kInvalidHandle;
-}
-uint32_t Win32Platform::ReadStream(Handle stream, void* buffer, uint32_t size) {
-  return static_cast<uint32_t>(fread(buffer, 1, size, static_cast<FILE*>(stream)));
-}
-uint32_t Win32Platform::WriteStream(Handle stream, const void* data, uint32_t size) {
-  return static_cast<uint32_t>(fwrite(data, 1, size, static_cast<FILE*>(stream)));
-}
-void Win32Platform::CloseStream(Handle stream) { fclose(static_cast<FILE*>(stream)); }
-
 bool Win32Platform::OpenProcessToken(Handle* token) {
   HANDLE handle = nullptr;
   BOOL ok = ::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &handle);
@@ -310,7 +301,7 @@ Handle Win32Platform::CreateFileForWriting(const char* path) {
 }
 bool Win32Platform::WriteFile(Handle file, const void* data, uint32_t size) {
   DWORD written = 0;
-  return ::WriteFile(H(file), data, size, &written, nullptr) != 0;
+  return ::WriteFile(H(file), data, size, &written, nullptr) != 0 && written == size;
 }
 bool Win32Platform::CreateProcessSuspendedIdle(const char* commandLine,
                                                const char* currentDirectory, ProcessInfo* out) {

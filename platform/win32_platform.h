@@ -23,6 +23,7 @@ class Win32Platform final : public Platform {
   Handle GetActiveWindow() override;
   int MessageBox(Handle owner, const char* text, const char* caption, uint32_t type) override;
   Handle OpenFileReadWrite(const char* path) override;
+  Handle OpenFileForReading(const char* path) override;
   int32_t SeekFile(Handle file, int32_t offset, uint32_t origin) override;
   int32_t ReadFile(Handle file, void* buffer, uint32_t size) override;
   void CloseFile(Handle file) override;
@@ -54,10 +55,6 @@ class Win32Platform final : public Platform {
   uint32_t GetShortPathName(const char* path, char* buffer, uint32_t size) override;
   uint32_t GetTempFileName(const char* folder, const char* prefix, uint32_t unique,
                            char* buffer) override;
-  Handle OpenStream(const char* path, bool forWriting) override;
-  uint32_t ReadStream(Handle stream, void* buffer, uint32_t size) override;
-  uint32_t WriteStream(Handle stream, const void* data, uint32_t size) override;
-  void CloseStream(Handle stream) override;
   bool OpenProcessToken(Handle* token) override;
   bool LookupShutdownPrivilege(uint64_t* luid) override;
   bool AdjustTokenPrivilege(Handle token, uint64_t luid) override;

@@ -174,11 +174,15 @@ int FakePlatform::MessageBox(Handle, const char* text, const char* caption, uint
 
 Handle FakePlatform::OpenFileReadWrite(const char* path) {
   auto it = nodes_.find(Upper(path));
-  if (it == nodes_.end() || it->second.folder || locked.count(Upper(path))) return kInvalidHandle;
+  if (it == nodes_.end() || it->second.folder || locked.count(Upper(path)) ||
+      unopenable.count(Upper(path)))
+    return kInvalidHandle;
   intptr_t handle = nextFile_++;
   files_[handle] = {Upper(path), 0};
   return reinterpret_cast<Handle>(handle);
 }
+
+Handle FakePlatform::OpenFileForReading(const char* path) { return OpenFileReadWrite(path); }
 
 int32_t FakePlatform::SeekFile(Handle file, int32_t offset, uint32_t origin) {
   OpenFile& open = files_.at(reinterpret_cast<intptr_t>(file));
@@ -190,7 +194,13 @@ int32_t FakePlatform::SeekFile(Handle file, int32_t offset, uint32_t origin) {
 int32_t FakePlatform::ReadFile(Handle file, void* buffer, uint32_t size) {
   OpenFile& open = files_.at(reinterpret_cast<intptr_t>(file));
   const std::string& content = nodes_[open.key].content;
-  size_t n = std::min<size_t>(size, content.size() - std::min(open.position, content.size()));
+  size_t end = content.size();
+  auto fails = readFailsAt.find(open.key);
+  if (fails != readFailsAt.end()) {
+    if (open.position >= fails->second) return -1;
+    end = std::min(end, fails->second);
+  }
+  size_t n = std::min<size_t>(size, end - std::min(open.position, end));
   memcpy(buffer, content.data() + open.position, n);
   open.position += n;
   return static_cast<int32_t>(n);
@@ -438,28 +448,6 @@ uint32_t FakePlatform::GetTempFileName(const char* folder, const char* prefix, u
   return CopyOut(path, buffer, kMaxPath + 1) ? tempCounter_ : 0;
 }
 
-Handle FakePlatform::OpenStream(const char* path, bool) {
-  auto it = nodes_.find(Upper(path));
-  if (it == nodes_.end() || it->second.folder || unopenable.count(Upper(path))) return kInvalidHandle;
-  intptr_t handle = nextFile_++;
-  files_[handle] = {Upper(path), 0};
-  return reinterpret_cast<Handle>(handle);
-}
-
-uint32_t FakePlatform::ReadStream(Handle stream, void* buffer, uint32_t size) {
-  return static_cast<uint32_t>(ReadFile(stream, buffer, size));
-}
-
-uint32_t FakePlatform::WriteStream(Handle stream, const void* data, uint32_t size) {
-  OpenFile& open = files_.at(reinterpret_cast<intptr_t>(stream));
-  std::string& content = nodes_[open.key].content;
-  content.replace(open.position, size, static_cast<const char*>(data), size);
-  open.position += size;
-  return size;
-}
-
-void FakePlatform::CloseStream(Handle stream) { CloseFile(stream); }
-
 bool FakePlatform::OpenProcessToken(Handle* token) {
   log.push_back("OpenProcessToken");
   if (tokenFails) return false;
@@ -501,9 +489,15 @@ Handle FakePlatform::CreateFileForWriting(const char* path) {
 
 bool FakePlatform::WriteFile(Handle file, const void* data, uint32_t size) {
   log.push_back("WriteFile");
-  written.append(static_cast<const char*>(data), size);
-  WriteStream(file, data, size);
-  return true;
+  OpenFile& open = files_.at(reinterpret_cast<intptr_t>(file));
+  std::string& content = nodes_[open.key].content;
+  auto full = fullAt.find(open.key);
+  uint32_t fits = size;
+  if (full != fullAt.end()) fits = static_cast<uint32_t>(std::min<size_t>(size, full->second - std::min(full->second, open.position)));
+  written.append(static_cast<const char*>(data), fits);
+  content.replace(open.position, fits, static_cast<const char*>(data), fits);
+  open.position += fits;
+  return fits == size;
 }
 
 bool FakePlatform::CreateProcessSuspendedIdle(const char* commandLine,

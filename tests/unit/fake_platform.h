@@ -54,6 +54,8 @@ class FakePlatform : public Platform {
   std::set<std::string> unopenableKeys;   // RegOpenKey fails with access denied
   std::set<std::string> badKeys;          // RegEnumKey fails with ERROR_BADKEY
   std::set<std::string> unopenable;       // every open of these files fails
+  std::map<std::string, size_t> readFailsAt;  // reads of the file fail from this offset
+  std::map<std::string, size_t> fullAt;       // writes to the file stop at this size
   std::map<std::string, std::string> shortNames;  // long path to short path
   uint32_t shortPathError = 0;   // nonzero: GetShortPathName fails with it
   std::map<std::string, std::string> alternateNames;  // path to its 8.3 name
@@ -71,7 +73,7 @@ class FakePlatform : public Platform {
   std::vector<FakeBox> boxes;
   std::vector<std::string> log;  // ordered calls: "ShellDelete path", ...
   std::vector<std::string> scheduled;  // MoveFileEx delayed deletions
-  std::string written;           // what WriteFile wrote
+  std::string written;           // what WriteFile wrote, to any file
   int lockTests = 0;
   int heapBlocks = 0;            // allocated and not freed
   int globalBlocks = 0;
@@ -93,6 +95,7 @@ class FakePlatform : public Platform {
   Handle GetActiveWindow() override { return nullptr; }
   int MessageBox(Handle owner, const char* text, const char* caption, uint32_t type) override;
   Handle OpenFileReadWrite(const char* path) override;
+  Handle OpenFileForReading(const char* path) override;
   int32_t SeekFile(Handle file, int32_t offset, uint32_t origin) override;
   int32_t ReadFile(Handle file, void* buffer, uint32_t size) override;
   void CloseFile(Handle file) override;
@@ -124,10 +127,6 @@ class FakePlatform : public Platform {
   uint32_t GetShortPathName(const char* path, char* buffer, uint32_t size) override;
   uint32_t GetTempFileName(const char* folder, const char* prefix, uint32_t unique,
                            char* buffer) override;
-  Handle OpenStream(const char* path, bool forWriting) override;
-  uint32_t ReadStream(Handle stream, void* buffer, uint32_t size) override;
-  uint32_t WriteStream(Handle stream, const void* data, uint32_t size) override;
-  void CloseStream(Handle stream) override;
   bool OpenProcessToken(Handle* token) override;
   bool LookupShutdownPrivilege(uint64_t* luid) override;
   bool AdjustTokenPrivilege(Handle token, uint64_t luid) override;

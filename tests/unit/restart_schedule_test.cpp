@@ -143,6 +143,15 @@ TEST_F(ScheduleTest, FailuresLeaveWininitAsItWas) {
   EXPECT_EQ(ScheduleDeleteAtRestart(state, "C:\\Apps\\W\\a.dll"), 0);
   EXPECT_EQ(Wininit(), "[boot]\r\n");
   EXPECT_EQ(WindowsFolder(), (std::vector<std::string>{"WIN2.TMP", "WININIT.INI"})) << "left empty";
+  platform.DeleteFile("C:\\WINDOWS\\WIN2.TMP");
+  // A read error halfway is no end of file, and a short write no new file.
+  platform.readFailsAt["C:\\WINDOWS\\WININIT.INI"] = 4;
+  EXPECT_EQ(ScheduleDeleteAtRestart(state, "C:\\Apps\\W\\a.dll"), 0);
+  platform.readFailsAt.clear();
+  platform.fullAt["C:\\WINDOWS\\WIN4.TMP"] = 5;
+  EXPECT_EQ(ScheduleDeleteAtRestart(state, "C:\\Apps\\W\\a.dll"), 0);
+  EXPECT_EQ(Wininit(), "[boot]\r\n");
+  EXPECT_EQ(WindowsFolder(), std::vector<std::string>{"WININIT.INI"}) << "temporary files deleted";
 }
 
 TEST_F(ScheduleTest, FailedMoveStillCountsAsScheduled) {

@@ -46,6 +46,7 @@ class MachinePlatform final : public uninst::Platform {
   uninst::Handle GetActiveWindow() override { return nullptr; }
   int MessageBox(uninst::Handle, const char*, const char*, uint32_t) override { return 0; }
   uninst::Handle OpenFileReadWrite(const char*) override { return uninst::kInvalidHandle; }
+  uninst::Handle OpenFileForReading(const char*) override { return uninst::kInvalidHandle; }
   int32_t SeekFile(uninst::Handle, int32_t, uint32_t) override { return -1; }
   int32_t ReadFile(uninst::Handle, void*, uint32_t) override { return -1; }
   void CloseFile(uninst::Handle) override {}
@@ -77,10 +78,6 @@ class MachinePlatform final : public uninst::Platform {
   bool MoveFile(const char*, const char*) override { return false; }
   uint32_t GetShortPathName(const char*, char*, uint32_t) override { return 0; }
   uint32_t GetTempFileName(const char*, const char*, uint32_t, char*) override { return 0; }
-  uninst::Handle OpenStream(const char*, bool) override { return uninst::kInvalidHandle; }
-  uint32_t ReadStream(uninst::Handle, void*, uint32_t) override { return 0; }
-  uint32_t WriteStream(uninst::Handle, const void*, uint32_t) override { return 0; }
-  void CloseStream(uninst::Handle) override {}
   bool OpenProcessToken(uninst::Handle*) override { return false; }
   bool LookupShutdownPrivilege(uint64_t*) override { return false; }
   bool AdjustTokenPrivilege(uninst::Handle, uint64_t) override { return false; }
