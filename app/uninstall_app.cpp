@@ -42,9 +42,9 @@ bool DataFilePathFor(const char* module, char* out) {
   return true;
 }
 
-void ExeFolderFor(const char* module, char* out) {
+void ExeFolderFor(const CodePage& codePage, const char* module, char* out) {
   CopyBounded(out, kMaxPath, module);
-  char* backslash = const_cast<char*>(FindLastByte(out, '\\'));
+  char* backslash = const_cast<char*>(codePage.FindLast(out, '\\'));
   if (backslash) *backslash = '\0';
 }
 
@@ -70,7 +70,7 @@ bool UninstallApp::RunUninstall() {
   if (length == 0 || length >= kMaxPath) return false;  // no whole path: no data file
   char dataFilePath[kMaxPath];
   if (!DataFilePathFor(module, dataFilePath)) return false;
-  ExeFolderFor(module, state.exeFolder);
+  ExeFolderFor(state.codePage, module, state.exeFolder);
 
   DataBlock block;
   if (!LoadDataFile(state, dataFilePath, removalList_, &block)) return false;
@@ -108,7 +108,7 @@ bool UninstallApp::RunUninstall() {
         platform.ExitWindowsEx(kEwxReboot, 0);
     }
   } else {
-    LaunchSelfRemoval(platform);
+    LaunchSelfRemoval(platform, state.codePage);
   }
 
   deferred.Release();

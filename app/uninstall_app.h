@@ -20,7 +20,9 @@ Handle GetMessageOwner(Platform& platform);
 bool DataFilePathFor(const char* module, char* out);
 
 // ExeFolder: `module` cut at its last backslash, into `out` (kMaxPath bytes).
-void ExeFolderFor(const char* module, char* out);
+// The backslash is found by characters in `codePage`: a trail byte equal to
+// "\\" in the program's own name would make the folder a cut name.
+void ExeFolderFor(const CodePage& codePage, const char* module, char* out);
 
 // The framework's start-up: adds SEM_FAILCRITICALERRORS and
 // SEM_NOOPENFILEERRORBOX to the error mode, so no system box interrupts a

@@ -44,7 +44,7 @@ bool BuildRemovalPath(RunState& state, TextRange alternate, char* work, TextRang
     if (!CopyBounded(entry, sizeof entry, text, length)) return false;
     const char* folder = ResolveLocationMacro(state, entry);
     if (!folder || !CopyBounded(work, kMaxPath, folder)) return false;
-    if (!AppendPathComponent(work, FindFirstByte(entry, '\\') + 1)) return false;
+    if (!AppendPathComponent(state.codePage, work, FindFirstByte(entry, '\\') + 1)) return false;
   } else if ((length >= 2 && text[1] == ':') ||
              (length >= 2 && text[0] == '\\' && text[1] == '\\')) {
     *path = alternate;
@@ -53,7 +53,7 @@ bool BuildRemovalPath(RunState& state, TextRange alternate, char* work, TextRang
     char entry[kMaxPath];
     if (!CopyBounded(entry, sizeof entry, text, length)) return false;
     if (!CopyBounded(work, kMaxPath, state.exeFolder)) return false;
-    if (!AppendPathComponent(work, entry)) return false;
+    if (!AppendPathComponent(state.codePage, work, entry)) return false;
   }
   *path = TextRange{work, TextLength(work)};
   return true;

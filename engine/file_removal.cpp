@@ -6,7 +6,7 @@ namespace {
 
 // The root of an absolute path as GetVolumeInformationA takes it: "X:\" for a
 // drive path, "\\server\share\" for a network path. False for anything else.
-bool VolumeRoot(const char* full, char* root) {
+bool VolumeRoot(const CodePage& codePage, const char* full, char* root) {
   if (full[0] && full[1] == ':') {
     root[0] = full[0];
     root[1] = ':';
@@ -16,9 +16,9 @@ bool VolumeRoot(const char* full, char* root) {
   }
   if (full[0] != '\\' || full[1] != '\\') return false;
   const char* server = full + 2;
-  const char* share = FindFirstByte(server, '\\');
+  const char* share = codePage.Find(server, '\\');
   if (!share || share == server) return false;
-  const char* shareEnd = FindFirstByte(share + 1, '\\');
+  const char* shareEnd = codePage.Find(share + 1, '\\');
   size_t length = shareEnd ? static_cast<size_t>(shareEnd - full) : TextLength(full);
   if (length + 2 > kMaxPath || length == static_cast<size_t>(share + 1 - full)) return false;
   CopyBytes(root, full, length);
@@ -37,12 +37,12 @@ int ClassifyPath(Platform& platform, const char* path) {
   return (data.attributes & kFileAttributeDirectory) ? kPathFolder : kPathFile;
 }
 
-int PathExists(Platform& platform, const char* path) {
+int PathExists(Platform& platform, const CodePage& codePage, const char* path) {
   char full[kMaxPath];
   uint32_t length = platform.GetFullPathName(path, full, kMaxPath);
   if (length == 0 || length >= kMaxPath) return 0;
   char root[kMaxPath];
-  if (!VolumeRoot(full, root) || !platform.GetVolumeInformation(root)) return 0;
+  if (!VolumeRoot(codePage, full, root) || !platform.GetVolumeInformation(root)) return 0;
   FindData data;
   Handle find = platform.FindFirstFile(path, &data);
   if (find == kInvalidHandle) return 0;
@@ -64,10 +64,10 @@ int IsExecutable(const char* path) {
   return dot && EqualsAsciiNoCase(dot, ".exe") ? 1 : 0;
 }
 
-int DeleteWithShell(Platform& platform, char* buffer, size_t size) {
+int DeleteWithShell(Platform& platform, const CodePage& codePage, char* buffer, size_t size) {
   size_t length = TextLength(buffer);
   if (HasAnyByte(buffer, "*?") || length + 2 > size) return 0;
-  if (!PathExists(platform, buffer)) return 0;
+  if (!PathExists(platform, codePage, buffer)) return 0;
   buffer[length + 1] = '\0';
   return platform.ShellDelete(buffer);
 }

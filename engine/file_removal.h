@@ -15,7 +15,8 @@ enum PathClass : int { kPathNothing = 0, kPathFile = 1, kPathFolder = 2 };
 // What FindFirstFileA finds first at `path`: nothing, a file or a folder.
 int ClassifyPath(Platform& platform, const char* path);
 // 1 when the path's volume answers and something is found at it, else 0.
-int PathExists(Platform& platform, const char* path);
+// The share root of a network path is found by characters in `codePage`.
+int PathExists(Platform& platform, const CodePage& codePage, const char* path);
 // 1 when opening the file exclusively fails with a sharing violation, else 0.
 int IsFileLocked(Platform& platform, const char* path);
 // 1 when the text from the last "." of the whole path is ".exe" in any ASCII
@@ -27,7 +28,7 @@ int IsExecutable(const char* path);
 // nothing is there or the deletion succeeded, else the shell's result. A path
 // with "*" or "?" is treated as not found and never reaches the shell, which
 // would delete every match; so is a path without room for the second NUL.
-int DeleteWithShell(Platform& platform, char* buffer, size_t size);
+int DeleteWithShell(Platform& platform, const CodePage& codePage, char* buffer, size_t size);
 
 // DeferredList: the paths that resisted removal, each followed by "|", the
 // whole ended by one NUL, in one heap block. Size() is the size the list

@@ -13,7 +13,7 @@ bool FitsBuffer(uint32_t result) { return result != 0 && result < kMaxPath; }
 bool WindowsFolderWith(RunState& state, const char* component) {
   char* out = state.locationBuffer;
   if (!FitsBuffer(state.platform.GetWindowsDirectory(out, kMaxPath))) return false;
-  return component == nullptr || AppendPathComponent(out, component);
+  return component == nullptr || AppendPathComponent(state.codePage, out, component);
 }
 
 bool ReadFolderValue(Platform& platform, const char* valueName, char* out) {
@@ -44,9 +44,9 @@ int64_t BoundedWideLength(const uint16_t* text, uint32_t max) {
 
 }  // namespace
 
-bool AppendPathComponent(char* buffer, const char* component) {
+bool AppendPathComponent(const CodePage& codePage, char* buffer, const char* component) {
   size_t length = TextLength(buffer);
-  bool separator = length != 0 && buffer[length - 1] != '\\' && buffer[length - 1] != '/';
+  bool separator = length != 0 && !codePage.EndsWithSeparator(buffer);
   size_t componentLength = TextLength(component);
   size_t joined = length + (separator ? 1 : 0) + componentLength;
   if (joined > kMaxPath - 2) return false;

@@ -9,10 +9,14 @@ namespace uninst {
 
 // Appends `component` to the path in `buffer` (kMaxPath bytes), with a
 // backslash between them unless the path is empty or already ends in "\" or
-// "/", and writes a second NUL after the result. The joined path may have at
-// most kMaxPath - 2 characters; a longer one is refused: returns false and
-// leaves the buffer as it was, because a cut path names a different file.
-bool AppendPathComponent(char* buffer, const char* component);
+// "/", and writes a second NUL after the result. The path's last character is
+// looked at in `codePage`: a double-byte character whose trail byte equals
+// "\" (such as 0x83 0x5C) is no separator, and a backslash follows it; else
+// the component would be glued to the folder's last name and name another
+// file. The joined path may have at most kMaxPath - 2 characters; a longer
+// one is refused: returns false and leaves the buffer as it was, because a
+// cut path names a different file.
+bool AppendPathComponent(const CodePage& codePage, char* buffer, const char* component);
 
 // The folder that the first component of `path` (the text before its first
 // backslash) stands for: a location macro, compared without regard to ASCII

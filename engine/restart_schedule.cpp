@@ -114,12 +114,13 @@ int RewriteWininitFile(RunState& state, const char* path) {
   if (length == 0 || length >= kMaxPath) return 0;
   char shortPath[kMaxPath];
   bool line = state.osFamily != kOsUnknown;
-  if (!ShortPathForWininit(platform, path, shortPath)) return 0;
+  if (!ShortPathForWininit(platform, state.codePage, path, shortPath)) return 0;
 
   char temp[kMaxPath + 1];
   if (!platform.GetTempFileName(windows, "WININIT.INI", 0, temp)) return 0;
   char ini[kMaxPath];
-  if (!CopyBounded(ini, sizeof ini, windows) || !AppendPathComponent(ini, "WININIT.INI")) {
+  if (!CopyBounded(ini, sizeof ini, windows) ||
+      !AppendPathComponent(state.codePage, ini, "WININIT.INI")) {
     platform.DeleteFile(temp);
     return 0;
   }
@@ -176,7 +177,8 @@ void RewriteWininit(const char* old, size_t oldSize, const char* shortPath, Byte
   while (reader.Next(piece, &length)) WriteText(out, piece, length);
 }
 
-bool ShortPathForWininit(Platform& platform, const char* path, char* out) {
+bool ShortPathForWininit(Platform& platform, const CodePage& codePage, const char* path,
+                         char* out) {
   uint32_t length = platform.GetShortPathName(path, out, kMaxPath);
   if (length != 0 && length < kMaxPath) return true;
   uint32_t error = platform.GetLastError();
@@ -187,29 +189,39 @@ bool ShortPathForWininit(Platform& platform, const char* path, char* out) {
   if (find == kInvalidHandle) return true;
   platform.FindClose(find);
   // An entry without a separate 8.3 name keeps its long name: appending the
-  // empty alternate would name the folder instead.
-  char* backslash = const_cast<char*>(FindLastByte(out, '\\'));
+  // empty alternate would name the folder instead. The last backslash is
+  // found by characters: a trail byte "\\" is inside the last name.
+  char* backslash = const_cast<char*>(codePage.FindLast(out, '\\'));
   if (!data.alternateFileName[0] || !backslash) return true;
   char shortened[kMaxPath];
   CopyBytes(shortened, out, static_cast<size_t>(backslash - out));
   shortened[backslash - out] = '\0';
-  if (AppendPathComponent(shortened, data.alternateFileName)) CopyBounded(out, kMaxPath, shortened);
+  if (AppendPathComponent(codePage, shortened, data.alternateFileName))
+    CopyBounded(out, kMaxPath, shortened);
   return true;
 }
 
-bool IsDriveOrShareRoot(const char* folder) {
-  size_t length = TextLength(folder);
-  while (length > 0 && (folder[length - 1] == '\\' || folder[length - 1] == '/')) --length;
-  if (length == 0) return true;
-  if (length == 2 && folder[1] == ':') return true;
-  if (folder[0] == '\\' && folder[1] == '\\') {
-    // "\\server\share" has exactly one separator after the server name.
-    int separators = 0;
-    for (size_t i = 2; i < length; ++i)
-      if (folder[i] == '\\' || folder[i] == '/') ++separators;
-    return separators <= 1;
+bool IsDriveOrShareRoot(const CodePage& codePage, const char* folder) {
+  // The names between single-byte separators, walked by characters: a trail
+  // byte equal to "\\" separates nothing.
+  int names = 0;
+  size_t firstName = 0;
+  bool inName = false;
+  for (const char* at = folder; *at;) {
+    bool separator = *at == '\\' || *at == '/';
+    size_t step = !separator && codePage.IsLead(static_cast<uint8_t>(*at)) && at[1] ? 2 : 1;
+    if (separator) {
+      inName = false;
+    } else {
+      if (!inName) ++names;
+      inName = true;
+      if (names == 1) firstName += step;
+    }
+    at += step;
   }
-  return false;
+  if (names == 0) return true;
+  if (folder[0] == '\\' && folder[1] == '\\') return names <= 2;  // "\\server\share"
+  return names == 1 && firstName == 2 && folder[1] == ':';        // "C:", "C:\\"
 }
 
 int ScheduleDeleteAtRestart(RunState& state, const char* path) {
@@ -224,7 +236,10 @@ void ScheduleDeferredList(RunState& state, const DeferredList& deferred) {
   if (!deferred.IsPresent()) return;
   const char* text = deferred.Text();
   char path[600];
-  while (const char* bar = FindFirstByte(text, '|')) {
+  // By characters, as the data file was read: a trail byte equal to "|" (as
+  // in 0x83 0x7C) is inside a path, and only the single-byte "|" that ends
+  // every path ends one.
+  while (const char* bar = state.codePage.Find(text, '|')) {
     // A path longer than a path buffer is passed over, never cut.
     if (CopyBounded(path, kMaxPath, text, static_cast<size_t>(bar - text)))
       ScheduleDeleteAtRestart(state, path);
@@ -237,10 +252,12 @@ void ScheduleSelfRemoval(RunState& state) {
   uint32_t length = state.platform.GetModuleFileName(self, kMaxPath);
   if (length == 0 || length >= kMaxPath) return;
   ScheduleDeleteAtRestart(state, self);
-  char* backslash = const_cast<char*>(FindLastByte(self, '\\'));
+  // The own folder is what ExeFolder is: the path cut at its last backslash
+  // character, never at a trail byte inside the program's own name.
+  char* backslash = const_cast<char*>(state.codePage.FindLast(self, '\\'));
   if (!backslash) return;
   *backslash = '\0';
-  if (!IsDriveOrShareRoot(self)) ScheduleDeleteAtRestart(state, self);
+  if (!IsDriveOrShareRoot(state.codePage, self)) ScheduleDeleteAtRestart(state, self);
 }
 
 }  // namespace uninst

@@ -31,12 +31,15 @@ void RewriteWininit(const char* old, size_t oldSize, const char* shortPath, Byte
 // The path for a "NUL=" line: the short form when the system gives it, else
 // the long path; after ERROR_NOT_SUPPORTED the last component is replaced by
 // its 8.3 alternate name when the entry has one. `out` has kMaxPath bytes.
-// Returns false when not even the long path fits.
-bool ShortPathForWininit(Platform& platform, const char* path, char* out);
+// Returns false when not even the long path fits. The last component is
+// found by characters in `codePage`.
+bool ShortPathForWininit(Platform& platform, const CodePage& codePage, const char* path,
+                         char* out);
 
 // True for a drive root ("C:", "C:\") or a share root ("\\server\share"),
 // which must never be scheduled or removed as the uninstaller's folder.
-bool IsDriveOrShareRoot(const char* folder);
+// Separators are found by characters in `codePage`.
+bool IsDriveOrShareRoot(const CodePage& codePage, const char* folder);
 
 // Schedules one path; returns 1 when it was scheduled.
 int ScheduleDeleteAtRestart(RunState& state, const char* path);

@@ -42,7 +42,8 @@ class Writer {
 
 }  // namespace
 
-size_t BuildBatchText(const char* selfPath, const char* folder, char* out, size_t size) {
+size_t BuildBatchText(const CodePage& codePage, const char* selfPath, const char* folder,
+                      char* out, size_t size) {
   Writer w(out, size);
   w.Text(":Repeat\r\n");
   w.Text("del ");
@@ -50,7 +51,7 @@ size_t BuildBatchText(const char* selfPath, const char* folder, char* out, size_
   w.Text("\r\nif exist ");
   w.Quoted(selfPath);
   w.Text(" goto Repeat\r\n");
-  if (!IsDriveOrShareRoot(folder)) {
+  if (!IsDriveOrShareRoot(codePage, folder)) {
     w.Text("rmdir ");
     w.Quoted(folder);
     w.Text("\r\n");
@@ -73,7 +74,7 @@ void RestartWindows(Platform& platform) {
   platform.ExitWindowsEx(kEwxReboot, 0);
 }
 
-void LaunchSelfRemoval(Platform& platform) {
+void LaunchSelfRemoval(Platform& platform, const CodePage& codePage) {
   Handle file = platform.CreateFileForWriting(kBatchPath);
   if (file == kInvalidHandle) return;
   char self[kMaxPath];
@@ -83,9 +84,9 @@ void LaunchSelfRemoval(Platform& platform) {
   size_t size = 0;
   if (length != 0 && length < kMaxPath) {
     CopyBytes(folder, self, length + 1);
-    char* backslash = const_cast<char*>(FindLastByte(folder, '\\'));
+    char* backslash = const_cast<char*>(codePage.FindLast(folder, '\\'));
     if (backslash) *backslash = '\0';
-    size = BuildBatchText(self, folder, text, sizeof text);
+    size = BuildBatchText(codePage, self, folder, text, sizeof text);
   }
   if (size == 0) {
     // Without its own path the batch could only delete the wrong file.

@@ -11,12 +11,12 @@ int ChooseFolderCsidl(int32_t osFamily, uint32_t allUsers, int ownCsidl, int sha
   return ownCsidl;
 }
 
-bool IsSafeProgramGroup(const char* group) {
+bool IsSafeProgramGroup(const CodePage& codePage, const char* group) {
   if (group[0] == '\\' && group[1] == '\\') return false;
   if (FindFirstByte(group, ':')) return false;
   bool named = false;
   const char* component = group;
-  for (const char* at = group;; ++at) {
+  for (const char* at = group;;) {
     if (*at == '\\' || *at == '/' || *at == '\0') {
       // Windows drops trailing dots and blanks from a component, so "..",
       // ". ." and "..." all climb or stay where they are.
@@ -28,7 +28,10 @@ bool IsSafeProgramGroup(const char* group) {
         named = true;
       }
       if (!*at) break;
-      component = at + 1;
+      component = ++at;
+    } else {
+      // A lead byte takes its trail byte along, which may equal "\\".
+      at += codePage.IsLead(static_cast<uint8_t>(*at)) && at[1] ? 2 : 1;
     }
   }
   return named;
@@ -42,11 +45,12 @@ void ForEachShortcutName(const CodePage& codePage, const char* list,
   }
 }
 
-bool BuildShortcutPath(const char* folder, const char* name, size_t length, char* out) {
+bool BuildShortcutPath(const CodePage& codePage, const char* folder, const char* name,
+                       size_t length, char* out) {
   char component[kMaxPath];
   if (!CopyBounded(out, kMaxPath, folder) || !CopyBounded(component, kMaxPath, name, length))
     return false;
-  if (!AppendPathComponent(out, component)) return false;
+  if (!AppendPathComponent(codePage, out, component)) return false;
   size_t joined = TextLength(out);
   if (joined + 4 > kMaxPath - 2) return false;
   CopyBytes(out + joined, ".lnk", 5);
@@ -55,26 +59,27 @@ bool BuildShortcutPath(const char* folder, const char* name, size_t length, char
 }
 
 void RemoveProgramGroup(RunState& state, const char* group, int ownCsidl, int sharedCsidl) {
-  if (!*group || !IsSafeProgramGroup(group)) return;
+  if (!*group || !IsSafeProgramGroup(state.codePage, group)) return;
   char folder[kMaxPath];
   int csidl = ChooseFolderCsidl(state.osFamily, state.data.allUsers, ownCsidl, sharedCsidl);
   if (!GetShellFolderPath(state.platform, csidl, folder)) return;
-  if (!AppendPathComponent(folder, group)) return;
-  DeleteWithShell(state.platform, folder, sizeof folder);
+  if (!AppendPathComponent(state.codePage, folder, group)) return;
+  DeleteWithShell(state.platform, state.codePage, folder, sizeof folder);
 }
 
 namespace {
 
 struct ListWalk {
   Platform* platform;
+  const CodePage* codePage;
   const char* folder;
 };
 
 void DeleteShortcut(void* context, const char* name, size_t length) {
   ListWalk* walk = static_cast<ListWalk*>(context);
   char path[kMaxPath];
-  if (BuildShortcutPath(walk->folder, name, length, path))
-    DeleteWithShell(*walk->platform, path, sizeof path);
+  if (BuildShortcutPath(*walk->codePage, walk->folder, name, length, path))
+    DeleteWithShell(*walk->platform, *walk->codePage, path, sizeof path);
 }
 
 }  // namespace
@@ -84,7 +89,7 @@ void RemoveShortcutList(RunState& state, const char* list, int ownCsidl, int sha
   char folder[kMaxPath];
   int csidl = ChooseFolderCsidl(state.osFamily, state.data.allUsers, ownCsidl, sharedCsidl);
   if (!GetShellFolderPath(state.platform, csidl, folder)) return;
-  ListWalk walk = {&state.platform, folder};
+  ListWalk walk = {&state.platform, &state.codePage, folder};
   ForEachShortcutName(state.codePage, list, DeleteShortcut, &walk);
 }
 

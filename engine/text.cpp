@@ -60,6 +60,24 @@ const char* CodePage::Find(const char* text, char c) const {
   return nullptr;
 }
 
+const char* CodePage::FindLast(const char* text, char c) const {
+  const char* last = nullptr;
+  while (const char* found = Find(text, c)) {
+    last = found;
+    text = found + 1;
+  }
+  return last;
+}
+
+bool CodePage::EndsWithSeparator(const char* text) const {
+  const char* last = nullptr;
+  while (*text) {
+    last = text;
+    text += IsLead(static_cast<uint8_t>(*text)) && text[1] ? 2 : 1;
+  }
+  return last && text - last == 1 && (*last == '\\' || *last == '/');
+}
+
 bool EqualsAsciiNoCase(const char* a, const char* b) {
   for (; *a && *b; ++a, ++b)
     if (AsciiLower(*a) != AsciiLower(*b)) return false;

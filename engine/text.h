@@ -24,6 +24,11 @@ class CodePage {
   const char* Find(const char* text, const char* end, char c) const;
   // The same up to the terminating NUL.
   const char* Find(const char* text, char c) const;
+  // Last `c` in the NUL-ended `text` at a character boundary, or null.
+  const char* FindLast(const char* text, char c) const;
+  // Whether the last character of `text` is a single-byte "\" or "/" (the
+  // trail byte of a double-byte character never is).
+  bool EndsWithSeparator(const char* text) const;
 
  private:
   bool lead_[256];

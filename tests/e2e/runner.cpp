@@ -10,11 +10,14 @@
 // WININIT.INI that a test lays out this way, from inside the running prefix,
 // is still there when the program reads it.
 //
-// ANSWER is the label of the button to press: OK, Cancel, Yes or No. Written
+// ANSWER names the button to press: OK, Cancel, Yes or No. Buttons are found
+// by their control id (IDOK, IDCANCEL, IDYES, IDNO), not by their text, which
+// is Japanese under a Japanese locale. Written
 // as release:LABEL it first closes the files that --hold opened without
 // sharing (a program "still running"), then presses LABEL. With --default,
 // boxes beyond the answers get OK where there is one, else No, else Cancel
 // (never a restart); without it such a box is an error. Output lines:
+//   acp: <the ANSI code page the program runs under>
 //   box: <caption> | <text> | <answer>
 //   exit: <code>            or   error: <what went wrong>
 #include <windows.h>
@@ -45,23 +48,24 @@ BOOL CALLBACK FindDialog(HWND window, LPARAM param) {
   return TRUE;
 }
 
-struct Children {
-  std::string text;
-  std::vector<std::pair<HWND, std::string>> buttons;
-};
+// The control id of each answer's button.
+const struct {
+  const char* answer;
+  int id;
+} kButtons[] = {{"OK", IDOK}, {"Cancel", IDCANCEL}, {"Yes", IDYES}, {"No", IDNO}};
 
-BOOL CALLBACK CollectChild(HWND window, LPARAM param) {
-  Children* children = reinterpret_cast<Children*>(param);
-  char cls[64] = "", text[2048] = "";
+int ButtonId(const std::string& answer) {
+  for (const auto& button : kButtons)
+    if (_stricmp(button.answer, answer.c_str()) == 0) return button.id;
+  return 0;
+}
+
+BOOL CALLBACK CollectText(HWND window, LPARAM param) {
+  std::string* text = reinterpret_cast<std::string*>(param);
+  char cls[64] = "", buffer[2048] = "";
   GetClassNameA(window, cls, sizeof cls);
-  GetWindowTextA(window, text, sizeof text);
-  if (_stricmp(cls, "Static") == 0 && text[0] && children->text.empty()) children->text = text;
-  if (_stricmp(cls, "Button") == 0) {
-    std::string label;
-    for (const char* c = text; *c; ++c)
-      if (*c != '&') label += *c;
-    children->buttons.push_back({window, label});
-  }
+  GetWindowTextA(window, buffer, sizeof buffer);
+  if (_stricmp(cls, "Static") == 0 && buffer[0] && text->empty()) *text = buffer;
   return TRUE;
 }
 
@@ -107,6 +111,7 @@ int main(int argc, char** argv) {
     printf("error: no program\n");
     return 2;
   }
+  printf("acp: %u\n", GetACP());
   std::string command = std::string("\"") + argv[i++] + "\"";
   std::vector<std::string> answers(argv + i, argv + argc);
   size_t next = 0;
@@ -135,17 +140,16 @@ int main(int argc, char** argv) {
     Sleep(200);  // let the box finish laying out its text
     char caption[1024] = "";
     GetWindowTextA(found.dialog, caption, sizeof caption);
-    Children children;
-    EnumChildWindows(found.dialog, CollectChild, reinterpret_cast<LPARAM>(&children));
+    std::string text;
+    EnumChildWindows(found.dialog, CollectText, reinterpret_cast<LPARAM>(&text));
     std::string answer;
     if (next < answers.size()) {
       answer = answers[next++];
     } else if (byDefault) {
       for (const char* label : {"Cancel", "No", "OK"})
-        for (const auto& b : children.buttons)
-          if (_stricmp(b.second.c_str(), label) == 0) answer = label;
+        if (GetDlgItem(found.dialog, ButtonId(label))) answer = label;
     } else {
-      printf("box: %s | %s | <no answer left>\n", caption, OneLine(children.text).c_str());
+      printf("box: %s | %s | <no answer left>\n", caption, OneLine(text).c_str());
       printf("error: unexpected box\n");
       fflush(stdout);
       TerminateProcess(process.hProcess, 98);
@@ -156,10 +160,8 @@ int main(int argc, char** argv) {
       held.clear();
       answer = answer.substr(8);
     }
-    HWND button = nullptr;
-    for (const auto& b : children.buttons)
-      if (_stricmp(b.second.c_str(), answer.c_str()) == 0) button = b.first;
-    printf("box: %s | %s | %s\n", caption, OneLine(children.text).c_str(), answer.c_str());
+    HWND button = ButtonId(answer) ? GetDlgItem(found.dialog, ButtonId(answer)) : nullptr;
+    printf("box: %s | %s | %s\n", caption, OneLine(text).c_str(), answer.c_str());
     fflush(stdout);
     if (!button) {
       printf("error: no button %s\n", answer.c_str());

@@ -36,7 +36,7 @@ TEST(PathQueryTest, ClassifyAndExists) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.path);
     EXPECT_EQ(ClassifyPath(platform, row.path), row.kind);
-    EXPECT_EQ(PathExists(platform, row.path), row.exists);
+    EXPECT_EQ(PathExists(platform, CodePage(), row.path), row.exists);
   }
 }
 
@@ -58,7 +58,7 @@ TEST(DeleteWithShellTest, OnlyExistingPathsWithoutWildcardsReachTheShell) {
     char buffer[kMaxPath];
     memset(buffer, 'Z', sizeof buffer);
     strcpy(buffer, row.path);
-    EXPECT_EQ(DeleteWithShell(platform, buffer, sizeof buffer), 0);
+    EXPECT_EQ(DeleteWithShell(platform, CodePage(), buffer, sizeof buffer), 0);
     EXPECT_EQ(platform.log.size(), row.shellCalled ? 1u : 0u);
   }
   EXPECT_FALSE(platform.Exists("C:\\G\\sub\\a.lnk"));
@@ -67,7 +67,7 @@ TEST(DeleteWithShellTest, OnlyExistingPathsWithoutWildcardsReachTheShell) {
 
   // A path that fills its buffer leaves no byte for the list's second NUL.
   char exact[8] = "C:\\keep";
-  EXPECT_EQ(DeleteWithShell(platform, exact, sizeof exact), 0);
+  EXPECT_EQ(DeleteWithShell(platform, CodePage(), exact, sizeof exact), 0);
   EXPECT_TRUE(platform.Exists("C:\\keep"));
 }
 

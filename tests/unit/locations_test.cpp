@@ -13,24 +13,29 @@ namespace {
 const char kCurrentVersion[] = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 
 TEST(AppendPathComponentTest, Joins) {
-  struct Row { const char* path; const char* component; const char* expected; };
+  FakePlatform platform;
+  platform.leadBytes = {0x83};
+  const CodePage dbcs(platform), sbcs;
+  struct Row { const char* path; const char* component; const char* expected; bool dbcs; };
   const Row rows[] = {
-      {"", "a", "a"},
-      {"C:\\Apps", "x.txt", "C:\\Apps\\x.txt"},
-      {"C:\\TEMP\\", "x.tmp", "C:\\TEMP\\x.tmp"},
-      {"C:/Apps/", "x", "C:/Apps/x"},
-      {"C:\\Apps", "", "C:\\Apps\\"},
-      {"C:\\Apps", "\\x", "C:\\Apps\\\\x"},
-      // The last byte is a double-byte character's trail byte equal to "\":
-      // only the byte counts, so no separator is added.
-      {"C:\\\x95\\", "x", "C:\\\x95\\x"},
+      {"", "a", "a", false},
+      {"C:\\Apps", "x.txt", "C:\\Apps\\x.txt", false},
+      {"C:\\TEMP\\", "x.tmp", "C:\\TEMP\\x.tmp", false},
+      {"C:/Apps/", "x", "C:/Apps/x", false},
+      {"C:\\Apps", "", "C:\\Apps\\", false},
+      {"C:\\Apps", "\\x", "C:\\Apps\\\\x", false},
+      {"C:\\\x83\\", "x", "C:\\\x83\\x", false},  // 0x83 no lead byte: "\" ends it
+      // "\x83\\" is one character whose trail byte equals "\": no separator,
+      // so one is added, else "x" would be glued to the folder's name.
+      {"C:\\\x83\\", "x", "C:\\\x83\\\\x", true},
+      {"C:\\\x83\\\\", "x", "C:\\\x83\\\\x", true},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(std::string(row.path) + " + " + row.component);
     char buffer[kMaxPath];
     memset(buffer, 'Z', sizeof buffer);
     strcpy(buffer, row.path);
-    ASSERT_TRUE(AppendPathComponent(buffer, row.component));
+    ASSERT_TRUE(AppendPathComponent(row.dbcs ? dbcs : sbcs, buffer, row.component));
     EXPECT_STREQ(buffer, row.expected);
     EXPECT_EQ(buffer[strlen(buffer) + 1], '\0') << "second NUL";
   }
@@ -40,9 +45,9 @@ TEST(AppendPathComponentTest, RefusesWhatDoesNotFitAndLeavesBuffer) {
   char buffer[kMaxPath];
   std::string folder(200, 'f');
   strcpy(buffer, folder.c_str());
-  EXPECT_TRUE(AppendPathComponent(buffer, std::string(57, 'c').c_str()));  // 258
+  EXPECT_TRUE(AppendPathComponent(CodePage(), buffer, std::string(57, 'c').c_str()));  // 258
   strcpy(buffer, folder.c_str());
-  EXPECT_FALSE(AppendPathComponent(buffer, std::string(58, 'c').c_str()));  // 259
+  EXPECT_FALSE(AppendPathComponent(CodePage(), buffer, std::string(58, 'c').c_str()));  // 259
   EXPECT_EQ(std::string(buffer), folder);
 }
 

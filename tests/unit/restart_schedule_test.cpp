@@ -80,9 +80,19 @@ TEST(ShortPathTest, Fallbacks) {
     platform.shortPathError = row.error;
     if (row.alternate) platform.alternateNames[FakePlatform::Upper(path)] = row.alternate;
     char out[kMaxPath];
-    ASSERT_TRUE(ShortPathForWininit(platform, path, out));
+    ASSERT_TRUE(ShortPathForWininit(platform, CodePage(), path, out));
     EXPECT_STREQ(out, row.expected);
   }
+  // The last component is cut by characters: "\x83\\" is part of the name.
+  FakePlatform platform;
+  platform.leadBytes = {0x83};
+  const char* path = "C:\\Dir\\\x83\\ name.txt";
+  platform.AddFile(path);
+  platform.shortPathError = kErrorNotSupported;
+  platform.alternateNames[FakePlatform::Upper(path)] = "NAME~1.TXT";
+  char out[kMaxPath];
+  ASSERT_TRUE(ShortPathForWininit(platform, CodePage(platform), path, out));
+  EXPECT_STREQ(out, "C:\\Dir\\NAME~1.TXT");
 }
 
 class ScheduleTest : public ::testing::Test {
@@ -183,6 +193,24 @@ TEST_F(ScheduleTest, DeferredListThenSelfInOrder) {
                                                           "C:\\Apps\\W\\uninst.exe", "C:\\Apps\\W"}));
 }
 
+// "\x83\x7C" is one character whose trail byte equals "|": the leftover is
+// scheduled whole, never as the fragments "C:\Apps\W\x83" and ".dll".
+TEST_F(ScheduleTest, DeferredPathsAreReadByCharacters) {
+  platform.leadBytes = {0x83};
+  state.codePage = CodePage(platform);
+  const std::string leftover = "C:\\Apps\\W\\\x83|.dll";
+  platform.AddFile(leftover);
+  platform.shortNames[FakePlatform::Upper(leftover)] = "C:\\APPS\\W\\\x83|~1.DLL";
+  DeferredList deferred;
+  deferred.Attach(&platform);
+  deferred.Append(leftover.c_str());
+  ScheduleDeferredList(state, deferred);
+  EXPECT_EQ(Wininit(), "[rename]\r\nNUL=C:\\APPS\\W\\\x83|~1.DLL\r\n");
+  state.osFamily = kOsNt;
+  ScheduleDeferredList(state, deferred);
+  EXPECT_EQ(platform.scheduled, std::vector<std::string>{leftover});
+}
+
 TEST_F(ScheduleTest, NoDeferredListStillSchedulesSelfButNeverARoot) {
   state.osFamily = kOsNt;
   DeferredList absent;
@@ -200,7 +228,11 @@ TEST(RootTest, DriveAndShareRoots) {
   const Row rows[] = {{"C:", true},           {"C:\\", true},           {"", true},
                       {"\\\\srv\\share", true}, {"\\\\srv\\share\\", true}, {"\\\\srv", true},
                       {"C:\\Apps", false},      {"\\\\srv\\share\\dir", false}};
-  for (const Row& row : rows) EXPECT_EQ(IsDriveOrShareRoot(row.folder), row.root) << row.folder;
+  for (const Row& row : rows) EXPECT_EQ(IsDriveOrShareRoot(CodePage(), row.folder), row.root) << row.folder;
+  FakePlatform platform;
+  platform.leadBytes = {0x83};
+  EXPECT_TRUE(IsDriveOrShareRoot(CodePage(platform), "\\\\srv\\\x83\\x")) << "one share name";
+  EXPECT_FALSE(IsDriveOrShareRoot(CodePage(platform), "C:\\\x83\\"));
 }
 
 }  // namespace

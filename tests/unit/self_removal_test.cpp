@@ -13,7 +13,7 @@ namespace {
 
 std::string Batch(const char* self, const char* folder) {
   char out[2048];
-  size_t length = BuildBatchText(self, folder, out, sizeof out);
+  size_t length = BuildBatchText(CodePage(), self, folder, out, sizeof out);
   return std::string(out, length);
 }
 
@@ -38,7 +38,7 @@ TEST(BatchTextTest, Lines) {
     EXPECT_EQ(Batch(row.self, row.folder), row.expected);
   }
   char small[16];
-  EXPECT_EQ(BuildBatchText("C:\\a\\uninst.exe", "C:\\a", small, sizeof small), 0u);
+  EXPECT_EQ(BuildBatchText(CodePage(), "C:\\a\\uninst.exe", "C:\\a", small, sizeof small), 0u);
 }
 
 TEST(RestartWindowsTest, PrivilegePath) {
@@ -62,7 +62,7 @@ TEST(RestartWindowsTest, PrivilegePath) {
 TEST(LaunchSelfRemovalTest, CallOrder) {
   FakePlatform platform;
   platform.modulePath = "C:\\Apps\\W\\uninst.exe";
-  LaunchSelfRemoval(platform);
+  LaunchSelfRemoval(platform, CodePage());
   EXPECT_EQ(platform.log, (std::vector<std::string>{
                               "CreateFile \\kavotel.bat", "WriteFile", "CloseHandle file",
                               "CreateProcess \\kavotel.bat in \\",
@@ -76,18 +76,18 @@ TEST(LaunchSelfRemovalTest, CallOrder) {
 TEST(LaunchSelfRemovalTest, Failures) {
   FakePlatform noFile;
   noFile.createFileFails = true;
-  LaunchSelfRemoval(noFile);
+  LaunchSelfRemoval(noFile, CodePage());
   EXPECT_EQ(noFile.log, std::vector<std::string>{"CreateFile \\kavotel.bat"});
 
   FakePlatform noProcess;
   noProcess.createProcessFails = true;
-  LaunchSelfRemoval(noProcess);
+  LaunchSelfRemoval(noProcess, CodePage());
   EXPECT_EQ(noProcess.log.back(), "CreateProcess \\kavotel.bat in \\");
   EXPECT_TRUE(noProcess.Exists("C:\\kavotel.bat")) << "the batch stays, not started";
 
   FakePlatform noPath;  // the module path does not fit: nothing to delete
   noPath.modulePath = "C:\\" + std::string(300, 'p');
-  LaunchSelfRemoval(noPath);
+  LaunchSelfRemoval(noPath, CodePage());
   EXPECT_FALSE(noPath.Exists("C:\\kavotel.bat"));
   EXPECT_TRUE(noPath.written.empty());
 }

@@ -59,7 +59,14 @@ TEST(ProgramGroupTest, RefusesWhatReachesBeyondThePrograms) {
       {"Vendor\\..\\..", false}, {"Vendor\\.", false}, {"...", false}, {". .", false},
       {"C:", false}, {"C:\\Windows", false}, {"\\\\server\\share", false}, {"Wid.get", true},
   };
-  for (const Row& row : rows) EXPECT_EQ(IsSafeProgramGroup(row.group), row.safe) << row.group;
+  for (const Row& row : rows) EXPECT_EQ(IsSafeProgramGroup(CodePage(), row.group), row.safe) << row.group;
+  // In a double-byte code page a trail byte "\\" splits no component: the
+  // group "\x83\\." (a katakana character and a dot) is a name, not ".".
+  FakePlatform platform;
+  platform.leadBytes = {0x83};
+  EXPECT_TRUE(IsSafeProgramGroup(CodePage(platform), "\x83\\."));
+  EXPECT_FALSE(IsSafeProgramGroup(CodePage(platform), "\x83\\\\.."));
+  EXPECT_FALSE(IsSafeProgramGroup(CodePage(), "\x83\\."));
 }
 
 class RemoveShortcutsTest : public ::testing::Test {
@@ -142,9 +149,9 @@ TEST_F(RemoveShortcutsTest, MissingFolderSkipsOnlyItsRow) {
 TEST(ShortcutPathTest, TooLongIsSkippedNeverCut) {
   char out[kMaxPath];
   std::string folder = "C:\\" + std::string(200, 'f');
-  EXPECT_TRUE(BuildShortcutPath(folder.c_str(), std::string(50, 'n').c_str(), 50, out));
+  EXPECT_TRUE(BuildShortcutPath(CodePage(), folder.c_str(), std::string(50, 'n').c_str(), 50, out));
   EXPECT_EQ(strlen(out), 258u);
-  EXPECT_FALSE(BuildShortcutPath(folder.c_str(), std::string(51, 'n').c_str(), 51, out));
+  EXPECT_FALSE(BuildShortcutPath(CodePage(), folder.c_str(), std::string(51, 'n').c_str(), 51, out));
 }
 
 }  // namespace

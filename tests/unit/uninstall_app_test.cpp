@@ -26,10 +26,16 @@ TEST(DerivedPathsTest, DataFileAndExeFolder) {
     SCOPED_TRACE(row.module);
     char dataFile[kMaxPath], exeFolder[kMaxPath];
     ASSERT_TRUE(DataFilePathFor(row.module, dataFile));
-    ExeFolderFor(row.module, exeFolder);
+    ExeFolderFor(CodePage(), row.module, exeFolder);
     EXPECT_STREQ(dataFile, row.dataFile);
     EXPECT_STREQ(exeFolder, row.exeFolder);
   }
+  // A trail byte "\\" in the program's own name does not end the folder.
+  FakePlatform platform;
+  platform.leadBytes = {0x83};
+  char folder[kMaxPath];
+  ExeFolderFor(CodePage(platform), "C:\\Apps\\\x83\\.exe", folder);
+  EXPECT_STREQ(folder, "C:\\Apps");
   char out[kMaxPath];
   std::string fits = "C:\\" + std::string(252, 'd') + ".x";  // ".dat" makes 259 characters
   EXPECT_TRUE(DataFilePathFor(fits.c_str(), out));

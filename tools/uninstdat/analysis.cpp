@@ -270,7 +270,7 @@ std::vector<Finding> Lint(const DataFileModel& model,
       add("shortcut-unterminated", field, Quoted(target, model.shortcuts[list].trailing) + " after the last \";\" is ignored",
           "end every name with \";\"");
   }
-  if (!model.programGroup.empty() && !uninst::IsSafeProgramGroup(model.programGroup.c_str()))
+  if (!model.programGroup.empty() && !uninst::IsSafeProgramGroup(cp, model.programGroup.c_str()))
     add("program-group-refused", "programGroup", Quoted(target, model.programGroup) + " would reach the Programs folder itself or beyond it: nothing is deleted",
         "name the group's own folder, such as Vendor\\Product");
 
