@@ -104,13 +104,18 @@ TEST(UninstdatBuildTest, ErrorsNameFieldAndItem) {
   }
 }
 
-std::vector<std::string> LintCodes(const Json& manifest) {
-  TargetCodePage target(1252);
+std::vector<std::string> LintCodes(const Json& manifest, int codePage = 1252) {
+  TargetCodePage page(codePage);
   std::vector<std::string> errors;
-  auto model = ModelFromManifest(manifest, target, &errors);
-  EXPECT_TRUE(model);
+  auto model = ModelFromManifest(manifest, page, &errors);
+  EXPECT_TRUE(model) << (errors.empty() ? "" : errors[0]);
+  std::vector<Target> targets;
+  std::string error;
+  EXPECT_TRUE(MakeTargets({1, 2, 3}, nullptr, "C:\\Program Files\\Widget", page, &targets, &error));
+  Findings findings;
+  if (model) Lint(Encode(*model), {}, page, targets, &findings);
   std::vector<std::string> codes;
-  for (const Finding& f : Lint(*model, {}, target, "C:\\Program Files\\Widget")) codes.push_back(f.code);
+  for (const Finding& f : findings.kept()) codes.push_back(f.code);
   return codes;
 }
 
@@ -139,6 +144,11 @@ TEST(UninstdatLintTest, OneCasePerCode) {
       {"program-group-refused", {{"programGroup", "..\\.."}}},
       {"no-caption", {{"messageCaption", ""}}},
       {"no-restart-prompt", {{"restartPrompt", ""}}},
+      {"install-folder-listed", {{"removalEntries", {"a.txt", "C:\\Program Files\\Widget\\."}}}},
+      {"registry-shared-tree", {{"registryList", {{{"key", "HKEY_LOCAL_MACHINE\\Software"}}}}}},
+      {"registry-shared-tree", {{"registryList", {{{"key", "HKEY_CLASSES_ROOT\\.txt"}}}}}},
+      {"shared-system-file", {{"removalEntries", {"<Sys32>\\wdgt.dll"}}}},
+      {"shared-system-file", {{"removalEntries", {"<Fonts>\\wdgt.ttf"}}}},
   };
   EXPECT_TRUE(LintCodes(base).empty());
   for (const Row& row : rows) {
@@ -151,25 +161,62 @@ TEST(UninstdatLintTest, OneCasePerCode) {
 }
 
 TEST(UninstdatLintTest, TruncatedFile) {
-  TargetCodePage target(1252);
+  TargetCodePage page(1252);
   std::vector<std::string> problems;
-  DataFileModel model = Decode(target.codePage, std::string("\x01\0\0\0a|b", 7), &problems);
+  std::string bytes("\x01\0\0\0a|b", 7);
+  Decode(page.codePage, bytes, &problems);
   ASSERT_EQ(problems.size(), 1u);
-  std::vector<Finding> findings = Lint(model, problems, target, "C:\\A");
-  EXPECT_EQ(findings[0].code, "file-truncated");
+  std::vector<Target> targets;
+  std::string error;
+  ASSERT_TRUE(MakeTargets({3}, nullptr, "C:\\A", page, &targets, &error));
+  Findings findings;
+  Lint(bytes, problems, page, targets, &findings);
+  EXPECT_EQ(findings.kept()[0].code, "file-truncated");
+}
+
+// Names that differ only in a trail byte that looks like an ASCII letter are
+// different names: ナビ/オビ (83 69 / 83 49), ツール/イール (83 63 / 83 43).
+TEST(UninstdatLintTest, DoubleByteNamesCompareByCharacter) {
+  Json manifest = {{"codePage", 932}, {"messageCaption", "Widget"}, {"restartPrompt", "Restart?"},
+                   {"removalEntries", {"画像\\ナビ.bmp", "画像\\オビ.bmp", "ツール", "イール\\説明.txt"}}};
+  EXPECT_EQ(LintCodes(manifest, 932), std::vector<std::string>{});
+  manifest["removalEntries"] = {"ツール", "ツール\\説明.txt", "画像\\ナビ.bmp", "画像\\ナビ.BMP"};
+  EXPECT_EQ(LintCodes(manifest, 932), (std::vector<std::string>{"folder-before-contents", "listed-twice"}));
+}
+
+TEST(UninstdatLintTest, FindingsPerCodeAreCappedAndCounted) {
+  Findings findings(2);
+  for (int i = 0; i < 5; ++i) findings.Add("listed-twice", "x", "y", "z");
+  findings.Add("no-caption", "x", "y", "z");
+  EXPECT_EQ(findings.kept().size(), 3u);
+  EXPECT_EQ(findings.omitted().at("listed-twice"), 3u);
+  EXPECT_EQ(findings.total(), 6u);
+}
+
+TEST(UninstdatCodePageTest, HintsAtTheLikelyDoubleBytePage) {
+  struct Row { const char* name; std::string texts; int likely; };
+  const Row rows[] = {
+      {"code page 932", "\x83\x5C\x83\x74\x83\x67\\\x95\x5C\x8E\xA6.txt|", 932},
+      {"Latin text", "Caf\xE9\\R\xE9sum\xE9 de Se\xF1or.txt|", 0},
+      {"ASCII only", "widget.exe|", 0},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    EXPECT_EQ(LikelierDoubleByteCodePage(File(std::string(4, '\0'), {row.texts}), 1252), row.likely);
+  }
 }
 
 TEST(UninstdatPlanTest, WorkedExamplePaths) {
   std::string bytes = Bytes(Example());
-  TargetCodePage target(1252);
-  Machine nt = DefaultMachine(3);
-  nt.windowsDir = "C:\\WINNT";
-  nt.systemDir = "C:\\WINNT\\System32";
-  nt.tempDir = "C:\\TEMP\\";
-  nt.shellFolders[0x14] = "C:\\WINNT\\Fonts";
-  Machine w95 = DefaultMachine(1);
-  w95.tempDir = "C:\\TEMP\\";
-  struct Row { const char* name; const Machine& machine; std::vector<std::string> paths; };
+  TargetCodePage page(1252);
+  Target nt{DefaultMachine(3), "C:\\Apps\\Widget"};
+  nt.machine.windowsDir = "C:\\WINNT";
+  nt.machine.systemDir = "C:\\WINNT\\System32";
+  nt.machine.tempDir = "C:\\TEMP\\";
+  nt.machine.shellFolders[0x14] = "C:\\WINNT\\Fonts";
+  Target w95{DefaultMachine(1), "C:\\Apps\\Widget"};
+  w95.machine.tempDir = "C:\\TEMP\\";
+  struct Row { const char* name; const Target& target; std::vector<std::string> paths; };
   const Row rows[] = {
       {"NT", nt, {"C:\\Apps\\Widget\\widget.exe", "C:\\Apps\\Widget\\help\\widget.hlp",
                   "C:\\WINNT\\System32\\wdgt.dll", "C:\\WINNT\\wdgt.ini", "C:\\Apps\\Widget\\",
@@ -182,16 +229,54 @@ TEST(UninstdatPlanTest, WorkedExamplePaths) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    std::string plan = Plan(bytes, target, row.machine, "C:\\Apps\\Widget");
+    std::string plan = Plan(bytes, page, row.target);
     size_t from = plan.find("\n5. "), to = plan.find("\n6. ");
     std::istringstream section(plan.substr(from, to - from));
     std::vector<std::string> paths;
     std::string line;
     std::getline(section, line);
     std::getline(section, line);
-    while (std::getline(section, line)) paths.push_back(line.substr(5));
+    while (std::getline(section, line))
+      if (line.find("dropped:") == std::string::npos) paths.push_back(line.substr(5, line.find("   (") - 5));
     EXPECT_EQ(paths, row.paths);
   }
+}
+
+// Every entry's outcome, with the reason the plan gives for it.
+TEST(UninstdatPlanTest, EntryOutcomes) {
+  TargetCodePage page(1252);
+  Target nt{DefaultMachine(3), "C:\\Apps\\Widget"};
+  nt.machine.commonFilesDir = "";  // its registry value cannot be read
+  struct Row { const char* entry; const char* outcome; const char* reason; const char* path; };
+  const Row rows[] = {
+      {"a.txt", "listed", "", "C:\\Apps\\Widget\\a.txt"},
+      {"<Win>", "dropped", "macro-without-backslash", nullptr},
+      {"<CommonFiles>\\x.dll", "dropped", "folder-unavailable", nullptr},
+      {"a;;", "listed", "", "C:\\Apps\\Widget\\a"},
+      {";b;", "listed", "", "C:\\Apps\\Widget\\b"},
+      {"x;;;y", "listed", "", "C:\\Apps\\Widget\\x"},
+      {";;;y", "listed", "matches-nothing", "C:\\Apps\\Widget\\"},
+      {"logs\\*.log", "listed", "wildcard", "C:\\Apps\\Widget\\logs\\*.log"},
+      {"..\\Widget", "listed", "install-folder", "C:\\Apps\\Widget\\..\\Widget"},
+  };
+  std::string entries;
+  for (const Row& row : rows) entries += std::string(row.entry) + "|";
+  entries += std::string(300, 'p') + "|";
+  std::vector<Json> records = PlanRecords(File(std::string(4, '\0'), {entries}), page, nt);
+  std::vector<Json> outcomes;
+  for (const Json& r : records)
+    if (r["record"] == "entry") outcomes.push_back(r);
+  ASSERT_EQ(outcomes.size(), std::size(rows) + 1);
+  for (size_t i = 0; i < std::size(rows); ++i) {
+    SCOPED_TRACE(rows[i].entry);
+    EXPECT_EQ(outcomes[i]["outcome"], rows[i].outcome);
+    EXPECT_EQ(outcomes[i].value("reason", ""), rows[i].reason);
+    if (rows[i].path) {
+      EXPECT_EQ(outcomes[i]["path"], rows[i].path);
+    }
+  }
+  EXPECT_EQ(outcomes.back()["reason"], "path-does-not-fit");
+  EXPECT_EQ(records.back()["folderRemoved"], true);
 }
 
 }  // namespace

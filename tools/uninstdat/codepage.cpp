@@ -4,6 +4,7 @@
 #include <errno.h>
 #include <iconv.h>
 
+#include <utility>
 #include <vector>
 
 namespace uninstdat {
@@ -50,6 +51,104 @@ std::optional<std::string> CodePageConverter::ToAnsi(const std::string& utf8) co
 
 std::optional<std::string> CodePageConverter::ToUtf8(const std::string& ansi) const {
   return Convert("UTF-8", ("CP" + std::to_string(codePage_)).c_str(), ansi);
+}
+
+namespace {
+
+// The code points of a UTF-8 text (which iconv produced, so well formed).
+std::vector<char32_t> CodePoints(const std::string& utf8) {
+  std::vector<char32_t> points;
+  for (size_t i = 0; i < utf8.size();) {
+    unsigned char c = static_cast<unsigned char>(utf8[i]);
+    int extra = c < 0x80 ? 0 : c < 0xE0 ? 1 : c < 0xF0 ? 2 : 3;
+    char32_t point = extra == 0 ? c : c & (0x3F >> extra);
+    for (int k = 1; k <= extra && i + k < utf8.size(); ++k)
+      point = (point << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+    points.push_back(point);
+    i += 1 + extra;
+  }
+  return points;
+}
+
+bool In(char32_t c, char32_t from, char32_t to) { return c >= from && c <= to; }
+
+bool IsEastAsian(char32_t c) {
+  return In(c, 0x3000, 0x30FF) || In(c, 0x3400, 0x4DBF) || In(c, 0x4E00, 0x9FFF) ||
+         In(c, 0xAC00, 0xD7AF) || In(c, 0xF900, 0xFAFF) || In(c, 0xFF01, 0xFF5E);
+}
+
+// The accented letters of Latin-1; the few letters that Latin pages keep in
+// 0x80-0x9F (Š, Ž, ƒ, ...) are what double-byte lead bytes turn into there.
+bool IsLatinLetter(char32_t c) { return In(c, 0xC0, 0xFF) && c != 0xD7 && c != 0xF7; }
+
+bool IsOtherLetter(char32_t c) {  // Greek, Cyrillic, Hebrew, Arabic, Thai
+  return In(c, 0x370, 0x3FF) || In(c, 0x400, 0x4FF) || In(c, 0x5D0, 0x5EA) ||
+         In(c, 0x620, 0x64A) || In(c, 0xE01, 0xE5B);
+}
+
+// The data file's texts: the bytes after the word, split at each NUL.
+std::vector<std::string> Texts(const std::string& bytes) {
+  std::vector<std::string> texts;
+  size_t at = bytes.size() < 4 ? bytes.size() : 4;
+  while (at < bytes.size() && texts.size() < 13) {
+    size_t nul = bytes.find('\0', at);
+    if (nul == std::string::npos) nul = bytes.size();
+    texts.push_back(bytes.substr(at, nul - at));
+    at = nul + 1;
+  }
+  return texts;
+}
+
+// The share of non-ASCII characters that read as text of the page, and
+// their number; a share of -1 when a text does not convert at all.
+std::pair<double, int> Reading(const CodePageConverter& page, const std::vector<std::string>& texts,
+                               bool doubleByte) {
+  int good = 0, high = 0;
+  for (const std::string& text : texts) {
+    auto utf8 = page.ToUtf8(text);
+    if (!utf8) return {-1, 0};
+    std::vector<char32_t> points = CodePoints(*utf8);
+    for (size_t i = 0; i < points.size(); ++i) {
+      char32_t c = points[i];
+      if (c < 0x80) continue;
+      ++high;
+      if (doubleByte) {
+        good += IsEastAsian(c) ? 1 : 0;
+      } else if (IsLatinLetter(c)) {
+        // Latin text has its accented letters among plain ones; double-byte
+        // text read in a Latin page shows them in pairs and runs.
+        bool huddled = (i > 0 && points[i - 1] >= 0x80) || (i + 1 < points.size() && points[i + 1] >= 0x80);
+        good += huddled ? 0 : 1;
+      } else {
+        good += IsOtherLetter(c) ? 1 : 0;
+      }
+    }
+  }
+  return {high ? static_cast<double>(good) / high : 1.0, high};
+}
+
+}  // namespace
+
+int LikelierDoubleByteCodePage(const std::string& bytes, int assumed) {
+  CodePageConverter assumedPage(assumed);
+  if (!assumedPage.valid()) return 0;
+  for (int b = 0x80; b < 256; ++b)
+    if (assumedPage.IsLeadByte(static_cast<unsigned char>(b))) return 0;  // not single-byte
+  std::vector<std::string> texts = Texts(bytes);
+  auto [assumedShare, high] = Reading(assumedPage, texts, false);
+  if (assumedShare >= 0.5 || (assumedShare >= 0 && high == 0)) return 0;
+  int best = 0;
+  double bestShare = 0.8;  // below this no double-byte page reads well
+  for (int candidate : {932, 936, 949, 950}) {
+    CodePageConverter page(candidate);
+    if (!page.valid()) continue;
+    auto [share, count] = Reading(page, texts, true);
+    if (count > 0 && share > bestShare) {
+      best = candidate;
+      bestShare = share;
+    }
+  }
+  return best;
 }
 
 }  // namespace uninstdat

@@ -26,4 +26,13 @@ class CodePageConverter {
   bool lead_[256] = {};
 };
 
+// A data file does not record its code page. When the texts of `bytes` (a
+// data file) read badly in the single-byte code page `assumed` and well in
+// one of the double-byte pages 932, 936, 949 and 950, the likeliest of those;
+// else 0. "Well" means every text converts and its non-ASCII characters are
+// kana, ideographs or hangul; "badly" means a text does not convert, or its
+// non-ASCII characters are mostly no letters of the page's script, or Latin
+// letters huddled together as double-byte text shows in a Latin page.
+int LikelierDoubleByteCodePage(const std::string& bytes, int assumed);
+
 }  // namespace uninstdat

@@ -1,202 +1,314 @@
 // uninstdat: writes, reads, checks and explains the uninstaller's data files.
+// Exit codes: 0 done; 1 findings under --strict; 2 usage; 3 an input that
+// cannot be read or is not well formed; 4 an output that cannot be written
+// (the old file is then unchanged).
 #include <CLI/CLI.hpp>
 
-#include <cstdio>
-#include <fstream>
+#include <signal.h>
+
+#include <algorithm>
+#include <cctype>
 #include <iostream>
+#include <memory>
 #include <sstream>
 
 #include "tools/uninstdat/analysis.h"
+#include "tools/uninstdat/io.h"
 #include "tools/uninstdat/machine.h"
 #include "tools/uninstdat/manifest.h"
 #include "tools/uninstdat/model.h"
+
+#ifndef UNINSTDAT_VERSION
+#define UNINSTDAT_VERSION "unknown"
+#endif
 
 using namespace uninstdat;
 
 namespace {
 
-constexpr int kUsage = 2;
+enum Exit { kDone = 0, kFindings = 1, kUsage = 2, kBadInput = 3, kCannotWrite = 4 };
 
-bool ReadFile(const std::string& path, std::string* bytes) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream out;
-  out << in.rdbuf();
-  *bytes = out.str();
-  return true;
+int Fail(int code, const std::string& message) {
+  std::cerr << "uninstdat: " << message << "\n";
+  return code;
 }
 
-bool LooksLikeJson(const std::string& bytes) {
-  size_t first = bytes.find_first_not_of(" \t\r\n");
-  return first != std::string::npos && bytes[first] == '{' && Json::accept(bytes);
-}
-
-// The code page: the option, else the manifest's, else 1252.
-int ChooseCodePage(int option, const Json* manifest) {
-  if (option) return option;
-  if (manifest && manifest->contains("codePage") && (*manifest)["codePage"].is_number_integer())
-    return (*manifest)["codePage"].get<int>();
-  return 1252;
-}
-
-// A data file or a manifest, as the file's bytes and its parts.
+// What a data file or a manifest became: the file's bytes and its parts.
 struct Input {
   std::string bytes;
   DataFileModel model;
   std::vector<std::string> problems;
+  bool manifest = false;
+  std::unique_ptr<TargetCodePage> page;
 };
 
-int Load(const std::string& path, int codePageOption, bool manifestAllowed, Input* input,
-         std::unique_ptr<TargetCodePage>* target) {
-  std::string raw;
-  if (!ReadFile(path, &raw)) {
-    std::cerr << "uninstdat: cannot read " << path << "\n";
-    return kUsage;
-  }
-  if (manifestAllowed && LooksLikeJson(raw)) {
-    Json manifest = Json::parse(raw);
-    target->reset(new TargetCodePage(ChooseCodePage(codePageOption, &manifest)));
-    if (!(*target)->converter.valid()) {
-      std::cerr << "uninstdat: unknown code page " << ChooseCodePage(codePageOption, &manifest) << "\n";
-      return kUsage;
-    }
+// Reads `path` as a manifest (text that starts like JSON) or as a data file
+// (anything else). The code page: the option, else the manifest's, else 1252.
+// Only `show` takes a data file apart (`parts`); lint and plan read its bytes.
+int Load(const std::string& path, int codePageOption, Input* input, bool parts = false) {
+  std::string raw, error;
+  if (!ReadInput(path, &raw, &error)) return Fail(kBadInput, error);
+  if (LooksLikeManifest(raw)) {
+    input->manifest = true;
+    Json manifest;
+    if (!ParseManifestText(raw, &manifest, &error)) return Fail(kBadInput, path + ": " + error);
+    int number = codePageOption;
+    if (!number && manifest.is_object() && manifest.contains("codePage") &&
+        manifest["codePage"].is_number_integer() && IsWindowsAnsiCodePage(manifest["codePage"].get<int>()))
+      number = manifest["codePage"].get<int>();
+    input->page.reset(new TargetCodePage(number ? number : 1252));
     std::vector<std::string> errors;
-    auto model = ModelFromManifest(manifest, **target, &errors);
+    auto model = ModelFromManifest(manifest, *input->page, &errors);
     if (!model) {
       for (const std::string& e : errors) std::cerr << path << ": " << e << "\n";
-      return 1;
+      return kBadInput;
     }
     input->model = *model;
     input->bytes = Encode(*model);
-    return 0;
+    return kDone;
   }
-  target->reset(new TargetCodePage(ChooseCodePage(codePageOption, nullptr)));
-  if (!(*target)->converter.valid()) {
-    std::cerr << "uninstdat: unknown code page " << codePageOption << "\n";
-    return kUsage;
-  }
+  input->page.reset(new TargetCodePage(codePageOption ? codePageOption : 1252));
   input->bytes = raw;
-  input->model = Decode((*target)->codePage, raw, &input->problems);
-  return 0;
+  if (parts) input->model = Decode(input->page->codePage, raw, &input->problems);
+  else input->problems = LayoutProblems(raw);
+  // A data file does not say its code page: when the assumed one reads it
+  // badly and a double-byte one well, say so, but change nothing.
+  if (!codePageOption)
+    if (int likely = LikelierDoubleByteCodePage(raw, 1252))
+      std::cerr << "uninstdat: note: " << path << " reads badly in code page 1252, which is assumed without --codepage, "
+                << "and well in code page " << likely << "; if it was written for " << likely
+                << ", run again with --codepage " << likely << "\n";
+  return kDone;
 }
 
-int Build(const std::string& manifestPath, const std::string& output, int codePageOption) {
-  std::string raw;
-  if (!ReadFile(manifestPath, &raw)) {
-    std::cerr << "uninstdat: cannot read " << manifestPath << "\n";
-    return kUsage;
+// Why the decoded bytes are no data file, or empty when they look like one:
+// each text must be found whole and hold no control character but tab and
+// line ends, and what follows the last text must be NULs or a few bytes.
+std::string NotADataFile(const Input& input) {
+  if (!input.problems.empty()) return input.problems[0];
+  std::vector<std::pair<std::string, const std::string*>> texts;
+  const DataFileModel& m = input.model;
+  std::vector<std::string> joined;
+  auto join = [&](const ItemList& list, char terminator) {
+    std::string text;
+    for (const std::string& item : list.items) text += item + terminator;
+    return text + list.trailing;
+  };
+  joined.push_back(join(m.removalEntries, '|'));
+  joined.push_back(join(m.registryList, '|'));
+  joined.push_back(m.programGroup);
+  for (const ItemList& list : m.shortcuts) joined.push_back(join(list, ';'));
+  for (const std::string& message : m.messages) joined.push_back(message);
+  static const char* const kNames[13] = {
+      "removalEntries", "registryList", "programGroup", "desktopShortcuts", "sendToShortcuts",
+      "startMenuShortcuts", "startupShortcuts", "messageCaption", "confirmPrompt", "runningPrompt",
+      "closingMessage", "reservedText", "restartPrompt"};
+  for (size_t i = 0; i < joined.size(); ++i)
+    for (unsigned char c : joined[i])
+      if (c < 0x20 && c != '\t' && c != '\r' && c != '\n') {
+        char hex[8];
+        snprintf(hex, sizeof hex, "0x%02X", c);
+        return std::string(kNames[i]) + " holds the control byte " + hex;
+      }
+  if (m.endOfFile.size() > 64 && m.endOfFile.find_first_not_of('\0') != std::string::npos)
+    return std::to_string(m.endOfFile.size()) + " bytes follow the last text";
+  return "";
+}
+
+// --family values: 95, 98, nt or unknown, in any case, each at most once.
+bool Families(const std::vector<std::string>& names, std::vector<int>* families, std::string* error) {
+  for (std::string name : names) {
+    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    int family = name == "95" ? 1 : name == "98" ? 2 : name == "nt" ? 3 : name == "unknown" ? 0 : -1;
+    if (family < 0) return *error = "--family " + name + ": use 95, 98, nt or unknown", false;
+    if (std::find(families->begin(), families->end(), family) == families->end()) families->push_back(family);
   }
-  Json manifest;
-  try {
-    manifest = Json::parse(raw);
-  } catch (const Json::parse_error& e) {
-    std::cerr << manifestPath << ": not JSON: " << e.what() << "\n";
-    return 1;
+  return true;
+}
+
+struct MachineOptions {
+  std::vector<std::string> families;
+  std::string machinePath;
+  std::string exeFolder;
+};
+
+int MakeTargetsFrom(const MachineOptions& options, std::vector<int> defaults, const TargetCodePage& page,
+                    std::vector<Target>* targets) {
+  std::vector<int> families;
+  std::string error;
+  if (!Families(options.families, &families, &error)) return Fail(kUsage, error);
+  if (families.empty()) families = defaults;
+  Json machine;
+  if (!options.machinePath.empty()) {
+    std::string raw;
+    if (!ReadInput(options.machinePath, &raw, &error)) return Fail(kBadInput, error);
+    if (!ParseManifestText(raw, &machine, &error)) return Fail(kBadInput, options.machinePath + ": " + error);
   }
-  TargetCodePage target(ChooseCodePage(codePageOption, &manifest));
-  if (!target.converter.valid()) {
-    std::cerr << "uninstdat: unknown code page " << target.converter.number() << "\n";
-    return kUsage;
+  if (!MakeTargets(families, options.machinePath.empty() ? nullptr : &machine, options.exeFolder, page,
+                   targets, &error))
+    return Fail(kBadInput, error);
+  return kDone;
+}
+
+void AddMachineOptions(CLI::App* command, MachineOptions* options, const char* defaults) {
+  command->add_option("--family", options->families,
+                      std::string("Windows family: 95, 98, nt or unknown; repeat or separate with commas (default: ") +
+                          defaults + ")")
+      ->delimiter(',');
+  command->add_option("--machine", options->machinePath,
+                      "JSON file of the machine's folders (windowsDir, systemDir, tempDir, programFilesDir, "
+                      "commonFilesDir, shellFolders)");
+  command->add_option("--exe-folder", options->exeFolder,
+                      "the uninstaller's folder (default: the machine's ProgramFilesDir\\Application)");
+}
+
+void PrintFindings(const Findings& findings, bool json) {
+  for (const Finding& f : findings.kept()) {
+    if (json)
+      std::cout << Json{{"code", f.code}, {"where", f.where}, {"what", f.what}, {"mend", f.mend}}.dump() << "\n";
+    else
+      std::cout << f.code << "  " << f.where << ": " << f.what << ". Mend: " << f.mend << ".\n";
   }
-  std::vector<std::string> errors;
-  auto model = ModelFromManifest(manifest, target, &errors);
-  if (!model) {
-    for (const std::string& e : errors) std::cerr << manifestPath << ": " << e << "\n";
-    std::cerr << "uninstdat: no file written\n";
-    return 1;
+  for (const auto& [code, count] : findings.omitted()) {
+    if (json) std::cout << Json{{"code", code}, {"omitted", count}}.dump() << "\n";
+    else std::cout << code << "  and " << count << " more (--max-per-code 0 lists all)\n";
   }
-  std::string bytes = Encode(*model);
-  std::ofstream out(output, std::ios::binary | std::ios::trunc);
-  if (!out || !out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()))) {
-    std::cerr << "uninstdat: cannot write " << output << "\n";
-    return kUsage;
-  }
-  return 0;
+  if (!json && findings.total() == 0) std::cout << "no findings\n";
+}
+
+int CheckCodePage(int number) {
+  if (number && !IsWindowsAnsiCodePage(number))
+    return Fail(kUsage, "--codepage " + std::to_string(number) + " is no Windows ANSI code page; use one of " +
+                            kWindowsAnsiCodePages);
+  return kDone;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  CLI::App app{"Writes, reads, checks and explains the uninstaller's data files."};
+  // A file-size limit must make a write fail, not end the process halfway.
+  signal(SIGXFSZ, SIG_IGN);
+  CLI::App app{"Writes, reads, checks and explains the uninstaller's data files.\n"
+               "Exit codes: 0 done, 1 findings under --strict, 2 usage, 3 an input that cannot be read or is "
+               "not well formed, 4 an output that cannot be written."};
+  app.set_version_flag("--version", std::string("uninstdat ") + UNINSTDAT_VERSION);
   app.require_subcommand(1);
   int codePage = 0;
 
   std::string manifestPath, output;
+  bool buildStrict = false;
   CLI::App* build = app.add_subcommand("build", "Write a data file from a JSON manifest.");
-  build->add_option("MANIFEST", manifestPath, "the manifest")->required();
-  build->add_option("-o,--output", output, "the data file to write")->required();
+  build->add_option("MANIFEST", manifestPath, "the manifest (- for standard input)")->required();
+  build->add_option("-o,--output", output, "the data file to write (- for standard output)")->required();
   build->add_option("--codepage", codePage, "target ANSI code page (default: the manifest's, else 1252)");
+  build->add_flag("--strict", buildStrict, "lint first, and write nothing when there is a finding");
 
-  std::string filePath;
-  CLI::App* show = app.add_subcommand("show", "Print a data file as a manifest.");
-  show->add_option("FILE", filePath, "the data file")->required();
+  std::string showPath;
+  bool force = false;
+  CLI::App* show = app.add_subcommand("show", "Print a data file as a manifest that build turns into the same bytes.");
+  show->add_option("FILE", showPath, "the data file (- for standard input)")->required();
   show->add_option("--codepage", codePage, "the file's ANSI code page (default 1252)");
+  show->add_flag("--force", force, "show a file that does not look like a data file");
 
   std::string lintPath;
-  bool strict = false;
-  std::string lintExeFolder = "C:\\Program Files\\Application";
+  bool strict = false, lintJson = false;
+  size_t maxPerCode = 20;
+  MachineOptions lintMachine;
   CLI::App* lint = app.add_subcommand("lint", "List every quiet fault of a data file or manifest.");
-  lint->add_option("FILE_OR_MANIFEST", lintPath, "a data file or a manifest")->required();
+  lint->add_option("FILE", lintPath, "a data file or a manifest (- for standard input)")->required();
   lint->add_flag("--strict", strict, "exit 1 when there is any finding");
+  lint->add_flag("--json", lintJson, "one JSON record per line for each finding");
+  lint->add_option("--max-per-code", maxPerCode, "findings listed per code, the rest counted (0: all; default 20)");
   lint->add_option("--codepage", codePage, "the ANSI code page");
-  lint->add_option("--exe-folder", lintExeFolder, "the uninstaller's folder, for path lengths");
+  AddMachineOptions(lint, &lintMachine, "95, 98 and nt");
 
-  std::string planPath, family = "nt", exeFolder, machinePath;
+  std::string planPath;
+  bool planJson = false;
+  MachineOptions planMachine;
   CLI::App* plan = app.add_subcommand("plan", "Tell what the uninstaller would do, in its order.");
-  plan->add_option("FILE", planPath, "a data file or a manifest")->required();
-  plan->add_option("--family", family, "95, 98, nt or unknown")
-      ->check(CLI::IsMember({"95", "98", "nt", "unknown"}));
-  plan->add_option("--exe-folder", exeFolder, "the uninstaller's folder");
-  plan->add_option("--machine", machinePath, "JSON description of the machine's folders");
+  plan->add_option("FILE", planPath, "a data file or a manifest (- for standard input)")->required();
+  plan->add_flag("--json", planJson, "one JSON record per line: boxes, programs, shortcuts, registry, each entry's outcome");
   plan->add_option("--codepage", codePage, "the ANSI code page");
+  AddMachineOptions(plan, &planMachine, "nt");
+
+  std::string helpTopic;
+  CLI::App* help = app.add_subcommand("help", "Describe uninstdat or one of its commands.");
+  help->add_option("COMMAND", helpTopic, "build, show, lint or plan");
 
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
     int code = app.exit(e);
-    return code == 0 ? 0 : kUsage;
+    return code == 0 ? kDone : kUsage;
+  }
+  if (*help) {
+    CLI::App* topic = helpTopic.empty() ? &app : nullptr;
+    for (CLI::App* command : {build, show, lint, plan})
+      if (command->get_name() == helpTopic) topic = command;
+    if (!topic) return Fail(kUsage, "no command " + helpTopic + " (build, show, lint, plan)");
+    std::cout << topic->help();
+    return kDone;
+  }
+  if (int code = CheckCodePage(codePage)) return code;
+
+  if (*build) {
+    if (SameFile(manifestPath, output))
+      return Fail(kUsage, "refusing to write the data file over its own manifest " + manifestPath);
+    Input input;
+    std::string error;
+    if (int code = Load(manifestPath, codePage, &input)) return code;
+    if (!input.manifest) return Fail(kBadInput, manifestPath + " is no manifest (JSON text that begins with {)");
+    if (buildStrict) {
+      std::vector<Target> targets;
+      if (!MakeTargets({1, 2, 3}, nullptr, "", *input.page, &targets, &error)) return Fail(kBadInput, error);
+      Findings findings(20);
+      Lint(input.bytes, {}, *input.page, targets, &findings);
+      if (findings.total()) {
+        PrintFindings(findings, false);
+        std::cerr << "uninstdat: --strict: " << findings.total() << " findings; no file written\n";
+        return kFindings;
+      }
+    }
+    if (!WriteOutput(output, input.bytes, &error)) return Fail(kCannotWrite, error);
+    return kDone;
   }
 
-  if (*build) return Build(manifestPath, output, codePage);
+  if (*show) {
+    Input input;
+    if (int code = Load(showPath, codePage, &input, true)) return code;
+    if (input.manifest) return Fail(kUsage, showPath + " is a manifest; show reads data files (build one first)");
+    std::string why = NotADataFile(input);
+    if (!why.empty() && !force)
+      return Fail(kBadInput, showPath + " does not look like a data file: " + why + "; --force shows it anyway");
+    for (const std::string& p : input.problems) std::cerr << showPath << ": " << p << "\n";
+    std::cout << ManifestFromModel(input.model, *input.page).dump(2) << "\n";
+    return kDone;
+  }
+
+  if (*lint) {
+    Input input;
+    if (int code = Load(lintPath, codePage, &input)) return code;
+    std::vector<Target> targets;
+    if (int code = MakeTargetsFrom(lintMachine, {1, 2, 3}, *input.page, &targets)) return code;
+    Findings findings(maxPerCode);
+    Lint(input.bytes, input.problems, *input.page, targets, &findings);
+    PrintFindings(findings, lintJson);
+    return strict && findings.total() ? kFindings : kDone;
+  }
 
   Input input;
-  std::unique_ptr<TargetCodePage> target;
-  if (*show) {
-    if (int code = Load(filePath, codePage, false, &input, &target)) return code;
-    std::cout << ManifestFromModel(input.model, *target).dump(2) << "\n";
-    for (const std::string& p : input.problems) std::cerr << filePath << ": " << p << "\n";
-    return input.problems.empty() ? 0 : 1;
-  }
-  if (*lint) {
-    if (int code = Load(lintPath, codePage, true, &input, &target)) return code;
-    std::vector<Finding> findings = Lint(input.model, input.problems, *target, lintExeFolder);
-    for (const Finding& f : findings)
-      std::cout << f.code << "  " << f.where << ": " << f.what << ". Mend: " << f.mend << ".\n";
-    if (findings.empty()) std::cout << "no findings\n";
-    return strict && !findings.empty() ? 1 : 0;
-  }
-  if (int code = Load(planPath, codePage, true, &input, &target)) return code;
-  int familyNumber = family == "95" ? 1 : family == "98" ? 2 : family == "nt" ? 3 : 0;
-  Machine machine = DefaultMachine(familyNumber);
-  if (!machinePath.empty()) {
-    std::string raw, error;
-    if (!ReadFile(machinePath, &raw) || !Json::accept(raw)) {
-      std::cerr << "uninstdat: cannot read the machine description " << machinePath << "\n";
-      return kUsage;
-    }
-    if (!ApplyMachineJson(Json::parse(raw), &machine, &error)) {
-      std::cerr << machinePath << ": " << error << "\n";
-      return kUsage;
+  if (int code = Load(planPath, codePage, &input)) return code;
+  std::vector<Target> targets;
+  if (int code = MakeTargetsFrom(planMachine, {3}, *input.page, &targets)) return code;
+  for (size_t t = 0; t < targets.size(); ++t) {
+    if (planJson) {
+      for (const Json& record : PlanRecords(input.bytes, *input.page, targets[t]))
+        std::cout << record.dump() << "\n";
+    } else {
+      if (t) std::cout << "\n";
+      std::cout << Plan(input.bytes, *input.page, targets[t]);
     }
   }
-  if (exeFolder.empty()) exeFolder = machine.programFilesDir + "\\Application";
-  while (!exeFolder.empty() && exeFolder.back() == '\\') exeFolder.pop_back();
-  auto folder = target->converter.ToAnsi(exeFolder);
-  if (!folder || folder->size() >= uninst::kMaxPath) {
-    std::cerr << "uninstdat: the uninstaller's folder does not fit a path\n";
-    return kUsage;
-  }
-  std::cout << Plan(input.bytes, *target, machine, *folder);
   for (const std::string& p : input.problems) std::cerr << planPath << ": " << p << "\n";
-  return 0;
+  return kDone;
 }

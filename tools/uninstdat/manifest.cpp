@@ -1,6 +1,8 @@
 // Manifest to data file and back; see manifest.h.
 #include "tools/uninstdat/manifest.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <set>
 
@@ -12,6 +14,43 @@ const char* const kFieldOrder[] = {
     "desktopShortcuts", "sendToShortcuts", "startMenuShortcuts", "startupShortcuts",
     "messageCaption", "confirmPrompt", "runningPrompt", "closingMessage", "reservedText",
     "restartPrompt", "trailing"};
+
+// Edit distance, for the name an unknown one probably meant.
+size_t Distance(const std::string& a, const std::string& b) {
+  std::vector<size_t> row(b.size() + 1);
+  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (size_t i = 1; i <= a.size(); ++i) {
+    size_t diagonal = row[0];
+    row[0] = i;
+    for (size_t j = 1; j <= b.size(); ++j) {
+      size_t up = row[j];
+      bool same = std::tolower(static_cast<unsigned char>(a[i - 1])) ==
+                  std::tolower(static_cast<unsigned char>(b[j - 1]));
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (same ? 0 : 1)});
+      diagonal = up;
+    }
+  }
+  return row[b.size()];
+}
+
+// "is no field of a data file", with the likeliest name when one is close.
+std::string Unknown(const std::string& name, const std::vector<std::string>& known,
+                    const std::string& what) {
+  const std::string* best = nullptr;
+  size_t bestDistance = std::max<size_t>(2, name.size() / 3) + 1;
+  for (const std::string& candidate : known) {
+    size_t d = Distance(name, candidate);
+    if (d < bestDistance) best = &candidate, bestDistance = d;
+  }
+  std::string text = "is no " + what;
+  if (best) text += "; did you mean \"" + *best + "\"?";
+  else {
+    text += " (";
+    for (size_t i = 0; i < known.size(); ++i) text += (i ? ", " : "") + known[i];
+    text += ")";
+  }
+  return text;
+}
 
 std::string Hex(const std::string& bytes) {
   std::string hex;
@@ -40,7 +79,7 @@ class Reader {
   Reader(const TargetCodePage& target, std::vector<std::string>* errors)
       : target_(target), errors_(errors) {}
 
-  std::string Text(const Json& value, const std::string& where) {
+  std::string Text(const Json& value, const std::string& where, bool nulAllowed = false) {
     std::string bytes;
     if (value.is_string()) {
       std::string utf8 = value.get<std::string>();
@@ -63,20 +102,43 @@ class Reader {
       Error(where, "must be a text, or {\"hex\": \"...\"} for raw bytes");
       return "";
     }
-    if (bytes.find('\0') != std::string::npos) Error(where, "a NUL cannot stand inside a text");
+    if (!nulAllowed && bytes.find('\0') != std::string::npos) Error(where, "a NUL cannot stand inside a text");
     return bytes;
   }
 
   // Text that must not hold any of `forbidden` (searched as characters).
+  // Unless it is the trailing text of a list, a terminator follows it in the
+  // file, so it must not end in a lone lead byte: the uninstaller would read
+  // the terminator as that character's second byte and run on.
   std::string Field(const Json& value, const std::string& where, const char* forbidden,
-                    const char* why) {
+                    const char* why, bool terminated = true) {
     std::string bytes = Text(value, where);
     for (const char* c = forbidden; *c; ++c)
       if (target_.codePage.Find(bytes.c_str(), bytes.c_str() + bytes.size(), *c)) {
         Error(where, std::string("\"") + *c + "\" cannot stand here: " + why);
         break;
       }
+    if (terminated && EndsInLoneLeadByte(bytes)) {
+      char hex[8];
+      snprintf(hex, sizeof hex, "0x%02X", static_cast<unsigned char>(bytes.back()));
+      Error(where, std::string("ends in ") + hex + ", the first byte of a double-byte character in code page " +
+                       std::to_string(target_.converter.number()) +
+                       ", without its second byte: the uninstaller would take the terminator after it as that byte; complete the character or remove the byte");
+    }
     return bytes;
+  }
+
+  bool EndsInLoneLeadByte(const std::string& bytes) const {
+    size_t i = 0;
+    while (i < bytes.size()) {
+      if (target_.codePage.IsLead(static_cast<uint8_t>(bytes[i]))) {
+        if (i + 1 == bytes.size()) return true;
+        i += 2;
+      } else {
+        ++i;
+      }
+    }
+    return false;
   }
 
   void Error(const std::string& where, const std::string& what) {
@@ -105,6 +167,71 @@ const Json& ArrayOf(const Json& manifest, const char* field, Reader& reader) {
 
 }  // namespace
 
+const char kWindowsAnsiCodePages[] = "874, 932, 936, 949, 950 and 1250 to 1258";
+
+bool IsWindowsAnsiCodePage(int number) {
+  return number == 874 || number == 932 || number == 936 || number == 949 || number == 950 ||
+         (number >= 1250 && number <= 1258);
+}
+
+const ManifestVocabulary& Vocabulary() {
+  static const ManifestVocabulary vocabulary = [] {
+    ManifestVocabulary v;
+    v.fields.assign(std::begin(kFieldOrder), std::end(kFieldOrder));
+    v.alternates = {"default", "nt", "win98", "win95"};
+    v.registryEntry = {"key", "value"};
+    v.trailing = {"removalEntries", "registryList"};
+    for (const char* name : kShortcutFieldNames) v.trailing.push_back(name);
+    v.trailing.push_back("endOfFile");
+    return v;
+  }();
+  return vocabulary;
+}
+
+bool LooksLikeManifest(const std::string& raw) {
+  size_t at = raw.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+  at = raw.find_first_not_of(" \t\r\n", at);
+  return at != std::string::npos && raw[at] == '{' && raw.find('\0') == std::string::npos;
+}
+
+bool ParseManifestText(const std::string& raw, Json* manifest, std::string* error) {
+  std::string text = raw.compare(0, 3, "\xEF\xBB\xBF") == 0 ? raw.substr(3) : raw;
+  // Keys per open object, to find one given twice: JSON leaves that open
+  // and the parser would silently keep one of them.
+  std::vector<std::set<std::string>> open;
+  std::string duplicate;
+  auto callback = [&](int, Json::parse_event_t event, Json& parsed) {
+    if (event == Json::parse_event_t::object_start) open.emplace_back();
+    else if (event == Json::parse_event_t::object_end && !open.empty()) open.pop_back();
+    else if (event == Json::parse_event_t::key && !open.empty() && duplicate.empty() &&
+             !open.back().insert(parsed.get<std::string>()).second)
+      duplicate = parsed.get<std::string>();
+    return true;
+  };
+  try {
+    *manifest = Json::parse(text, callback);
+  } catch (const Json::parse_error& e) {
+    std::string what = e.what();
+    size_t at = what.find("] ");
+    *error = "not valid JSON: " + (at == std::string::npos ? what : what.substr(at + 2));
+    return false;
+  }
+  if (!duplicate.empty()) {
+    // The second occurrence of the key, for its line and column.
+    std::string quoted = "\"" + duplicate + "\"";
+    size_t first = text.find(quoted), second = text.find(quoted, first + 1);
+    size_t line = 1, column = 1;
+    for (size_t i = 0; i < second && second != std::string::npos; ++i) {
+      if (text[i] == '\n') ++line, column = 1;
+      else ++column;
+    }
+    *error = "line " + std::to_string(line) + ", column " + std::to_string(column) + ": the key \"" +
+             duplicate + "\" is given twice in one object; give it once";
+    return false;
+  }
+  return true;
+}
+
 TargetCodePage::TargetCodePage(int number) : converter(number) {
   for (int b = 0; b < 256; ++b) codePage.SetLead(static_cast<uint8_t>(b), converter.IsLeadByte(b));
 }
@@ -124,9 +251,18 @@ std::optional<DataFileModel> ModelFromManifest(const Json& manifest, const Targe
     errors->push_back("the manifest must be a JSON object");
     return std::nullopt;
   }
-  std::set<std::string> known(std::begin(kFieldOrder), std::end(kFieldOrder));
+  const ManifestVocabulary& names = Vocabulary();
   for (const auto& entry : manifest.items())
-    if (!known.count(entry.key())) reader.Error(entry.key(), "is no field of a data file");
+    if (std::find(names.fields.begin(), names.fields.end(), entry.key()) == names.fields.end())
+      reader.Error(entry.key(), Unknown(entry.key(), names.fields, "field of a data file"));
+  if (manifest.contains("codePage")) {
+    const Json& value = manifest["codePage"];
+    if (!value.is_number_integer())
+      reader.Error("codePage", "must be a number such as 1252, not " + value.dump());
+    else if (!IsWindowsAnsiCodePage(value.get<int>()))
+      reader.Error("codePage", value.dump() + " is no Windows ANSI code page; use one of " +
+                                   kWindowsAnsiCodePages);
+  }
 
   if (manifest.contains("allUsers")) {
     const Json& value = manifest["allUsers"];
@@ -150,7 +286,7 @@ std::optional<DataFileModel> ModelFromManifest(const Json& manifest, const Targe
         else if (key == "nt") a.nt = reader.Field(part.value(), at, "|;", noSemicolon);
         else if (key == "win98") a.win98 = reader.Field(part.value(), at, "|;", noSemicolon);
         else if (key == "win95") a.win95 = reader.Field(part.value(), at, "|", "it ends the entry");
-        else reader.Error(at, "is no alternate (default, nt, win98, win95)");
+        else reader.Error(at, Unknown(key, names.alternates, "alternate"));
       }
       model.removalEntries.items.push_back(ComposeEntry(a));
     } else {
@@ -167,9 +303,11 @@ std::optional<DataFileModel> ModelFromManifest(const Json& manifest, const Targe
       for (const auto& part : entry.items()) {
         if (part.key() == "key")
           key = reader.Field(part.value(), where + ".key", "|;", "it would end the key path early");
-        else if (part.key() == "value")
+        else if (part.key() == "value") {
           value = reader.Field(part.value(), where + ".value", "|", "it ends the entry");
-        else reader.Error(where + "." + part.key(), "is neither key nor value");
+          if (value.empty())
+            reader.Error(where + ".value", "an empty value name would delete the whole key with all its subkeys; leave \"value\" out to delete the key");
+        } else reader.Error(where + "." + part.key(), Unknown(part.key(), names.registryEntry, "part of a registry entry"));
       }
       if (!entry.contains("key")) reader.Error(where, "has no key");
       model.registryList.items.push_back(key + ";" + value);
@@ -191,25 +329,27 @@ std::optional<DataFileModel> ModelFromManifest(const Json& manifest, const Targe
     if (manifest.contains(kMessageFieldNames[m]))
       model.messages[m] = reader.Text(manifest[kMessageFieldNames[m]], kMessageFieldNames[m]);
 
-  if (manifest.contains("trailing")) {
+  if (manifest.contains("trailing") && !manifest["trailing"].is_object())
+    reader.Error("trailing", "must be an object of list names and texts");
+  if (manifest.contains("trailing") && manifest["trailing"].is_object()) {
     const Json& trailing = manifest["trailing"];
     for (const auto& part : trailing.items()) {
       std::string where = "trailing." + part.key();
       if (part.key() == "removalEntries")
-        model.removalEntries.trailing = reader.Field(part.value(), where, "|", "it would end an entry");
+        model.removalEntries.trailing = reader.Field(part.value(), where, "|", "it would end an entry", false);
       else if (part.key() == "registryList")
-        model.registryList.trailing = reader.Field(part.value(), where, "|", "it would end an entry");
+        model.registryList.trailing = reader.Field(part.value(), where, "|", "it would end an entry", false);
       else if (part.key() == "endOfFile")
-        model.endOfFile = reader.Text(part.value(), where);
+        model.endOfFile = reader.Text(part.value(), where, true);
       else {
         bool found = false;
         for (int list = 0; list < kShortcutLists; ++list)
           if (part.key() == kShortcutFieldNames[list]) {
             model.shortcuts[list].trailing =
-                reader.Field(part.value(), where, ";", "it would end a name");
+                reader.Field(part.value(), where, ";", "it would end a name", false);
             found = true;
           }
-        if (!found) reader.Error(where, "is no list of a data file");
+        if (!found) reader.Error(where, Unknown(part.key(), names.trailing, "list of a data file"));
       }
     }
   }

@@ -43,19 +43,31 @@ ItemList SplitList(const uninst::CodePage& codePage, const std::string& text, ch
   return list;
 }
 
-DataFileModel Decode(const uninst::CodePage& codePage, const std::string& bytes,
-                     std::vector<std::string>* problems) {
+std::vector<std::string> LayoutProblems(const std::string& bytes) {
   static const char* const kTextNames[13] = {
       "removalEntries",  "registryList",       "programGroup",     "desktopShortcuts",
       "sendToShortcuts", "startMenuShortcuts", "startupShortcuts", "messageCaption",
       "confirmPrompt",   "runningPrompt",      "closingMessage",   "reservedText",
       "restartPrompt"};
-  DataFileModel model;
-  if (bytes.size() < 4) {
-    problems->push_back("the file has " + std::to_string(bytes.size()) +
-                        " bytes, fewer than the 4 of allUsers: every field counts as empty");
-    return model;
+  if (bytes.size() < 4)
+    return {"the file has " + std::to_string(bytes.size()) +
+            " bytes, fewer than the 4 of allUsers: every field counts as empty"};
+  size_t at = 4;
+  for (int i = 0; i < 13; ++i) {
+    size_t nul = bytes.find('\0', at);
+    if (nul == std::string::npos)
+      return {std::string("the file ends inside ") + kTextNames[i] +
+              " (no NUL after it): it and every field after it count as empty"};
+    at = nul + 1;
   }
+  return {};
+}
+
+DataFileModel Decode(const uninst::CodePage& codePage, const std::string& bytes,
+                     std::vector<std::string>* problems) {
+  DataFileModel model;
+  *problems = LayoutProblems(bytes);
+  if (bytes.size() < 4) return model;
   for (int i = 0; i < 4; ++i)
     model.allUsers |= static_cast<uint32_t>(static_cast<unsigned char>(bytes[i])) << (8 * i);
   std::string texts[13];
@@ -63,8 +75,6 @@ DataFileModel Decode(const uninst::CodePage& codePage, const std::string& bytes,
   for (int i = 0; i < 13; ++i) {
     size_t nul = bytes.find('\0', at);
     if (nul == std::string::npos) {
-      problems->push_back(std::string("the file ends inside ") + kTextNames[i] +
-                          " (no NUL after it): it and every field after it count as empty");
       at = bytes.size();
       break;
     }

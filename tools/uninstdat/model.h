@@ -40,8 +40,12 @@ std::string Encode(const DataFileModel& model);
 // Splits a text into terminated items, honouring double-byte characters.
 ItemList SplitList(const uninst::CodePage& codePage, const std::string& text, char terminator);
 
+// What is wrong with a file's layout (a file shorter than its word, a text
+// without its NUL), without taking it apart.
+std::vector<std::string> LayoutProblems(const std::string& bytes);
+
 // The parts of a file, as far as it is well formed; `problems` receives what
-// is wrong (a file shorter than its word, a text without its NUL).
+// LayoutProblems finds.
 DataFileModel Decode(const uninst::CodePage& codePage, const std::string& bytes,
                      std::vector<std::string>* problems);
 
