@@ -1,40 +1,131 @@
 #!/usr/bin/env bash
-# uninstdat as installer authors call it: files written and read back byte for
-# byte, no file written on an error, and the exit statuses of lint.
+# uninstdat as release pipelines call it: files written and read back byte for
+# byte; an author's file never damaged by a failed write; manifests told from
+# data files; strict input; exit codes; bounded on hostile input.
+#   uninstdat_cli.sh UNINSTDAT EXAMPLES
 set -u
 U=$1
 EXAMPLES=$2
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+chmod 755 "$work"
+trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT
 failures=0 checks=0
 check() {  # name expected actual
   checks=$((checks + 1))
   if [ "$2" = "$3" ]; then echo "ok   $1"; else failures=$((failures + 1)); echo "FAIL $1: expected [$2], got [$3]"; fi
 }
+status() { "$@" >"$work/out" 2>"$work/err"; echo $?; }
+said() { grep -q -- "$1" "$work/err" && echo yes || echo no; }
 
 "$U" build "$EXAMPLES/widget.json" -o "$work/a.dat"; check "build" 0 $?
 "$U" show "$work/a.dat" >"$work/a.json"; check "show" 0 $?
 "$U" build "$work/a.json" -o "$work/b.dat"
 cmp -s "$work/a.dat" "$work/b.dat"; check "file to manifest to file is byte-exact" 0 $?
+"$U" build - -o - <"$EXAMPLES/widget.json" | cmp -s - "$work/a.dat"; check "standard input to standard output" 0 $?
+{ cat "$work/a.dat"; printf '\0\0\0'; } >"$work/nuls.dat"
+"$U" show "$work/nuls.dat" | "$U" build - -o "$work/nuls2.dat"
+cmp -s "$work/nuls.dat" "$work/nuls2.dat"; check "NULs after the last text survive show and build" 0 $?
 
-printf '{"confirmPrompt": "\\u65e5\\u672c"}' >"$work/bad.json"
-"$U" build "$work/bad.json" -o "$work/bad.dat" 2>"$work/err"; check "unrepresentable text fails" 1 $?
-check "no file written" absent "$([ -e "$work/bad.dat" ] && echo present || echo absent)"
-grep -q '^.*confirmPrompt: ' "$work/err"; check "the error names the field" 0 $?
-"$U" build "$work/bad.json" --codepage 932 -o "$work/jp.dat"; check "the same text in code page 932" 0 $?
+# A failed write leaves the old file byte for byte, and says why.
+cp "$work/a.dat" "$work/keep.dat"
+printf '{"confirmPrompt": 5}' >"$work/bad.json"
+check "bad manifest: exit 3" 3 "$(status "$U" build "$work/bad.json" -o "$work/keep.dat")"
+cmp -s "$work/a.dat" "$work/keep.dat"; check "bad manifest leaves the old file" 0 $?
+check "no space left: exit 4" 4 "$(status "$U" build "$EXAMPLES/widget.json" -o /dev/full)"
+check "no space left: the reason" yes "$(said 'No space left on device')"
+# Under the limit only pipes and devices can be written, so the code comes back through one.
+check "file-size limit: exit 4" 4 "$( (ulimit -f 0; "$U" build "$EXAMPLES/widget.json" -o "$work/keep.dat" 2>/dev/null; echo $?) | cat)"
+cmp -s "$work/a.dat" "$work/keep.dat"; check "file-size limit leaves the old file" 0 $?
+mkdir "$work/ro" && cp "$work/a.dat" "$work/ro/keep.dat" && cp "$U" "$work/uninstdat" && chmod 555 "$work/ro"
+as_user=()
+[ "$(id -u)" -eq 0 ] && as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+check "read-only folder: exit 4" 4 "$(status "${as_user[@]}" "$work/uninstdat" build "$EXAMPLES/widget.json" -o "$work/ro/keep.dat")"
+check "read-only folder: the reason" yes "$(said 'Permission denied')"
+cmp -s "$work/a.dat" "$work/ro/keep.dat"; check "read-only folder leaves the old file" 0 $?
+cp "$EXAMPLES/widget.json" "$work/m.json"
+check "output that is the input: exit 2" 2 "$(status "$U" build "$work/m.json" -o "$work/./m.json")"
+cmp -s "$EXAMPLES/widget.json" "$work/m.json"; check "the manifest is left alone" 0 $?
 
-"$U" lint "$EXAMPLES/widget.json" --strict >/dev/null; check "clean manifest, strict" 0 $?
-"$U" lint "$EXAMPLES/widget-folder-first.json" >/dev/null; check "findings without --strict" 0 $?
-"$U" lint "$EXAMPLES/widget-folder-first.json" --strict >"$work/lint"; check "findings with --strict" 1 $?
-grep -q '^folder-before-contents  removalEntries\[0\]' "$work/lint"; check "finding line" 0 $?
-"$U" lint "$work/missing.dat" 2>/dev/null; check "unreadable file" 2 $?
-"$U" frobnicate 2>/dev/null; check "usage error" 2 $?
+# Manifests are told from data files; their faults are reported as such.
+printf '\xef\xbb\xbf{"messageCaption": "x", "restartPrompt": "y"}' >"$work/bom.json"
+printf '{"removalEntries": ["a",], "messageCaption": "x"}' >"$work/comma.json"
+printf '{"removalEntries": ["a"' >"$work/cut.json"
+printf '{"messageCaption": "x",\n "messageCaption": "y"}' >"$work/twice.json"
+printf '{"progamGroup": "Widget"}' >"$work/typo.json"
+printf '{"codePage": "932"}' >"$work/cpstring.json"
+printf '{"codePage": 65001}' >"$work/utf8.json"
+printf '{"registryList": [{"key": "HKEY_CURRENT_USER\\\\Software\\\\W", "value": ""}]}' >"$work/empty-value.json"
+while read -r name code message command; do
+  check "$name: exit $code" "$code" "$(status "$U" $command)"
+  [ "$message" = - ] || check "$name: says $message" yes "$(said "$message")"
+done <<EOF
+BOM:lint 0 - lint $work/bom.json
+BOM:build 0 - build $work/bom.json -o $work/bom.dat
+trailing-comma 3 line.1,.column lint $work/comma.json
+truncated-manifest 3 not.valid.JSON plan $work/cut.json
+duplicate-key 3 line.2 build $work/twice.json -o $work/x.dat
+unknown-field 3 did.you.mean."programGroup" build $work/typo.json -o $work/x.dat
+code-page-as-text 3 must.be.a.number build $work/cpstring.json -o $work/x.dat
+code-page-not-ansi 3 874,.932 build $work/utf8.json -o $work/x.dat
+code-page-option 2 1250.to.1258 lint $EXAMPLES/widget.json --codepage 65001
+empty-value-name 3 leave."value".out build $work/empty-value.json -o $work/x.dat
+unreadable 3 No.such.file lint $work/missing.dat
+usage 2 - frobnicate
+family-in-capitals 0 - plan $EXAMPLES/widget.json --family NT
+strict-build 1 no.file.written build $EXAMPLES/widget-folder-first.json --strict -o $work/strict.dat
+ELF-is-no-data-file 3 does.not.look.like.a.data.file show $U
+EOF
+check "strict build wrote nothing" absent "$([ -e "$work/strict.dat" ] && echo present || echo absent)"
+check "--version" 0 "$(status "$U" --version)"
+check "help lint" yes "$("$U" help lint | grep -q -- '--max-per-code' && echo yes || echo no)"
 
-printf '\x01\x00\x00\x00a|b' >"$work/short.dat"
-"$U" show "$work/short.dat" >"$work/short.json" 2>"$work/err"; check "truncated file shown with status 1" 1 $?
-grep -q 'ends inside removalEntries' "$work/err"; check "what is wrong is said" 0 $?
-
+check "clean manifest, strict" 0 "$(status "$U" lint "$EXAMPLES/widget.json" --strict)"
+check "findings without --strict" 0 "$(status "$U" lint "$EXAMPLES/widget-folder-first.json")"
+check "findings with --strict" 1 "$(status "$U" lint "$EXAMPLES/widget-folder-first.json" --strict)"
+grep -q '^folder-before-contents  removalEntries\[0\]' "$work/out"; check "finding line" 0 $?
+"$U" lint "$EXAMPLES/widget-folder-first.json" --json >"$work/lint.json"
+python3 -c 'import json,sys; [json.loads(l) for l in open(sys.argv[1])]' "$work/lint.json"; check "lint --json: a JSON record per line" 0 $?
+grep -q '"code":"folder-before-contents"' "$work/lint.json"; check "lint --json: the finding" 0 $?
+"$U" plan "$work/a.dat" --family 98 --json --exe-folder 'C:\Program Files\Widget' >"$work/plan.json"
+grep -q '"record":"entry".*"path":"C:\\\\WINDOWS\\\\widget.ini"' "$work/plan.json"; check "plan --json: the entry's outcome" 0 $?
 "$U" plan "$work/a.dat" --family 98 --exe-folder 'C:\Program Files\Widget' >"$work/plan"; check "plan" 0 $?
 grep -q 'C:\\WINDOWS\\widget.ini' "$work/plan"; check "plan resolves <Win> on Windows 98" 0 $?
+
+printf '\x01\x00\x00\x00a|b' >"$work/short.dat"
+check "truncated data file: exit 3" 3 "$(status "$U" show "$work/short.dat")"
+check "what is wrong is said" yes "$(said 'ends inside removalEntries')"
+check "--force shows it" 0 "$(status "$U" show "$work/short.dat" --force)"
+
+# A Japanese data file read without --codepage: a note names 932.
+printf '{"codePage": 932, "removalEntries": ["ソフト\\\\表示.txt"], "messageCaption": "表示"}' >"$work/jp.json"
+"$U" build "$work/jp.json" -o "$work/jp.dat"
+check "code-page hint" 0 "$(status "$U" show "$work/jp.dat")"
+check "code-page hint names 932" yes "$(said 'run again with --codepage 932')"
+
+# Hostile: 5 MB of "|" is linted in seconds and bounded memory, its findings
+# capped (1 MB under AddressSanitizer, whose time and memory are its own).
+asan=no
+ldd "$U" 2>/dev/null | grep -q libasan && asan=yes
+megabytes=5
+[ $asan = yes ] && megabytes=1
+head -c 4 /dev/zero >"$work/pipes.dat"
+head -c $((megabytes * 1024 * 1024)) /dev/zero | tr '\0' '|' >>"$work/pipes.dat"
+head -c 12 /dev/zero >>"$work/pipes.dat"
+python3 - "$U" "$work/pipes.dat" >"$work/measure" <<'PY'
+import resource, subprocess, sys, time
+start = time.time()
+out = subprocess.run([sys.argv[1], "lint", sys.argv[2]], capture_output=True).stdout
+rss = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss // 1024
+print(f"{time.time() - start:.1f} {rss} {len(out)}")
+PY
+read -r seconds rss bytes <"$work/measure"
+echo "     lint of $megabytes MB of \"|\": $seconds s, $rss MB at most in memory, $bytes bytes of output"
+check "hostile lint: output capped" yes "$([ "$bytes" -lt 20000 ] && echo yes || echo no)"
+if [ $asan = yes ]; then
+  echo "     (built with AddressSanitizer: its memory and time are not the program's; not checked)"
+else
+  check "hostile lint: under 200 MB" yes "$([ "$rss" -lt 200 ] && echo yes || echo no)"
+  check "hostile lint: under 30 s" yes "$(python3 -c "print('yes' if $seconds < 30 else 'no')")"
+fi
 echo "$((checks - failures)) passed, $failures failed"
 [ $failures -eq 0 ]

@@ -3,6 +3,7 @@
 // the worked example.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -81,6 +82,31 @@ TEST(UninstdatRoundTripTest, DoubleByteTextsConvert) {
   EXPECT_EQ(shown["messageCaption"], "表示");
 }
 
+// The schema that editors complete from names exactly what build accepts.
+TEST(UninstdatSchemaTest, NamesWhatBuildAccepts) {
+  std::ifstream in(std::string(UNINST_SOURCE_DIR) + "/tools/uninstdat/schema/manifest.schema.json");
+  Json schema = Json::parse(in);
+  auto keys = [](const Json& object) {
+    std::vector<std::string> names;
+    for (const auto& item : object["properties"].items()) names.push_back(item.key());
+    std::sort(names.begin(), names.end());
+    return names;
+  };
+  auto sorted = [](std::vector<std::string> names) {
+    std::sort(names.begin(), names.end());
+    return names;
+  };
+  const ManifestVocabulary& v = Vocabulary();
+  EXPECT_EQ(keys(schema), sorted(v.fields));
+  EXPECT_EQ(keys(schema["$defs"]["alternates"]), sorted(v.alternates));
+  EXPECT_EQ(keys(schema["$defs"]["registryEntry"]), sorted(v.registryEntry));
+  EXPECT_EQ(keys(schema["properties"]["trailing"]), sorted(v.trailing));
+  std::vector<int> pages;
+  for (int page : schema["properties"]["codePage"]["enum"]) pages.push_back(page);
+  for (int page = 0; page < 70000; ++page)
+    EXPECT_EQ(IsWindowsAnsiCodePage(page), std::count(pages.begin(), pages.end(), page) == 1) << page;
+}
+
 TEST(UninstdatBuildTest, ErrorsNameFieldAndItem) {
   struct Row { const char* name; Json manifest; const char* where; };
   const Row rows[] = {
@@ -93,10 +119,15 @@ TEST(UninstdatBuildTest, ErrorsNameFieldAndItem) {
       {"unknown field", {{"confirmPromt", "x"}}, "confirmPromt"},
       {"unknown alternate", {{"removalEntries", {{{"win2000", "x"}}}}}, "removalEntries[0].win2000"},
       {"bad allUsers", {{"allUsers", "yes"}}, "allUsers"},
+      {"code page as text", {{"codePage", "932"}}, "codePage"},
+      {"no ANSI code page", {{"codePage", 65001}}, "codePage"},
+      {"empty value name", {{"registryList", {{{"key", "HKEY_USERS\\a"}, {"value", ""}}}}}, "registryList[0].value"},
+      {"lone lead byte ends an entry", {{"codePage", 932}, {"removalEntries", {{{"hex", "6183"}}, "b.txt"}}}, "removalEntries[0]"},
+      {"lone lead byte ends a name", {{"codePage", 932}, {"desktopShortcuts", {{{"hex", "83"}}}}}, "desktopShortcuts[0]"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    TargetCodePage target(1252);
+    TargetCodePage target(row.manifest.contains("codePage") && row.manifest["codePage"] == 932 ? 932 : 1252);
     std::vector<std::string> errors;
     EXPECT_FALSE(ModelFromManifest(row.manifest, target, &errors));
     ASSERT_FALSE(errors.empty());

@@ -10,7 +10,7 @@ namespace uninstdat {
 namespace {
 
 const char* const kFieldOrder[] = {
-    "codePage", "allUsers", "removalEntries", "registryList", "programGroup",
+    "$schema", "codePage", "allUsers", "removalEntries", "registryList", "programGroup",
     "desktopShortcuts", "sendToShortcuts", "startMenuShortcuts", "startupShortcuts",
     "messageCaption", "confirmPrompt", "runningPrompt", "closingMessage", "reservedText",
     "restartPrompt", "trailing"};
@@ -255,6 +255,8 @@ std::optional<DataFileModel> ModelFromManifest(const Json& manifest, const Targe
   for (const auto& entry : manifest.items())
     if (std::find(names.fields.begin(), names.fields.end(), entry.key()) == names.fields.end())
       reader.Error(entry.key(), Unknown(entry.key(), names.fields, "field of a data file"));
+  if (manifest.contains("$schema") && !manifest["$schema"].is_string())
+    reader.Error("$schema", "must be the schema's address as a text");
   if (manifest.contains("codePage")) {
     const Json& value = manifest["codePage"];
     if (!value.is_number_integer())

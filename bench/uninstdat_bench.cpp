@@ -1,0 +1,62 @@
+// Benchmarks of uninstdat's lint and plan over n removal entries of the usual
+// kinds (files in folders, each folder after its files, macros, alternates).
+// The time per entry must stay flat as n grows: nothing may be quadratic.
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+#include "tools/uninstdat/analysis.h"
+
+namespace uninstdat {
+namespace {
+
+std::string DataFile(int n) {
+  std::string entries;
+  for (int i = 0; i < n; ++i) {
+    std::string folder = "data" + std::to_string(i / 10);
+    switch (i % 10) {
+      case 9: entries += folder + "|"; break;
+      case 4: entries += "<Win>\\" + folder + ".ini|"; break;
+      case 6: entries += folder + "\\lib" + std::to_string(i) + ".dll;" + folder + "\\nt" + std::to_string(i) + ".dll;|"; break;
+      default: entries += folder + "\\file" + std::to_string(i) + ".txt|";
+    }
+  }
+  std::string bytes(4, '\0');
+  bytes += entries + '\0';
+  bytes += std::string("HKEY_CURRENT_USER\\Software\\Widget;|") + '\0' + "Widget" + '\0' + "Widget;" + '\0';
+  bytes += std::string(3, '\0') + "Widget Setup" + '\0' + "Remove?" + '\0' + std::string(3, '\0') + "Restart?" + '\0';
+  return bytes;
+}
+
+void BM_Lint(benchmark::State& state) {
+  const int n = static_cast<int>(state.range(0));
+  std::string bytes = DataFile(n);
+  TargetCodePage page(1252);
+  std::vector<Target> targets;
+  std::string error;
+  if (!MakeTargets({1, 2, 3}, nullptr, "", page, &targets, &error)) state.SkipWithError(error.c_str());
+  for (auto _ : state) {
+    Findings findings(20);
+    Lint(bytes, {}, page, targets, &findings);
+    benchmark::DoNotOptimize(findings.total());
+  }
+  state.SetItemsProcessed(state.iterations() * n);
+}
+BENCHMARK(BM_Lint)->Arg(1000)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+void BM_Plan(benchmark::State& state) {
+  const int n = static_cast<int>(state.range(0));
+  std::string bytes = DataFile(n);
+  TargetCodePage page(1252);
+  std::vector<Target> targets;
+  std::string error;
+  if (!MakeTargets({3}, nullptr, "", page, &targets, &error)) state.SkipWithError(error.c_str());
+  for (auto _ : state) benchmark::DoNotOptimize(Plan(bytes, page, targets[0]).size());
+  state.SetItemsProcessed(state.iterations() * n);
+}
+BENCHMARK(BM_Plan)->Arg(1000)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace uninstdat
+
+BENCHMARK_MAIN();
