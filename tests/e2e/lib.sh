@@ -1,163 +1,12 @@
-# Shared by the end-to-end tests and the demo: a private Wine prefix, a
-# display, the runner that answers message boxes, data-file writing, and
-# checks that print what was expected and what was found.
-# Source it; it expects ROOT (the repository) or finds it itself.
+# The end-to-end tests' own part: fixtures that are checked before each run,
+# data-file writing, and checks that print what was expected and what was
+# found. The Wine side is tools/wine/prefix.sh. Source it.
 
 ROOT=${ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
-source "$ROOT/scripts/host.sh"
-
-# The build and the Wine: the shipped 32-bit uninst.exe under 32-bit Wine
-# where this host executes 32-bit programs, else the 64-bit build under 64-bit
-# Wine; UNINST_WINE=32 or 64 forces one. Debian's `wine` script would pick the
-# 32-bit loader whenever it is installed, even where it cannot run, so the
-# loader and the server are called directly, and WINELOADER makes Wine's own
-# child processes use the same loader.
-WINE_BITS=$(wine_bits) || exit 1
-if [ "$WINE_BITS" = 32 ]; then
-  WIN_BUILD_DIR=${WIN32_BUILD_DIR:-$ROOT/build/win32}
-  WINE=/usr/lib/wine/wine
-  WIN_PROGRAM_FILES='C:\Program Files (x86)'  # a 32-bit program in a 64-bit prefix
-  WIN_SYSTEM_DIR='C:\windows\syswow64'
-else
-  WIN_BUILD_DIR=${WIN64_BUILD_DIR:-$ROOT/build/win64}
-  WINE=/usr/lib/wine/wine64
-  WIN_PROGRAM_FILES='C:\Program Files'
-  WIN_SYSTEM_DIR='C:\windows\system32'
-fi
-WINESERVER=/usr/lib/wine/wineserver64
-[ -x "$WINESERVER" ] || WINESERVER=/usr/lib/wine/wineserver32
-export WINELOADER=$WINE WINESERVER
-E2E_WORK=${E2E_WORK:-$ROOT/build/host/e2e}
-UNINST_EXE=$WIN_BUILD_DIR/uninst.exe
-RUNNER_EXE=$WIN_BUILD_DIR/e2e_runner.exe
-
-export WINEPREFIX=$E2E_WORK/prefix$WINE_BITS
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-DRIVE_C=$WINEPREFIX/drive_c
-WINE_USER=$(id -un)
-
-wine() { "$WINE" "$@"; }
-wineserver() { "$WINESERVER" "$@"; }
+source "$ROOT/tools/wine/prefix.sh"
 
 failures=0
 checks=0
-
-# What the run uses, for the first line of every test's and the demo's output.
-e2e_describe() {
-  local version="not installed yet"
-  [ -x "$WINE" ] && version=$("$WINE" --version 2>&1 | head -n 1)
-  echo "e2e: ${WINE_BITS}-bit uninst.exe (${UNINST_EXE#$ROOT/}) under ${WINE_BITS}-bit Wine ($WINE, $version)"
-  E2E_DESCRIBED=1
-}
-
-# A test that cannot run where it should: under ./test.sh (E2E_REQUIRED=1)
-# that is a failure; run alone, the test reports itself skipped (exit 77).
-e2e_require() {
-  local missing=()
-  for tool in "$WINE" "$WINESERVER"; do [ -x "$tool" ] || missing+=("$tool"); done
-  command -v Xvfb >/dev/null || [ -n "${DISPLAY:-}" ] || missing+=(Xvfb)
-  for file in "$UNINST_EXE" "$RUNNER_EXE"; do [ -f "$file" ] || missing+=("$file"); done
-  if [ ${#missing[@]} -gt 0 ]; then
-    if [ "${E2E_REQUIRED:-0}" = 1 ]; then
-      echo "error: missing ${missing[*]} (./test.sh installs and builds them)"
-      exit 1
-    fi
-    echo "SKIPPED: missing ${missing[*]} (./test.sh installs and builds them)"
-    exit 77
-  fi
-}
-
-# Wine that cannot start is one error that names the cause.
-e2e_wine_fails() {
-  echo "error: ${WINE_BITS}-bit Wine cannot start here: $1"
-  exit 1
-}
-e2e_check_wine() {
-  if [ "$WINE_BITS" = 32 ] && ! host_runs_32bit; then
-    e2e_wine_fails "this host does not execute 32-bit programs (Exec format error), so the 32-bit loader cannot run; unset UNINST_WINE or set it to 64"
-  fi
-  local out
-  if ! out=$("$WINE" --version 2>&1); then
-    e2e_wine_fails "$WINE --version answered: $(printf '%s' "$out" | head -n 2 | tr '\n' ' ')"
-  fi
-}
-
-# Starts a private X display unless one is given.
-e2e_display() {
-  [ -n "${DISPLAY:-}" ] && return 0
-  local n
-  for n in $(seq 90 140); do
-    [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] && continue
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-    E2E_XVFB_PID=$!
-    export DISPLAY=":$n"
-    for _ in $(seq 1 50); do [ -e /tmp/.X11-unix/X$n ] && return 0; sleep 0.1; done
-  done
-  echo "error: no X display could be started" >&2
-  exit 1
-}
-
-e2e_cleanup() {
-  wineserver -k >/dev/null 2>&1 || true
-  [ -n "${E2E_XVFB_PID:-}" ] && kill "$E2E_XVFB_PID" 2>/dev/null
-  return 0
-}
-
-# Names the build and Wine, creates the prefix once per build folder and Wine
-# (about 10 s), and starts the display.
-e2e_setup() {
-  [ -n "${E2E_DESCRIBED:-}" ] || e2e_describe
-  e2e_require
-  e2e_check_wine
-  mkdir -p "$E2E_WORK"
-  e2e_display
-  trap e2e_cleanup EXIT
-  if [ ! -f "$WINEPREFIX/.ready" ]; then
-    rm -rf "$WINEPREFIX"
-    local out
-    out=$(wine wineboot -i 2>&1)
-    wineserver -w
-    if [ ! -f "$WINEPREFIX/system.reg" ] || [ ! -d "$DRIVE_C/windows" ]; then
-      e2e_wine_fails "wineboot made no prefix in $WINEPREFIX: $(printf '%s' "$out" | tail -n 3 | tr '\n' ' ')"
-    fi
-    touch "$WINEPREFIX/.ready"
-  fi
-  # Leftovers of an earlier scenario that a restart would act on.
-  wine reg delete 'HKLM\System\CurrentControlSet\Control\Session Manager' \
-    /v PendingFileRenameOperations /f >/dev/null 2>&1 || true
-  rm -f "$DRIVE_C/windows/wininit.ini" "$DRIVE_C/windows/wininit.bak" "$DRIVE_C/kavotel.bat"
-}
-
-# Windows folders of the prefix as this build sees them.
-WIN_USER_DIR="C:\\users\\$WINE_USER"
-WIN_OWN_START="$WIN_USER_DIR\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu"
-WIN_ALL_START='C:\ProgramData\Microsoft\Windows\Start Menu'
-
-# The prefix's folders as an uninstdat machine description (--machine FILE).
-write_wine_machine() {
-  j() { printf '"%s"' "${1//\\/\\\\}"; }  # a JSON text of a Windows path
-  cat >"$1" <<JSON
-{
-  "windowsDir": $(j 'C:\windows'), "systemDir": $(j "$WIN_SYSTEM_DIR"),
-  "tempDir": $(j "$WIN_USER_DIR\\AppData\\Local\\Temp\\"),
-  "programFilesDir": $(j "$WIN_PROGRAM_FILES"), "commonFilesDir": $(j "$WIN_PROGRAM_FILES\\Common Files"),
-  "shellFolders": {
-    "desktop": $(j "$WIN_USER_DIR\\Desktop"), "commonDesktop": $(j 'C:\users\Public\Desktop'),
-    "sendTo": $(j "$WIN_USER_DIR\\AppData\\Roaming\\Microsoft\\Windows\\SendTo"),
-    "startMenu": $(j "$WIN_OWN_START"), "commonStartMenu": $(j "$WIN_ALL_START"),
-    "programs": $(j "$WIN_OWN_START\\Programs"), "commonPrograms": $(j "$WIN_ALL_START\\Programs"),
-    "startup": $(j "$WIN_OWN_START\\Programs\\StartUp"), "commonStartup": $(j "$WIN_ALL_START\\Programs\\StartUp"),
-    "fonts": $(j 'C:\windows\Fonts')
-  }
-}
-JSON
-}
-
-# The Windows version Wine reports to uninst.exe: win95, win98 or win10.
-set_windows_version() {
-  wine reg add 'HKCU\Software\Wine\AppDefaults\uninst.exe' /v Version /d "$1" /f >/dev/null 2>&1
-}
 
 # What the scenario laid out since the last run: Unix paths, and registry
 # keys as "KEY" or "KEY|VALUE". run_uninstaller checks that all of it is there
@@ -178,12 +27,6 @@ write_dat() {
     while [ $n -lt 13 ]; do printf '\0'; n=$((n + 1)); done
   } >"$out"
   LAID_OUT+=("$out")
-}
-
-# Unix path of a Windows path on drive C:.
-unix_path() {
-  local p=${1#[Cc]:}
-  printf '%s' "$DRIVE_C${p//\\//}"
 }
 
 # Writes TEXT (default "x") and a line end into the file at a Windows path,
@@ -276,9 +119,8 @@ run_uninstaller() {
     esac
   done
   check_layout
-  RUN_OUT=$(cd "$DRIVE_C" && wine "$RUNNER_EXE" "${RUN_COPIES[@]}" "${options[@]}" --cwd 'C:\' "$exe" "$@" 2>/dev/null | tr -d '\r')
+  run_runner "$exe" "${RUN_COPIES[@]}" "${options[@]}" -- "$@"
   RUN_COPIES=()
-  wineserver -w
 }
 
 # The message boxes of the last run, one "caption | text | answer" a line.

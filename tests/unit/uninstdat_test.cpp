@@ -4,12 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "tools/uninstdat/analysis.h"
 #include "tools/uninstdat/manifest.h"
 #include "tools/uninstdat/model.h"
+#include "tools/uninstdat/scan.h"
 
 namespace uninstdat {
 namespace {
@@ -308,6 +310,48 @@ TEST(UninstdatPlanTest, EntryOutcomes) {
   }
   EXPECT_EQ(outcomes.back()["reason"], "path-does-not-fit");
   EXPECT_EQ(records.back()["folderRemoved"], true);
+}
+
+TEST(UninstdatScanTest, RegistryExport) {
+  const std::string reg =
+      "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\W]\r\n\"Data\"=hex:01,02,\\\r\n  03\r\n"
+      "@=\"x\"\r\n[-HKEY_CURRENT_USER\\Software\\Gone]\r\n\"ignored\"=\"1\"\r\n"
+      "[HKCU\\Software\\W\\Sub]\r\n\"a \\\"b\\\"\"=-\r\n\"c\"=dword:1\r\n";
+  std::vector<RegistryItem> items;
+  std::string error;
+  ASSERT_TRUE(ParseRegistryExport(reg, 1252, &items, &error)) << error;
+  std::vector<std::string> seen;
+  for (const RegistryItem& item : items)
+    seen.push_back(item.key + ";" + (item.defaultValue ? "@" : item.value));
+  EXPECT_EQ(seen, (std::vector<std::string>{
+                      "HKEY_CURRENT_USER\\Software\\W;", "HKEY_CURRENT_USER\\Software\\W;Data",
+                      "HKEY_CURRENT_USER\\Software\\W;@", "HKEY_CURRENT_USER\\Software\\W\\Sub;",
+                      "HKEY_CURRENT_USER\\Software\\W\\Sub;c"}));
+  EXPECT_FALSE(ParseRegistryExport("[HKEY_USERS\\x]\r\n", 1252, &items, &error));
+}
+
+// Entries: relative in the install folder, the deepest machine folder's
+// macro, else absolute; no folder that holds a machine folder.
+TEST(UninstdatScanTest, EntriesFromTheStage) {
+  std::string stage = ::testing::TempDir() + "/uninstdat-stage";
+  std::filesystem::remove_all(stage);
+  for (const char* file : {"files/C/Program Files/Widget/a.txt", "files/C/Windows/Fonts/w.ttf",
+                           "files/C/Windows/w.ini", "files/C/Data/x.txt", "files/D/Shared/y.txt"}) {
+    std::filesystem::create_directories(std::filesystem::path(stage + "/" + file).parent_path());
+    std::ofstream(stage + "/" + file) << "x";
+  }
+  ScanOptions options;
+  options.stage = stage;
+  options.installFolder = "C:\\Program Files\\Widget";
+  options.machine = DefaultMachine(3);
+  options.machine.programFilesDir = "C:\\Program Files";
+  Json manifest;
+  std::vector<std::string> notes;
+  std::string error;
+  ASSERT_TRUE(Scan(options, &manifest, &notes, &error)) << error;
+  EXPECT_EQ(manifest["removalEntries"], Json({"C:\\Data\\x.txt", "C:\\Data", "a.txt", "<Win>\\w.ini",
+                                              "<Fonts>\\w.ttf", "D:\\Shared\\y.txt", "D:\\Shared"}));
+  std::filesystem::remove_all(stage);
 }
 
 }  // namespace

@@ -140,7 +140,8 @@ const char* const kSharedClasses[] = {
     "APPID", "CLSID", "DIRECTORY", "DRIVE", "EXEFILE", "FOLDER", "INTERFACE", "TXTFILE",
     "TYPELIB"};
 
-// Why a key tree is shared, or nullptr.
+}  // namespace
+
 const char* SharedTree(uninst::RegKey root, const std::string& upperSubkey) {
   std::string subkey = upperSubkey;
   while (!subkey.empty() && subkey.back() == '\\') subkey.pop_back();
@@ -157,6 +158,8 @@ const char* SharedTree(uninst::RegKey root, const std::string& upperSubkey) {
         return "a class that every program and Windows itself use";
   return nullptr;
 }
+
+namespace {
 
 // Distinct paths of one target in one block, with where each occurs first,
 // second and last: memory linear in the distinct paths, whatever the count
@@ -576,6 +579,12 @@ void Lint(const std::string& bytes, const std::vector<std::string>& decodeProble
         "name the group's own folder, such as Vendor\\Product");
 
   // Messages.
+  static const char* const kMessageNames[6] = {"messageCaption", "confirmPrompt", "runningPrompt",
+                                               "closingMessage", "reservedText", "restartPrompt"};
+  for (int m = 0; m < 6; ++m)
+    if (texts.text[7 + m].substr(0, 4) == "TODO")
+      LINT("placeholder-text", kMessageNames[m], Quoted(page, texts.text[7 + m]) + " is a placeholder: the user would see it as it stands",
+           "write the text the user is to read");
   if (texts.text[7].empty())
     LINT("no-caption", "messageCaption", "without a caption no box is shown: no confirmation, no running-program box, no restart question",
         "give a caption");

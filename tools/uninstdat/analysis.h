@@ -112,6 +112,10 @@ std::string Plan(const std::string& bytes, const TargetCodePage& page, const Tar
 std::vector<Json> PlanRecords(const std::string& bytes, const TargetCodePage& page,
                               const Target& target);
 
+// Why the key tree `upperSubkey` (a-z in upper case, no trailing backslash
+// needed) under `root` belongs to Windows or to every program, or null.
+const char* SharedTree(uninst::RegKey root, const std::string& upperSubkey);
+
 // "95", "98", "nt" or "unknown" for a family number.
 const char* FamilyName(int family);
 

@@ -26,6 +26,9 @@ class CodePageConverter {
   bool lead_[256] = {};
 };
 
+// UTF-16LE text (as version 5 registry exports are written) as UTF-8.
+std::optional<std::string> Utf16LeToUtf8(const std::string& utf16);
+
 // A data file does not record its code page. When the texts of `bytes` (a
 // data file) read badly in the single-byte code page `assumed` and well in
 // one of the double-byte pages 932, 936, 949 and 950, the likeliest of those;

@@ -4,10 +4,18 @@
 // (the old file is then unchanged).
 #include <CLI/CLI.hpp>
 
+
+#include <errno.h>
 #include <signal.h>
+#include <stdlib.h>
+#include <string.h>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <sstream>
@@ -17,6 +25,10 @@
 #include "tools/uninstdat/machine.h"
 #include "tools/uninstdat/manifest.h"
 #include "tools/uninstdat/model.h"
+#include "tools/uninstdat/scan.h"
+#ifndef _WIN32
+#include "tools/uninstdat/try.h"
+#endif
 
 #ifndef UNINSTDAT_VERSION
 #define UNINSTDAT_VERSION "unknown"
@@ -187,7 +199,9 @@ int CheckCodePage(int number) {
 
 int main(int argc, char** argv) {
   // A file-size limit must make a write fail, not end the process halfway.
+#ifdef SIGXFSZ
   signal(SIGXFSZ, SIG_IGN);
+#endif
   CLI::App app{"Writes, reads, checks and explains the uninstaller's data files.\n"
                "Exit codes: 0 done, 1 findings under --strict, 2 usage, 3 an input that cannot be read or is "
                "not well formed, 4 an output that cannot be written."};
@@ -231,6 +245,32 @@ int main(int argc, char** argv) {
   plan->add_option("--codepage", codePage, "the ANSI code page");
   AddMachineOptions(plan, &planMachine, "nt");
 
+  std::string stage, installFolder, scanOutput = "-";
+  bool allUsers = false;
+  MachineOptions scanMachine;
+  CLI::App* scan = app.add_subcommand("scan", "Write a manifest that lists everything a staged installation holds.");
+  scan->add_option("STAGE", stage, "the stage: files/<drive>/..., shell/<folder>/..., registry.reg")->required();
+  scan->add_option("--install-folder", installFolder, "the product's folder, such as C:\\Program Files\\Widget")->required();
+  scan->add_option("-o,--output", scanOutput, "the manifest to write (default: standard output)");
+  scan->add_option("--codepage", codePage, "the manifest's code page (default 1252)");
+  scan->add_flag("--all-users", allUsers, "the shortcuts are the all-users ones on the NT family");
+  scan->add_option("--family", scanMachine.families, "whose default folders become location macros (default nt)");
+  scan->add_option("--machine", scanMachine.machinePath, "JSON file of the machine's folders");
+
+  std::string tryInput, tryFamily = "nt", restart = "no", also, uninstaller;
+  bool tryJson = false, keep = false;
+  CLI::App* tryCommand = app.add_subcommand("try", "Run the real uninst.exe on a staged installation under Wine and prove it clean.");
+  tryCommand->add_option("FILE", tryInput, "a manifest or a data file")->required();
+  tryCommand->add_option("--stage", stage, "the staged installation (as for scan)")->required();
+  tryCommand->add_option("--install-folder", installFolder, "where uninst.exe and the data file go")->required();
+  tryCommand->add_option("--family", tryFamily, "nt, 98 or 95 (default nt)");
+  tryCommand->add_option("--restart", restart, "the answer to the restart question: yes or no (default no)");
+  tryCommand->add_option("--also", also, "a tree laid out like the stage that holds the machine's own files, which must stay");
+  tryCommand->add_option("--uninstaller", uninstaller, "the uninst.exe to run (default: the one beside uninstdat, else the build's)");
+  tryCommand->add_option("--codepage", codePage, "the ANSI code page");
+  tryCommand->add_flag("--json", tryJson, "one JSON record per line");
+  tryCommand->add_flag("--keep", keep, "keep the prefix and the snapshots");
+
   std::string helpTopic;
   CLI::App* help = app.add_subcommand("help", "Describe uninstdat or one of its commands.");
   help->add_option("COMMAND", helpTopic, "build, show, lint or plan");
@@ -243,9 +283,9 @@ int main(int argc, char** argv) {
   }
   if (*help) {
     CLI::App* topic = helpTopic.empty() ? &app : nullptr;
-    for (CLI::App* command : {build, show, lint, plan})
+    for (CLI::App* command : {build, show, lint, plan, scan, tryCommand})
       if (command->get_name() == helpTopic) topic = command;
-    if (!topic) return Fail(kUsage, "no command " + helpTopic + " (build, show, lint, plan)");
+    if (!topic) return Fail(kUsage, "no command " + helpTopic + " (build, show, lint, plan, scan, try)");
     std::cout << topic->help();
     return kDone;
   }
@@ -271,6 +311,102 @@ int main(int argc, char** argv) {
     }
     if (!WriteOutput(output, input.bytes, &error)) return Fail(kCannotWrite, error);
     return kDone;
+  }
+
+  if (*scan) {
+    std::vector<int> families;
+    std::string error;
+    if (!Families(scanMachine.families, &families, &error)) return Fail(kUsage, error);
+    ScanOptions options;
+    options.stage = stage;
+    options.installFolder = installFolder;
+    options.codePage = codePage ? codePage : 1252;
+    options.allUsers = allUsers;
+    options.machine = DefaultMachine(families.empty() ? 3 : families[0]);
+    if (!scanMachine.machinePath.empty()) {
+      std::string raw;
+      Json machine;
+      if (!ReadInput(scanMachine.machinePath, &raw, &error) || !ParseManifestText(raw, &machine, &error) ||
+          !ApplyMachineJson(machine, &options.machine, &error))
+        return Fail(kBadInput, scanMachine.machinePath + ": " + error);
+    }
+    Json manifest;
+    std::vector<std::string> notes;
+    if (!Scan(options, &manifest, &notes, &error)) return Fail(kBadInput, error);
+    for (const std::string& note : notes) std::cerr << "uninstdat: note: " << note << "\n";
+    // The names must be texts of the code page, or build would refuse them.
+    TargetCodePage page(options.codePage);
+    std::vector<std::string> errors;
+    if (!ModelFromManifest(manifest, page, &errors)) {
+      for (const std::string& e : errors) std::cerr << "uninstdat: " << e << "\n";
+      return Fail(kBadInput, "the stage holds names that code page " + std::to_string(options.codePage) +
+                                 " cannot carry; give --codepage");
+    }
+    if (!WriteOutput(scanOutput, manifest.dump(2) + "\n", &error)) return Fail(kCannotWrite, error);
+    return kDone;
+  }
+
+  if (*tryCommand) {
+#ifdef _WIN32
+    return Fail(kUsage, "try runs uninst.exe under Wine and is a Linux feature; run it on Linux");
+#else
+    std::string lower = restart;
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : tryFamily) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (lower != "yes" && lower != "no") return Fail(kUsage, "--restart " + restart + ": use yes or no");
+    if (tryFamily != "nt" && tryFamily != "98" && tryFamily != "95")
+      return Fail(kUsage, "--family " + tryFamily + ": use nt, 98 or 95");
+    Input input;
+    if (int code = Load(tryInput, codePage, &input)) return code;
+    TryOptions options;
+    options.stage = stage;
+    options.installFolder = installFolder;
+    options.family = tryFamily;
+    options.restart = lower == "yes";
+    options.also = also;
+    options.allUsers = input.bytes.size() >= 4 && (input.bytes[0] || input.bytes[1] || input.bytes[2] || input.bytes[3]);
+    options.uninstaller = uninstaller;
+    std::string self(argv[0]);
+    std::string beside = self.substr(0, self.rfind('/') + 1) + "uninst.exe";
+    if (options.uninstaller.empty() && access(beside.c_str(), R_OK) == 0) options.uninstaller = beside;
+    const char* tools = getenv("UNINSTDAT_WINE_TOOLS");
+    options.script = std::string(tools ? tools : UNINST_SOURCE_DIR "/tools/wine") + "/try.sh";
+    const char* tmp = getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/uninstdat-try.XXXXXX";
+    if (!mkdtemp(&pattern[0])) return Fail(kCannotWrite, "cannot make a work folder: " + std::string(strerror(errno)));
+    options.work = pattern;
+    std::string dat = options.work + "/uninst.dat", error;
+    if (!WriteOutput(dat, input.bytes, &error)) return Fail(kCannotWrite, error);
+    TryReport report;
+    int code = Try(options, dat, input.page->converter.number(), &report, &error);
+    if (!keep) std::filesystem::remove_all(options.work);
+    else std::cerr << "uninstdat: the prefix and the snapshots stay in " << options.work << "\n";
+    if (code == 3) return Fail(3, error);
+    if (tryJson) {
+      for (const std::string& box : report.boxes) std::cout << Json{{"record", "box"}, {"box", box}}.dump() << "\n";
+      for (const Json& r : report.left) std::cout << r.dump() << "\n";
+      for (const Json& r : report.removedUnstaged) std::cout << r.dump() << "\n";
+      Json summary = {{"record", "summary"}, {"left", report.left.size()},
+                      {"removedUnstaged", report.removedUnstaged.size()}, {"exit", code}};
+      if (!report.runError.empty()) summary["runError"] = report.runError;
+      std::cout << summary.dump() << "\n";
+    } else {
+      std::cout << "Boxes:\n";
+      for (const std::string& box : report.boxes) std::cout << "  " << box << "\n";
+      if (!report.runError.empty()) std::cout << "The run did not end well: " << report.runError << "\n";
+      auto list = [](const char* title, const std::vector<Json>& records) {
+        std::cout << title << ": " << (records.empty() ? "none" : std::to_string(records.size())) << "\n";
+        for (const Json& r : records) {
+          std::cout << "  " << r["kind"].get<std::string>() << " " << r["path"].get<std::string>();
+          if (r.contains("value")) std::cout << " value \"" << r["value"].get<std::string>() << "\"";
+          std::cout << "\n";
+        }
+      };
+      list("Staged and still there", report.left);
+      list("Removed though nobody staged it (the safety report)", report.removedUnstaged);
+    }
+    return code;
+#endif
   }
 
   if (*show) {

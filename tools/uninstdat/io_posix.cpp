@@ -1,4 +1,4 @@
-// Safe reading and writing; see io.h.
+// Safe reading and writing on Linux; see io.h (io_win.cpp on Windows).
 #include "tools/uninstdat/io.h"
 
 #include <errno.h>

@@ -3,7 +3,7 @@
 // and the demo can check boxes, answers and the exit code.
 //
 //   e2e_runner.exe [--hold PATH]... [--copy FROM TO]... [--cwd DIR]
-//                  [--timeout S] [--default] PROGRAM ANSWER...
+//                  [--timeout S] [--default] [--yes-no Yes|No] PROGRAM ANSWER...
 //
 // --copy copies a file before the program starts. Wine carries out
 // WININIT.INI whenever a prefix starts, before the first process runs, so a
@@ -16,7 +16,9 @@
 // as release:LABEL it first closes the files that --hold opened without
 // sharing (a program "still running"), then presses LABEL. With --default,
 // boxes beyond the answers get OK where there is one, else No, else Cancel
-// (never a restart); without it such a box is an error. Output lines:
+// (never a restart); with --yes-no, a Yes/No box beyond the answers gets
+// that answer and any other box OK. Without either such a box is an error.
+// Output lines:
 //   acp: <the ANSI code page the program runs under>
 //   box: <caption> | <text> | <answer>
 //   exit: <code>            or   error: <what went wrong>
@@ -82,6 +84,7 @@ int main(int argc, char** argv) {
   const char* cwd = nullptr;
   DWORD timeoutMs = 60000;
   bool byDefault = false;
+  std::string yesNo;
   int i = 1;
   for (; i < argc; ++i) {
     if (strcmp(argv[i], "--hold") == 0 && i + 1 < argc) {
@@ -101,6 +104,8 @@ int main(int argc, char** argv) {
       cwd = argv[++i];
     } else if (strcmp(argv[i], "--default") == 0) {
       byDefault = true;
+    } else if (strcmp(argv[i], "--yes-no") == 0 && i + 1 < argc) {
+      yesNo = argv[++i];
     } else if (strcmp(argv[i], "--timeout") == 0 && i + 1 < argc) {
       timeoutMs = static_cast<DWORD>(atoi(argv[++i])) * 1000;
     } else {
@@ -145,6 +150,8 @@ int main(int argc, char** argv) {
     std::string answer;
     if (next < answers.size()) {
       answer = answers[next++];
+    } else if (!yesNo.empty()) {
+      answer = GetDlgItem(found.dialog, IDYES) ? yesNo : "OK";
     } else if (byDefault) {
       for (const char* label : {"Cancel", "No", "OK"})
         if (GetDlgItem(found.dialog, ButtonId(label))) answer = label;

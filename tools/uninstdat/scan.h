@@ -1,0 +1,47 @@
+// From a staged installation to a manifest: every staged file and folder as a
+// removal entry (each folder after everything in it), the program group and
+// the shortcuts from the shell folders, and the registry list from a .reg
+// export.
+//
+// The stage: files/<drive letter>/... as the files lie on that drive;
+// shell/Programs/<group>/..., shell/Desktop, shell/StartMenu, shell/Startup,
+// shell/SendTo for the program group and the shortcuts; registry.reg
+// (optional), a REGEDIT4 or "Windows Registry Editor Version 5.00" export.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "tools/uninstdat/machine.h"
+#include "tools/uninstdat/manifest.h"
+
+namespace uninstdat {
+
+struct ScanOptions {
+  std::string stage;          // the stage's folder
+  std::string installFolder;  // Windows path, UTF-8, such as C:\Program Files\Widget
+  Machine machine;            // whose folders become location macros (UTF-8)
+  int codePage = 1252;
+  bool allUsers = false;
+};
+
+// A registry item that an export creates: a key (value empty) or a value.
+struct RegistryItem {
+  std::string key;    // ROOT\subkey with the root's full name, UTF-8
+  std::string value;  // the value name, or empty for the key
+  bool defaultValue = false;  // the unnamed value "@"
+};
+
+// The keys and values a .reg export creates, in its order (UTF-8). False with
+// `error` when it is no registry export. `codePage` is the one of a REGEDIT4
+// file (version 5 files are Unicode).
+bool ParseRegistryExport(const std::string& bytes, int codePage, std::vector<RegistryItem>* items,
+                         std::string* error);
+
+// The manifest for the stage; `notes` receives what the uninstaller cannot
+// take away (a folder of shortcuts, a default value under a shared key).
+// False with `error` when the stage cannot be read or named in the code page.
+bool Scan(const ScanOptions& options, Json* manifest, std::vector<std::string>* notes,
+          std::string* error);
+
+}  // namespace uninstdat
