@@ -29,11 +29,9 @@ UNINSTDAT=build/host/uninstdat
 
 APP='C:\Program Files\Widget'
 EXE="$APP\\uninst.exe"
-USER_DIR="C:\\users\\$WINE_USER"
-START="$USER_DIR\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu"
-WATCH=("$APP" "$START\\Programs\\Widget" "$USER_DIR\\Desktop\\Widget.lnk" "$START\\Widget.lnk"
-  "$USER_DIR\\AppData\\Roaming\\Microsoft\\Windows\\SendTo\\Widget.lnk"
-  "$START\\Programs\\StartUp\\Widget Tray.lnk" 'C:\windows\widget.ini')
+WATCH=("$APP" "$WIN_OWN_START\\Programs\\Widget" "$WIN_USER_DIR\\Desktop\\Widget.lnk" "$WIN_OWN_START\\Widget.lnk"
+  "$WIN_USER_DIR\\AppData\\Roaming\\Microsoft\\Windows\\SendTo\\Widget.lnk"
+  "$WIN_OWN_START\\Programs\\StartUp\\Widget Tray.lnk" 'C:\windows\widget.ini')
 RUN_KEY='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
 
 
@@ -44,12 +42,12 @@ install_widget() {  # manifest
   put_file "$APP\\data\\settings.ini" "[settings]"
   put_file "$APP\\data\\cache.bin" "cache"
   put_file 'C:\windows\widget.ini' "[widget]"
-  put_file "$START\\Programs\\Widget\\Widget.lnk" "shortcut"
-  put_file "$START\\Programs\\Widget\\Widget Help.lnk" "shortcut"
-  put_file "$USER_DIR\\Desktop\\Widget.lnk" "shortcut"
-  put_file "$USER_DIR\\AppData\\Roaming\\Microsoft\\Windows\\SendTo\\Widget.lnk" "shortcut"
-  put_file "$START\\Widget.lnk" "shortcut"
-  put_file "$START\\Programs\\StartUp\\Widget Tray.lnk" "shortcut"
+  put_file "$WIN_OWN_START\\Programs\\Widget\\Widget.lnk" "shortcut"
+  put_file "$WIN_OWN_START\\Programs\\Widget\\Widget Help.lnk" "shortcut"
+  put_file "$WIN_USER_DIR\\Desktop\\Widget.lnk" "shortcut"
+  put_file "$WIN_USER_DIR\\AppData\\Roaming\\Microsoft\\Windows\\SendTo\\Widget.lnk" "shortcut"
+  put_file "$WIN_OWN_START\\Widget.lnk" "shortcut"
+  put_file "$WIN_OWN_START\\Programs\\StartUp\\Widget Tray.lnk" "shortcut"
   put_key 'HKCU\Software\Widget Co\Widget\Recent' File1 'C:\doc.wdg'
   put_key 'HKCU\Software\Widget Co\Widget' Version 1.0
   put_key "$RUN_KEY" 'Widget Tray' 'widget.exe /tray'

@@ -9,11 +9,9 @@ HOSTILE=$(dirname "$0")/hostile
 
 APP='C:\apps\Widget'
 EXE="$APP\\uninst.exe"
-USER_DIR="C:\\users\\$WINE_USER"
-START="$USER_DIR\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu"
 SENTINELS=("$APP\\keep.txt" 'C:\apps\other\keep.txt' 'C:\keep-root.txt' 'C:\windows\keep.ini'
-  "$USER_DIR\\Desktop\\Keep.lnk" "$START\\Keep.lnk" "$START\\Programs\\Keep\\a.lnk"
-  "$START\\Programs\\Listed-Neighbour.lnk")
+  "$WIN_USER_DIR\\Desktop\\Keep.lnk" "$WIN_OWN_START\\Keep.lnk" "$WIN_OWN_START\\Programs\\Keep\\a.lnk"
+  "$WIN_OWN_START\\Programs\\Listed-Neighbour.lnk")
 KEYS=('HKCU\Software\KeepMe\Child' 'HKLM\Software\KeepMe' 'HKCU\Software\Wine')
 
 for path in "${SENTINELS[@]}"; do put_file "$path" keep; done

@@ -8,13 +8,10 @@ e2e_setup
 APP='C:\apps\Widget'
 EXE="$APP\\uninst.exe"
 DAT=$(unix_path "$APP\\uninst.dat")
-USER_DIR="C:\\users\\$WINE_USER"
-OWN_START="$USER_DIR\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu"
-ALL_START='C:\ProgramData\Microsoft\Windows\Start Menu'
-declare -A OWN=([desktop]="$USER_DIR\\Desktop" [sendto]="$USER_DIR\\AppData\\Roaming\\Microsoft\\Windows\\SendTo"
-  [start]="$OWN_START" [programs]="$OWN_START\\Programs" [startup]="$OWN_START\\Programs\\StartUp")
-declare -A ALL=([desktop]='C:\users\Public\Desktop' [start]="$ALL_START"
-  [programs]="$ALL_START\\Programs" [startup]="$ALL_START\\Programs\\StartUp")
+declare -A OWN=([desktop]="$WIN_USER_DIR\\Desktop" [sendto]="$WIN_USER_DIR\\AppData\\Roaming\\Microsoft\\Windows\\SendTo"
+  [start]="$WIN_OWN_START" [programs]="$WIN_OWN_START\\Programs" [startup]="$WIN_OWN_START\\Programs\\StartUp")
+declare -A ALL=([desktop]='C:\users\Public\Desktop' [start]="$WIN_ALL_START"
+  [programs]="$WIN_ALL_START\\Programs" [startup]="$WIN_ALL_START\\Programs\\StartUp")
 
 layout_shortcuts() {
   local side

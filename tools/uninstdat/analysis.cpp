@@ -22,18 +22,6 @@ const char kMacroList[] =
     "<Exe> <Win> <Sys> <Sys32> <Autosys> <Fonts> <WinTemp> <InstallFolder> <ProgramFiles> "
     "<CommonFiles>";
 
-// Upper-cases the ASCII letters a-z only, as Windows compares file names here,
-// and never the second byte of a double-byte character: in code page 932 ナ
-// (83 69) and オ (83 49) differ only in a trail byte that looks like i and I.
-std::string Upper(const uninst::CodePage& codePage, std::string_view text) {
-  std::string upper(text);
-  for (size_t i = 0; i < upper.size(); ++i) {
-    if (codePage.IsLead(static_cast<uint8_t>(upper[i]))) ++i;
-    else if (upper[i] >= 'a' && upper[i] <= 'z') upper[i] = static_cast<char>(upper[i] - 32);
-  }
-  return upper;
-}
-
 std::string Utf8(const TargetCodePage& page, std::string_view bytes) {
   auto text = page.converter.ToUtf8(std::string(bytes));
   return text ? *text
@@ -46,23 +34,6 @@ std::string Quoted(const TargetCodePage& page, std::string_view bytes) {
 
 std::string Item(const char* field, size_t index) {
   return std::string(field) + "[" + std::to_string(index) + "]";
-}
-
-// The thirteen texts of a data file in place, as the uninstaller finds them:
-// each up to its NUL; from the first that has none, all are empty.
-struct Texts {
-  std::string_view text[13];
-};
-Texts SplitTexts(const std::string& bytes) {
-  Texts texts;
-  size_t at = bytes.size() < 4 ? bytes.size() : 4;
-  for (std::string_view& text : texts.text) {
-    size_t nul = bytes.find('\0', at);
-    if (nul == std::string::npos) break;
-    text = std::string_view(bytes).substr(at, nul - at);
-    at = nul + 1;
-  }
-  return texts;
 }
 
 // Calls visit(item, index) for each item of a terminated list and returns
@@ -330,7 +301,7 @@ EntryEvaluator::EntryEvaluator(const Target& target, const TargetCodePage& page)
     : session_(new Session(target, page)),
       target_(target),
       page_(page),
-      folder_(Normalized(page.codePage, Upper(page.codePage, target.exeFolder))) {}
+      folder_(Normalized(page.codePage, UpperAscii(target.exeFolder, page.codePage))) {}
 EntryEvaluator::~EntryEvaluator() = default;
 
 void EntryEvaluator::Evaluate(const char* entry, const char* end, EntryOutcome* out) {
@@ -370,11 +341,7 @@ void EntryEvaluator::Evaluate(const char* entry, const char* end, EntryOutcome* 
   outcome.listed = true;
   outcome.path.assign(path.begin, path.length);
   outcome.upper.assign(path.begin, path.length);
-  for (size_t k = 0; k < outcome.upper.size(); ++k) {
-    char& c = outcome.upper[k];
-    if (cp.IsLead(static_cast<uint8_t>(c))) ++k;
-    else if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-  }
+  UpperAsciiInPlace(cp, &outcome.upper);
   if (cp.EndsWithSeparator(outcome.path.c_str())) {
     outcome.reason = "matches-nothing";
   } else if (outcome.path.find_first_of("*?") != std::string::npos) {
@@ -403,7 +370,7 @@ void Lint(const std::string& bytes, const std::vector<std::string>& decodeProble
   };
   for (const std::string& problem : decodeProblems)
     LINT("file-truncated", "file", problem, "write the file again with uninstdat build");
-  Texts texts = SplitTexts(bytes);
+  DataFileTexts texts = SplitTexts(bytes);
 
   // Removal entries: per entry, then across entries per target.
   std::vector<std::unique_ptr<EntryEvaluator>> evaluators;
@@ -415,9 +382,9 @@ void Lint(const std::string& bytes, const std::vector<std::string>& decodeProble
   for (size_t t = 0; t < targets.size(); ++t) {
     const Machine& m = targets[t].machine;
     for (const std::string& folder : {m.systemDir, m.windowsDir + "\\System", m.windowsDir + "\\System32"})
-      if (!folder.empty()) libraryFolders[t].push_back(Upper(cp, folder) + "\\");
+      if (!folder.empty()) libraryFolders[t].push_back(UpperAscii(folder, cp) + "\\");
     auto fonts = m.shellFolders.find(uninst::kCsidlFonts);
-    fontFolders[t] = Upper(cp, fonts != m.shellFolders.end() ? fonts->second : m.windowsDir + "\\Fonts") + "\\";
+    fontFolders[t] = UpperAscii(fonts != m.shellFolders.end() ? fonts->second : m.windowsDir + "\\Fonts", cp) + "\\";
   }
   // Families as bits, so that a million entries cost no lists.
   auto families = [&](unsigned mask) {
@@ -501,14 +468,11 @@ void Lint(const std::string& bytes, const std::vector<std::string>& decodeProble
   if (!trailing.empty())
     LINT("entry-unterminated", "removalEntries", Quoted(page, trailing) + " after the last \"|\" is ignored",
          "end every entry with \"|\"");
-  std::vector<bool> folderFirst(entryCount), twice(entryCount);
-  std::map<size_t, std::pair<size_t, size_t>> twiceOf;  // entry: first entry, count
+  std::vector<bool> folderFirst(entryCount);
+  std::map<size_t, std::pair<size_t, size_t>> twice;  // entry: first entry, count
   for (PathTable& table : tables) {
     table.Report(cp, [&](size_t entry) { folderFirst[entry] = true; },
-                 [&](size_t entry, size_t first, size_t n) {
-                   if (!twice[entry]) twiceOf[entry] = {first, n};
-                   twice[entry] = true;
-                 });
+                 [&](size_t entry, size_t first, size_t n) { twice.emplace(entry, std::make_pair(first, n)); });
     table = PathTable();  // its memory is not needed any more
   }
   // One walk per code, so that the findings stay in entry order.
@@ -519,10 +483,11 @@ void Lint(const std::string& bytes, const std::vector<std::string>& decodeProble
            "list a folder after everything in it");
   });
   ForEachItem(cp, texts.text[0], '|', [&](std::string_view e, size_t i) {
-    if (twice[i])
+    auto it = twice.find(i);
+    if (it != twice.end())
       LINT("listed-twice", Item("removalEntries", i),
-           "the path of " + Quoted(page, e) + " is listed " + std::to_string(twiceOf[i].second) +
-               " times, first as " + Item("removalEntries", twiceOf[i].first),
+           "the path of " + Quoted(page, e) + " is listed " + std::to_string(it->second.second) +
+               " times, first as " + Item("removalEntries", it->second.first),
            "list each path once");
   });
 
@@ -550,7 +515,7 @@ void Lint(const std::string& bytes, const std::vector<std::string>& decodeProble
       LINT("registry-empty-subkey", where, "the subkey is empty: " + std::string(acted ? "a value directly under a root is never deleted" : "the whole root would go, so the entry is skipped"),
           "name the key under the root");
     } else if (semi[1] == '\0') {
-      if (const char* why = SharedTree(root, Upper(cp, std::string(backslash + 1, semi))))
+      if (const char* why = SharedTree(root, UpperAscii(std::string(backslash + 1, semi), cp)))
         LINT("registry-shared-tree", where, Quoted(page, std::string(e.c_str(), semi)) + " is " + why + ": the uninstaller deletes it with all its subkeys",
             "name your program's own key below it (such as Software\\Vendor\\Product), or a value with \";name\"");
     }
@@ -629,7 +594,7 @@ std::vector<Json> PlanRecords(const std::string& bytes, const TargetCodePage& pa
   EntryEvaluator evaluator(target, page);
   std::vector<Json> entries;
   std::vector<std::string> programs;
-  Texts texts = SplitTexts(bytes);
+  DataFileTexts texts = SplitTexts(bytes);
   EntryOutcome outcome;
   ForEachItem(cp, texts.text[0], '|', [&](std::string_view e, size_t i) {
     evaluator.Evaluate(e.data(), e.data() + e.size(), &outcome);
@@ -649,22 +614,22 @@ std::vector<Json> PlanRecords(const std::string& bytes, const TargetCodePage& pa
   for (const std::string& path : session.platform.deleted)
     records.push_back({{"record", "shortcut"}, {"delete", text(path)}});
 
+  // Each action as a record, its names in UTF-8.
+  struct Actions {
+    const TargetCodePage& page;
+    std::vector<Json>& records;
+  } actions{page, records};
   std::string copy = data.registryList;
   uninst::WalkRegistryList(cp, &copy[0],
                            [](void* context, const uninst::RegistryAction& a) {
-                             auto* out = static_cast<std::vector<Json>*>(context);
-                             out->push_back({{"record", "registry"},
-                                             {"action", a.deleteTree ? "delete-key" : "delete-value"},
-                                             {"key", std::string(a.rootName) + "\\" + a.subkey},
-                                             {"value", a.valueName}});
+                             auto* to = static_cast<Actions*>(context);
+                             Json record = {{"record", "registry"},
+                                            {"action", a.deleteTree ? "delete-key" : "delete-value"},
+                                            {"key", Utf8(to->page, std::string(a.rootName) + "\\" + a.subkey)}};
+                             if (!a.deleteTree) record["value"] = Utf8(to->page, a.valueName);
+                             to->records.push_back(record);
                            },
-                           &records);
-  for (Json& record : records)
-    if (record["record"] == "registry") {
-      record["key"] = text(record["key"].get<std::string>());
-      if (record["action"] == "delete-key") record.erase("value");
-      else record["value"] = text(record["value"].get<std::string>());
-    }
+                           &actions);
   for (Json& entry : entries) records.push_back(std::move(entry));
 
   box("closing", "closingMessage", data.closingMessage);

@@ -5,6 +5,8 @@
 #include <utility>
 #include <vector>
 
+#include "tools/uninstdat/model.h"
+
 namespace uninstdat {
 
 namespace {
@@ -40,16 +42,11 @@ bool IsOtherLetter(char32_t c) {  // Greek, Cyrillic, Hebrew, Arabic, Thai
          In(c, 0x620, 0x64A) || In(c, 0xE01, 0xE5B);
 }
 
-// The data file's texts: the bytes after the word, split at each NUL.
+// The data file's texts, and the start of one that has no NUL.
 std::vector<std::string> Texts(const std::string& bytes) {
-  std::vector<std::string> texts;
-  size_t at = bytes.size() < 4 ? bytes.size() : 4;
-  while (at < bytes.size() && texts.size() < 13) {
-    size_t nul = bytes.find('\0', at);
-    if (nul == std::string::npos) nul = bytes.size();
-    texts.push_back(bytes.substr(at, nul - at));
-    at = nul + 1;
-  }
+  DataFileTexts split = SplitTexts(bytes);
+  std::vector<std::string> texts(split.text, split.text + split.found);
+  if (split.found < 13 && !split.rest.empty()) texts.emplace_back(split.rest);
   return texts;
 }
 

@@ -98,39 +98,36 @@ int Load(const std::string& path, int codePageOption, Input* input, bool parts =
 // line ends, and what follows the last text must be NULs or a few bytes.
 std::string NotADataFile(const Input& input) {
   if (!input.problems.empty()) return input.problems[0];
-  std::vector<std::pair<std::string, const std::string*>> texts;
-  const DataFileModel& m = input.model;
-  std::vector<std::string> joined;
-  auto join = [&](const ItemList& list, char terminator) {
-    std::string text;
-    for (const std::string& item : list.items) text += item + terminator;
-    return text + list.trailing;
-  };
-  joined.push_back(join(m.removalEntries, '|'));
-  joined.push_back(join(m.registryList, '|'));
-  joined.push_back(m.programGroup);
-  for (const ItemList& list : m.shortcuts) joined.push_back(join(list, ';'));
-  for (const std::string& message : m.messages) joined.push_back(message);
-  static const char* const kNames[13] = {
-      "removalEntries", "registryList", "programGroup", "desktopShortcuts", "sendToShortcuts",
-      "startMenuShortcuts", "startupShortcuts", "messageCaption", "confirmPrompt", "runningPrompt",
-      "closingMessage", "reservedText", "restartPrompt"};
-  for (size_t i = 0; i < joined.size(); ++i)
-    for (unsigned char c : joined[i])
+  DataFileTexts texts = SplitTexts(input.bytes);
+  for (int i = 0; i < 13; ++i)
+    for (unsigned char c : texts.text[i])
       if (c < 0x20 && c != '\t' && c != '\r' && c != '\n') {
         char hex[8];
         snprintf(hex, sizeof hex, "0x%02X", c);
-        return std::string(kNames[i]) + " holds the control byte " + hex;
+        return std::string(kTextNames[i]) + " holds the control byte " + hex;
       }
-  if (m.endOfFile.size() > 64 && m.endOfFile.find_first_not_of('\0') != std::string::npos)
-    return std::to_string(m.endOfFile.size()) + " bytes follow the last text";
+  if (texts.rest.size() > 64 && texts.rest.find_first_not_of('\0') != std::string_view::npos)
+    return std::to_string(texts.rest.size()) + " bytes follow the last text";
   return "";
+}
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// A machine description: the JSON object of a --machine file.
+int LoadMachine(const std::string& path, Json* machine) {
+  std::string raw, error;
+  if (!ReadInput(path, &raw, &error)) return Fail(kBadInput, error);
+  if (!ParseManifestText(raw, machine, &error)) return Fail(kBadInput, path + ": " + error);
+  return kDone;
 }
 
 // --family values: 95, 98, nt or unknown, in any case, each at most once.
 bool Families(const std::vector<std::string>& names, std::vector<int>* families, std::string* error) {
-  for (std::string name : names) {
-    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (const std::string& given : names) {
+    std::string name = Lower(given);
     int family = name == "95" ? 1 : name == "98" ? 2 : name == "nt" ? 3 : name == "unknown" ? 0 : -1;
     if (family < 0) return *error = "--family " + name + ": use 95, 98, nt or unknown", false;
     if (std::find(families->begin(), families->end(), family) == families->end()) families->push_back(family);
@@ -151,11 +148,8 @@ int MakeTargetsFrom(const MachineOptions& options, std::vector<int> defaults, co
   if (!Families(options.families, &families, &error)) return Fail(kUsage, error);
   if (families.empty()) families = defaults;
   Json machine;
-  if (!options.machinePath.empty()) {
-    std::string raw;
-    if (!ReadInput(options.machinePath, &raw, &error)) return Fail(kBadInput, error);
-    if (!ParseManifestText(raw, &machine, &error)) return Fail(kBadInput, options.machinePath + ": " + error);
-  }
+  if (!options.machinePath.empty())
+    if (int code = LoadMachine(options.machinePath, &machine)) return code;
   if (!MakeTargets(families, options.machinePath.empty() ? nullptr : &machine, options.exeFolder, page,
                    targets, &error))
     return Fail(kBadInput, error);
@@ -324,10 +318,9 @@ int main(int argc, char** argv) {
     options.allUsers = allUsers;
     options.machine = DefaultMachine(families.empty() ? 3 : families[0]);
     if (!scanMachine.machinePath.empty()) {
-      std::string raw;
       Json machine;
-      if (!ReadInput(scanMachine.machinePath, &raw, &error) || !ParseManifestText(raw, &machine, &error) ||
-          !ApplyMachineJson(machine, &options.machine, &error))
+      if (int code = LoadMachine(scanMachine.machinePath, &machine)) return code;
+      if (!ApplyMachineJson(machine, &options.machine, &error))
         return Fail(kBadInput, scanMachine.machinePath + ": " + error);
     }
     Json manifest;
@@ -350,9 +343,8 @@ int main(int argc, char** argv) {
 #ifdef _WIN32
     return Fail(kUsage, "try runs uninst.exe under Wine and is a Linux feature; run it on Linux");
 #else
-    std::string lower = restart;
-    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    for (char& c : tryFamily) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    std::string lower = Lower(restart);
+    tryFamily = Lower(tryFamily);
     if (lower != "yes" && lower != "no") return Fail(kUsage, "--restart " + restart + ": use yes or no");
     if (tryFamily != "nt" && tryFamily != "98" && tryFamily != "95")
       return Fail(kUsage, "--family " + tryFamily + ": use nt, 98 or 95");
@@ -364,7 +356,7 @@ int main(int argc, char** argv) {
     options.family = tryFamily;
     options.restart = lower == "yes";
     options.also = also;
-    options.allUsers = input.bytes.size() >= 4 && (input.bytes[0] || input.bytes[1] || input.bytes[2] || input.bytes[3]);
+    options.allUsers = SplitTexts(input.bytes).allUsers != 0;
     options.uninstaller = uninstaller;
     std::string self(argv[0]);
     std::string beside = self.substr(0, self.rfind('/') + 1) + "uninst.exe";

@@ -43,23 +43,51 @@ ItemList SplitList(const uninst::CodePage& codePage, const std::string& text, ch
   return list;
 }
 
+void UpperAsciiInPlace(const uninst::CodePage& codePage, std::string* text) {
+  for (size_t i = 0; i < text->size(); ++i) {
+    char& c = (*text)[i];
+    if (codePage.IsLead(static_cast<uint8_t>(c))) ++i;
+    else if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+  }
+}
+
+std::string UpperAscii(std::string_view text, const uninst::CodePage& codePage) {
+  std::string upper(text);
+  UpperAsciiInPlace(codePage, &upper);
+  return upper;
+}
+
+const char* const kTextNames[13] = {
+    "removalEntries",  "registryList",       "programGroup",     "desktopShortcuts",
+    "sendToShortcuts", "startMenuShortcuts", "startupShortcuts", "messageCaption",
+    "confirmPrompt",   "runningPrompt",      "closingMessage",   "reservedText",
+    "restartPrompt"};
+
+DataFileTexts SplitTexts(const std::string& bytes) {
+  DataFileTexts texts;
+  if (bytes.size() < 4) return texts;
+  for (int i = 0; i < 4; ++i)
+    texts.allUsers |= static_cast<uint32_t>(static_cast<unsigned char>(bytes[i])) << (8 * i);
+  std::string_view all(bytes);
+  size_t at = 4;
+  for (; texts.found < 13; ++texts.found) {
+    size_t nul = bytes.find('\0', at);
+    if (nul == std::string::npos) break;
+    texts.text[texts.found] = all.substr(at, nul - at);
+    at = nul + 1;
+  }
+  texts.rest = all.substr(at);
+  return texts;
+}
+
 std::vector<std::string> LayoutProblems(const std::string& bytes) {
-  static const char* const kTextNames[13] = {
-      "removalEntries",  "registryList",       "programGroup",     "desktopShortcuts",
-      "sendToShortcuts", "startMenuShortcuts", "startupShortcuts", "messageCaption",
-      "confirmPrompt",   "runningPrompt",      "closingMessage",   "reservedText",
-      "restartPrompt"};
   if (bytes.size() < 4)
     return {"the file has " + std::to_string(bytes.size()) +
             " bytes, fewer than the 4 of allUsers: every field counts as empty"};
-  size_t at = 4;
-  for (int i = 0; i < 13; ++i) {
-    size_t nul = bytes.find('\0', at);
-    if (nul == std::string::npos)
-      return {std::string("the file ends inside ") + kTextNames[i] +
-              " (no NUL after it): it and every field after it count as empty"};
-    at = nul + 1;
-  }
+  DataFileTexts texts = SplitTexts(bytes);
+  if (texts.found < 13)
+    return {std::string("the file ends inside ") + kTextNames[texts.found] +
+            " (no NUL after it): it and every field after it count as empty"};
   return {};
 }
 
@@ -67,21 +95,11 @@ DataFileModel Decode(const uninst::CodePage& codePage, const std::string& bytes,
                      std::vector<std::string>* problems) {
   DataFileModel model;
   *problems = LayoutProblems(bytes);
-  if (bytes.size() < 4) return model;
-  for (int i = 0; i < 4; ++i)
-    model.allUsers |= static_cast<uint32_t>(static_cast<unsigned char>(bytes[i])) << (8 * i);
+  DataFileTexts split = SplitTexts(bytes);
+  model.allUsers = split.allUsers;
   std::string texts[13];
-  size_t at = 4;
-  for (int i = 0; i < 13; ++i) {
-    size_t nul = bytes.find('\0', at);
-    if (nul == std::string::npos) {
-      at = bytes.size();
-      break;
-    }
-    texts[i] = bytes.substr(at, nul - at);
-    at = nul + 1;
-  }
-  model.endOfFile = bytes.substr(at);
+  for (int i = 0; i < 13; ++i) texts[i] = std::string(split.text[i]);
+  if (split.found == 13) model.endOfFile = std::string(split.rest);
   model.removalEntries = SplitList(codePage, texts[0], '|');
   model.registryList = SplitList(codePage, texts[1], '|');
   model.programGroup = texts[2];

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/text.h"
@@ -39,6 +40,29 @@ std::string Encode(const DataFileModel& model);
 
 // Splits a text into terminated items, honouring double-byte characters.
 ItemList SplitList(const uninst::CodePage& codePage, const std::string& text, char terminator);
+
+// The ASCII letters a-z upper-cased, as Windows compares names here, but
+// never the second byte of a double-byte character of `codePage`: in code
+// page 932 ナ (83 69) and オ (83 49) differ only in a trail byte that looks
+// like i and I.
+void UpperAsciiInPlace(const uninst::CodePage& codePage, std::string* text);
+std::string UpperAscii(std::string_view text, const uninst::CodePage& codePage = uninst::CodePage());
+
+// The names of the thirteen texts, in file order.
+extern const char* const kTextNames[13];
+
+// A data file's word and thirteen texts in place, as the uninstaller finds
+// them: each text up to its NUL. `found` texts have their NUL; the others are
+// empty, and `rest` holds what follows the last NUL found: the bytes after
+// the last text, or the start of the first text that has no NUL. The views
+// point into the bytes split.
+struct DataFileTexts {
+  uint32_t allUsers = 0;  // 0 for a file shorter than the word
+  std::string_view text[13];
+  int found = 0;
+  std::string_view rest;
+};
+DataFileTexts SplitTexts(const std::string& bytes);
 
 // What is wrong with a file's layout (a file shorter than its word, a text
 // without its NUL), without taking it apart.

@@ -17,12 +17,6 @@ namespace uninstdat {
 namespace fs = std::filesystem;
 namespace {
 
-std::string UpperAscii(std::string text) {
-  for (char& c : text)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-  return text;
-}
-
 // Whether `path` is `base` or inside it (ASCII case ignored), and the rest.
 bool Under(const std::string& path, const std::string& base, std::string* rest) {
   std::string p = UpperAscii(path), b = UpperAscii(base);
@@ -51,7 +45,7 @@ struct Base {
 
 class EntryWriter {
  public:
-  EntryWriter(const ScanOptions& options) : options_(options) {
+  explicit EntryWriter(const ScanOptions& options) {
     const Machine& m = options.machine;
     auto add = [&](const std::string& folder, const char* macro) {
       std::string f = folder;
@@ -95,7 +89,6 @@ class EntryWriter {
   }
 
  private:
-  const ScanOptions& options_;
   std::vector<Base> bases_;
 };
 

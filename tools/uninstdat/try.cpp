@@ -11,16 +11,11 @@
 #include <sstream>
 
 #include "tools/uninstdat/io.h"
+#include "tools/uninstdat/model.h"
 #include "tools/uninstdat/scan.h"
 
 namespace uninstdat {
 namespace {
-
-std::string Upper(std::string text) {
-  for (char& c : text)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-  return text;
-}
 
 bool Within(const std::string& upper, const std::string& folder) {
   return upper == folder || upper.compare(0, folder.size() + 1, folder + "\\") == 0;
@@ -53,7 +48,8 @@ std::string Unescape(const std::string& text, size_t from, size_t to) {
       unsigned point = 0;
       int digits = 0;
       while (digits < 4 && i + 1 < to && std::isxdigit(static_cast<unsigned char>(text[i + 1]))) {
-        point = point * 16 + static_cast<unsigned>(std::stoi(std::string(1, text[++i]), nullptr, 16));
+        char digit = static_cast<char>(std::tolower(static_cast<unsigned char>(text[++i])));
+        point = point * 16 + static_cast<unsigned>(digit <= '9' ? digit - '0' : digit - 'a' + 10);
         ++digits;
       }
       AppendUtf8(&out, point);
@@ -72,7 +68,7 @@ std::map<std::string, std::pair<char, std::string>> ReadFiles(const std::string&
   std::istringstream in(bytes);
   std::string line;
   while (std::getline(in, line))
-    if (line.size() > 2) files[Upper(line.substr(2))] = {line[0], line.substr(2)};
+    if (line.size() > 2) files[UpperAscii(line.substr(2))] = {line[0], line.substr(2)};
   return files;
 }
 
@@ -90,7 +86,7 @@ std::set<std::string> ReadHives(const std::string& work, const std::string& name
 // 64-bit program, its Wow6432Node for a 32-bit one, and where
 // HKEY_CLASSES_ROOT really lies.
 std::vector<std::string> HiveForms(const std::string& key) {
-  std::string upper = Upper(key);
+  std::string upper = UpperAscii(key);
   size_t backslash = upper.find('\\');
   std::string root = upper.substr(0, backslash);
   std::string rest = backslash == std::string::npos ? "" : upper.substr(backslash);
@@ -211,9 +207,9 @@ int Try(const TryOptions& options, const std::string& dataFile, int codePage, Tr
     ReadInput(options.work + "/staged.txt", &bytes, &ignored);
     std::istringstream in(bytes);
     for (std::string line; std::getline(in, line);)
-      if (!line.empty()) stagePaths.insert(Upper(line));
+      if (!line.empty()) stagePaths.insert(UpperAscii(line));
   }
-  std::string install = Upper(options.installFolder);
+  std::string install = UpperAscii(options.installFolder);
   while (!install.empty() && install.back() == '\\') install.pop_back();
   std::set<std::string> expected = {install, install + "\\UNINST.EXE", install + "\\UNINST.DAT"};
   for (const auto& [upper, file] : files1) {
@@ -234,19 +230,19 @@ int Try(const TryOptions& options, const std::string& dataFile, int codePage, Tr
     for (const RegistryItem& item : items)
       for (const std::string& form : HiveForms(item.key)) {
         if (item.value.empty() && !item.defaultValue) forms.push_back(form);
-        else valueForms.push_back(form + ";" + (item.defaultValue ? "@" : Upper(item.value)));
+        else valueForms.push_back(form + ";" + (item.defaultValue ? "@" : UpperAscii(item.value)));
       }
   }
   std::set<std::string> hive0 = ReadHives(options.work, "0"), hive1 = ReadHives(options.work, "1"),
                         hive2 = ReadHives(options.work, "2");
   auto upperSet = [](const std::set<std::string>& items) {
     std::set<std::string> upper;
-    for (const std::string& item : items) upper.insert(Upper(item));
+    for (const std::string& item : items) upper.insert(UpperAscii(item));
     return upper;
   };
   std::set<std::string> upper0 = upperSet(hive0), upper2 = upperSet(hive2);
   for (const std::string& item : hive1) {
-    std::string upper = Upper(item);
+    std::string upper = UpperAscii(item);
     std::string key = upper.substr(0, upper.find(';'));
     bool exportedItem = std::count(valueForms.begin(), valueForms.end(), upper) > 0;
     for (const std::string& form : forms) exportedItem = exportedItem || Within(key, form);
