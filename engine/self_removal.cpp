@@ -74,26 +74,59 @@ void RestartWindows(Platform& platform) {
   platform.ExitWindowsEx(kEwxReboot, 0);
 }
 
-void LaunchSelfRemoval(Platform& platform, const CodePage& codePage) {
-  Handle file = platform.CreateFileForWriting(kBatchPath);
-  if (file == kInvalidHandle) return;
-  char self[kMaxPath];
+namespace {
+
+// `ansi` in the OEM code page, into `oem` (kMaxPath bytes). True only when
+// converting it back gives `ansi` byte for byte: a character that the OEM
+// page lacks comes out as "?" (a wildcard to del) or as a look-alike such as
+// "E" for the euro sign, and either names another file.
+bool ToOem(Platform& platform, const char* ansi, char* oem) {
+  char back[kMaxPath];
+  platform.CharToOem(ansi, oem);
+  platform.OemToChar(oem, back);
+  return EqualsExactly(back, ansi);
+}
+
+// The own path and its folder (the path cut at its last backslash character)
+// as the batch interpreter reads them.
+bool ToOemPaths(Platform& platform, const CodePage& codePage, const char* self, char* oemSelf,
+                char* oemFolder) {
   char folder[kMaxPath];
+  CopyBounded(folder, kMaxPath, self);
+  char* backslash = const_cast<char*>(codePage.FindLast(folder, '\\'));
+  if (backslash) *backslash = '\0';
+  return ToOem(platform, self, oemSelf) && ToOem(platform, folder, oemFolder);
+}
+
+}  // namespace
+
+bool BatchPathsFor(Platform& platform, const CodePage& codePage, const char* self,
+                   char* oemSelf, char* oemFolder) {
+  if (ToOemPaths(platform, codePage, self, oemSelf, oemFolder)) return true;
+  char shortSelf[kMaxPath];
+  uint32_t length = platform.GetShortPathName(self, shortSelf, kMaxPath);
+  return length != 0 && length < kMaxPath &&
+         ToOemPaths(platform, codePage, shortSelf, oemSelf, oemFolder);
+}
+
+void LaunchSelfRemoval(Platform& platform, const CodePage& codePage) {
+  // Without its own path, or without a form of it that the batch interpreter
+  // reads as the same file, a batch could only delete the wrong file or loop
+  // on one it cannot find: then there is none, and the uninstaller stays.
+  char self[kMaxPath];
+  char oemSelf[kMaxPath];
+  char oemFolder[kMaxPath];
   char text[3 * 2 * kMaxPath + 64];
   uint32_t length = platform.GetModuleFileName(self, kMaxPath);
-  size_t size = 0;
-  if (length != 0 && length < kMaxPath) {
-    CopyBytes(folder, self, length + 1);
-    char* backslash = const_cast<char*>(codePage.FindLast(folder, '\\'));
-    if (backslash) *backslash = '\0';
-    size = BuildBatchText(codePage, self, folder, text, sizeof text);
-  }
-  if (size == 0) {
-    // Without its own path the batch could only delete the wrong file.
-    platform.CloseHandle(file);
-    platform.DeleteFile(kBatchPath);
-    return;
-  }
+  if (length == 0 || length >= kMaxPath) return;
+  if (!BatchPathsFor(platform, codePage, self, oemSelf, oemFolder)) return;
+  size_t size = BuildBatchText(codePage, oemSelf, oemFolder, text, sizeof text);
+  if (size == 0) return;
+  // del refuses a read-only file, and the batch repeats its del until the
+  // file is gone: installers that copy from read-only media keep the attribute.
+  platform.SetFileAttributes(self, kFileAttributeNormal);
+  Handle file = platform.CreateFileForWriting(kBatchPath);
+  if (file == kInvalidHandle) return;
   platform.WriteFile(file, text, static_cast<uint32_t>(size));
   platform.CloseHandle(file);
 

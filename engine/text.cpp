@@ -78,6 +78,12 @@ bool CodePage::EndsWithSeparator(const char* text) const {
   return last && text - last == 1 && (*last == '\\' || *last == '/');
 }
 
+bool EqualsExactly(const char* a, const char* b) {
+  for (; *a && *a == *b; ++a, ++b) {
+  }
+  return *a == *b;
+}
+
 bool EqualsAsciiNoCase(const char* a, const char* b) {
   for (; *a && *b; ++a, ++b)
     if (AsciiLower(*a) != AsciiLower(*b)) return false;

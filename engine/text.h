@@ -37,6 +37,8 @@ class CodePage {
 // Lower-cases A-Z only, as the engine compares names.
 inline char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 
+// Whole-string equality, byte for byte.
+bool EqualsExactly(const char* a, const char* b);
 // Whole-string equality without regard to the case of ASCII letters.
 bool EqualsAsciiNoCase(const char* a, const char* b);
 // The same for `a` given by pointer and length.

@@ -196,6 +196,11 @@ class Platform {
   virtual Handle GetCurrentThread() = 0;
   virtual bool SetPriorityClassOfSelf(uint32_t priorityClass) = 0;
   virtual uint32_t ResumeThread(Handle thread) = 0;
+  // CharToOemA and OemToCharA: the same text in the OEM code page (the batch
+  // interpreter's) and back in the ANSI one. Both write at most as many
+  // bytes as the source holds, its terminator included.
+  virtual void CharToOem(const char* ansi, char* oem) = 0;
+  virtual void OemToChar(const char* oem, char* ansi) = 0;
 
  protected:
   ~Platform() = default;

@@ -34,6 +34,8 @@
 #undef WriteFile
 #undef ReadFile
 #undef CloseHandle
+#undef CharToOem
+#undef OemToChar
 
 namespace uninst {
 namespace {
@@ -330,5 +332,7 @@ bool Win32Platform::SetPriorityClassOfSelf(uint32_t priorityClass) {
   return ::SetPriorityClass(::GetCurrentProcess(), priorityClass) != 0;
 }
 uint32_t Win32Platform::ResumeThread(Handle thread) { return ::ResumeThread(H(thread)); }
+void Win32Platform::CharToOem(const char* ansi, char* oem) { ::CharToOemA(ansi, oem); }
+void Win32Platform::OemToChar(const char* oem, char* ansi) { ::OemToCharA(oem, ansi); }
 
 }  // namespace uninst

@@ -68,6 +68,8 @@ class Win32Platform final : public Platform {
   Handle GetCurrentThread() override;
   bool SetPriorityClassOfSelf(uint32_t priorityClass) override;
   uint32_t ResumeThread(Handle thread) override;
+  void CharToOem(const char* ansi, char* oem) override;
+  void OemToChar(const char* oem, char* ansi) override;
 };
 
 }  // namespace uninst

@@ -524,4 +524,23 @@ uint32_t FakePlatform::ResumeThread(Handle thread) {
   return 1;
 }
 
+void FakePlatform::CharToOem(const char* ansi, char* oem) {
+  for (;; ++ansi, ++oem) {
+    uint8_t byte = static_cast<uint8_t>(*ansi);
+    auto it = oemOf.find(byte);
+    *oem = byte < 0x80 || oemIsAnsi ? *ansi : it != oemOf.end() ? static_cast<char>(it->second) : oemDefault;
+    if (!byte) return;
+  }
+}
+
+void FakePlatform::OemToChar(const char* oem, char* ansi) {
+  for (;; ++oem, ++ansi) {
+    uint8_t byte = static_cast<uint8_t>(*oem);
+    *ansi = byte < 0x80 || oemIsAnsi ? *oem : '?';
+    for (const auto& pair : oemOf)
+      if (!oemIsAnsi && byte >= 0x80 && pair.second == byte) *ansi = static_cast<char>(pair.first);
+    if (!byte) return;
+  }
+}
+
 }  // namespace uninst

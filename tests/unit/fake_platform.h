@@ -67,6 +67,14 @@ class FakePlatform : public Platform {
   bool createFileFails = false;
   bool createProcessFails = false;
   int heapFailAfter = -1;    // number of heap allocations that succeed, -1 all
+  // The OEM code page: ANSI bytes from 0x80 up that it has, as a few letters
+  // of 1252 stand in 437; any other such byte becomes oemDefault. The
+  // conversion back is the inverse, and "?" for a byte outside it. With
+  // oemIsAnsi both pages are one (as for 932, 936, 949 and 950).
+  std::map<uint8_t, uint8_t> oemOf = {{0xE9, 0x82}, {0xFC, 0x81}, {0xC4, 0x8E}, {0xE4, 0x84},
+                                      {0xDF, 0xE1}, {0xC5, 0x8F}, {0xF6, 0x94}};
+  char oemDefault = '?';
+  bool oemIsAnsi = false;
   uint32_t lastError = 0;
 
   // --- What the tests read ---
@@ -140,6 +148,8 @@ class FakePlatform : public Platform {
   Handle GetCurrentThread() override { return reinterpret_cast<Handle>(0x5E1F); }
   bool SetPriorityClassOfSelf(uint32_t priorityClass) override;
   uint32_t ResumeThread(Handle thread) override;
+  void CharToOem(const char* ansi, char* oem) override;
+  void OemToChar(const char* oem, char* ansi) override;
 
  private:
   struct Node {

@@ -64,6 +64,7 @@ TEST(LaunchSelfRemovalTest, CallOrder) {
   platform.modulePath = "C:\\Apps\\W\\uninst.exe";
   LaunchSelfRemoval(platform, CodePage());
   EXPECT_EQ(platform.log, (std::vector<std::string>{
+                              "SetFileAttributes C:\\Apps\\W\\uninst.exe 128",
                               "CreateFile \\kavotel.bat", "WriteFile", "CloseHandle file",
                               "CreateProcess \\kavotel.bat in \\",
                               "SetThreadPriority batch-thread -15",
@@ -73,11 +74,70 @@ TEST(LaunchSelfRemovalTest, CallOrder) {
   EXPECT_EQ(platform.written, Batch("C:\\Apps\\W\\uninst.exe", "C:\\Apps\\W"));
 }
 
+// The batch names the uninstaller as the batch interpreter reads it: in the
+// OEM code page, else by its short form, else not at all. Each neighbour is
+// a file that a naive conversion would name instead.
+TEST(LaunchSelfRemovalTest, PathsInTheOemCodePage) {
+  struct Row {
+    const char* name;
+    std::string module;
+    std::string shortPath;  // GetShortPathName's answer; empty: it fails
+    int bestFit;            // the OEM page's stand-in for the euro sign, 0: "?"
+    bool dbcs;              // code page 932: OEM and ANSI pages are one
+    std::string self;       // the batch's path, folder in `folder`; empty: no batch
+    std::string folder;
+  };
+  const Row rows[] = {
+      {"accented letters are converted", "C:\\Apps\\Caf\xE9 M\xFCller\\uninst.exe", "", 0, false,
+       "C:\\Apps\\Caf\x82 M\x81ller\\uninst.exe", "C:\\Apps\\Caf\x82 M\x81ller"},
+      {"a character the OEM page lacks: the short form", "C:\\Apps\\\x80 Tool\\uninst.exe",
+       "C:\\Apps\\TOOL~1\\uninst.exe", 0, false, "C:\\Apps\\TOOL~1\\uninst.exe", "C:\\Apps\\TOOL~1"},
+      {"a look-alike never stands for it", "C:\\Apps\\\x80 Tool\\uninst.exe",
+       "C:\\Apps\\TOOL~1\\uninst.exe", 'E', false, "C:\\Apps\\TOOL~1\\uninst.exe", "C:\\Apps\\TOOL~1"},
+      {"only in the file name", "C:\\Apps\\Tool\\\x80.exe", "C:\\Apps\\Tool\\EXE~1.EXE", 0, false,
+       "C:\\Apps\\Tool\\EXE~1.EXE", "C:\\Apps\\Tool"},
+      {"no short form: no batch", "C:\\Apps\\\x80 Tool\\uninst.exe", "", 'E', false, "", ""},
+      {"a short form that does not convert either: no batch", "C:\\Apps\\\x80 Tool\\uninst.exe",
+       "C:\\Apps\\\x80TOOL~1\\uninst.exe", 0, false, "", ""},
+      // The folder is cut at the last backslash character: in "\x83\\" the
+      // backslash byte is the second half of the program's own name.
+      {"double-byte name with a trail byte backslash", "C:\\Apps\\\x83\\.exe", "", 0, true,
+       "C:\\Apps\\\x83\\.exe", "C:\\Apps"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    FakePlatform platform;
+    platform.modulePath = row.module;
+    platform.AddFile(row.module);
+    platform.AddFile("C:\\Apps\\E Tool\\uninst.exe");
+    if (!row.shortPath.empty()) platform.shortNames[FakePlatform::Upper(row.module)] = row.shortPath;
+    if (row.bestFit) platform.oemOf[0x80] = static_cast<uint8_t>(row.bestFit);
+    if (row.dbcs) {
+      platform.leadBytes = {0x83};
+      platform.oemIsAnsi = true;
+    }
+    LaunchSelfRemoval(platform, CodePage(platform));
+    if (row.self.empty()) {
+      EXPECT_TRUE(platform.log.empty()) << "nothing written or started, no attribute changed";
+      EXPECT_FALSE(platform.Exists("C:\\kavotel.bat"));
+    } else {
+      CodePage codePage(platform);
+      char expected[2048];
+      size_t length = BuildBatchText(codePage, row.self.c_str(), row.folder.c_str(), expected,
+                                     sizeof expected);
+      EXPECT_EQ(platform.written, std::string(expected, length));
+      EXPECT_EQ(platform.log.front(), "SetFileAttributes " + row.module + " 128");
+    }
+  }
+}
+
 TEST(LaunchSelfRemovalTest, Failures) {
   FakePlatform noFile;
   noFile.createFileFails = true;
   LaunchSelfRemoval(noFile, CodePage());
-  EXPECT_EQ(noFile.log, std::vector<std::string>{"CreateFile \\kavotel.bat"});
+  EXPECT_EQ(noFile.log, (std::vector<std::string>{
+                            "SetFileAttributes C:\\Apps\\Widget\\uninst.exe 128",
+                            "CreateFile \\kavotel.bat"}));
 
   FakePlatform noProcess;
   noProcess.createProcessFails = true;
@@ -89,7 +149,7 @@ TEST(LaunchSelfRemovalTest, Failures) {
   noPath.modulePath = "C:\\" + std::string(300, 'p');
   LaunchSelfRemoval(noPath, CodePage());
   EXPECT_FALSE(noPath.Exists("C:\\kavotel.bat"));
-  EXPECT_TRUE(noPath.written.empty());
+  EXPECT_TRUE(noPath.log.empty());
 }
 
 }  // namespace

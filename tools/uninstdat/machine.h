@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/text.h"
 #include "platform/platform.h"
 #include "tools/uninstdat/manifest.h"
 
@@ -92,6 +93,9 @@ class MachinePlatform final : public uninst::Platform {
   uninst::Handle GetCurrentThread() override { return nullptr; }
   bool SetPriorityClassOfSelf(uint32_t) override { return false; }
   uint32_t ResumeThread(uninst::Handle) override { return 0; }
+  // Never asked: plan and lint do not write the self-removal batch.
+  void CharToOem(const char* ansi, char* oem) override { uninst::CopyBounded(oem, uninst::kMaxPath, ansi); }
+  void OemToChar(const char* oem, char* ansi) override { uninst::CopyBounded(ansi, uninst::kMaxPath, oem); }
 
  private:
   const Machine machine_;  // a copy: callers pass temporaries
