@@ -168,14 +168,22 @@ unix_path() {
 
 # Runs the program at a Windows path through the runner (runner options, then
 # "--", then the answers; see runner.cpp), from C:\, and waits until every
-# process of the prefix (the self-removal batch, a restart) has ended. Output
-# without CR in $RUN_OUT.
+# process of the prefix (the self-removal batch, a restart) has ended, at
+# most WINE_WAIT_LIMIT seconds (default 300): a batch that loops must fail
+# its test, not hang the suite. A wait that runs out ends every process of
+# the prefix and adds an "error:" line. Output without CR in $RUN_OUT.
 RUN_OUT=""
 run_runner() {
   local exe=$1 options=()
   shift
   while [ $# -gt 0 ] && [ "$1" != -- ]; do options+=("$1"); shift; done
   [ "${1:-}" = -- ] && shift
-  RUN_OUT=$(cd "$DRIVE_C" && wine "$RUNNER_EXE" "${options[@]}" --cwd 'C:\' "$exe" "$@" 2>/dev/null | tr -d '\r')
-  wineserver -w
+  # Into a file, not a pipe: a process that the run started (the batch) may
+  # hold the runner's output open for as long as it runs.
+  (cd "$DRIVE_C" && wine "$RUNNER_EXE" "${options[@]}" --cwd 'C:\' "$exe" "$@" >"$E2E_WORK/runner.out" 2>/dev/null)
+  RUN_OUT=$(tr -d '\r' <"$E2E_WORK/runner.out")
+  if ! timeout "${WINE_WAIT_LIMIT:-300}" "$WINESERVER" -w; then
+    wineserver -k >/dev/null 2>&1
+    RUN_OUT+=$'\n'"error: processes of the prefix still ran after ${WINE_WAIT_LIMIT:-300} s; ended them"
+  fi
 }
