@@ -34,6 +34,7 @@ class FakePlatform : public Platform {
   bool KeyExists(const std::string& path) const;
   bool ValueExists(const std::string& keyPath, const std::string& name) const;
   static std::string Upper(std::string text);
+  size_t OpenKeys() const { return openKeys_.size(); }  // opened and not closed
 
   // --- State the tests set ---
   bool versionOk = true;
@@ -68,6 +69,7 @@ class FakePlatform : public Platform {
   bool createProcessFails = false;
   int heapFailAfter = -1;    // number of heap allocations that succeed, -1 all
   uint32_t lastError = 0;
+  uint32_t errorMode = 0;    // what SetErrorMode sets and returns
 
   // --- What the tests read ---
   std::vector<FakeBox> boxes;
