@@ -41,10 +41,11 @@ TEST(PathQueryTest, ClassifyAndExists) {
   const CodePage codePage(platform);
   platform.AddFile("C:\\A\\f.txt");
   platform.AddFile("E:\\other\\f.txt");  // on a volume that does not answer
-  // Network paths: the share root is what answers, "\x83\\" is one character.
-  platform.volumes = {"C:\\", "\\\\SRV\\SHARE\\", "\\\\SRV\\\x83\\X\\"};
+  // Network paths: the share root is what answers; "\x83\\" is one character
+  // in a server's and in a share's name.
+  platform.volumes = {"C:\\", "\\\\SRV\\SHARE\\", "\\\\\x83\\S\\\x83\\X\\"};
   platform.AddFile("\\\\srv\\share\\d\\f.txt");
-  platform.AddFile("\\\\srv\\\x83\\x\\d\\f.txt");
+  platform.AddFile("\\\\\x83\\s\\\x83\\x\\d\\f.txt");
   struct Row { const char* path; int kind; int exists; };
   const Row rows[] = {
       {"C:\\A\\f.txt", kPathFile, 1},
@@ -52,7 +53,7 @@ TEST(PathQueryTest, ClassifyAndExists) {
       {"C:\\A\\missing", kPathNothing, 0},
       {"E:\\other\\f.txt", kPathFile, 0},
       {"\\\\srv\\share\\d\\f.txt", kPathFile, 1},
-      {"\\\\srv\\\x83\\x\\d\\f.txt", kPathFile, 1},
+      {"\\\\\x83\\s\\\x83\\x\\d\\f.txt", kPathFile, 1},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.path);

@@ -34,7 +34,7 @@ TEST(TextTest, CaseFoldingIsAsciiOnly) {
   EXPECT_FALSE(EqualsAsciiNoCase("<Win> ", "<Win>"));
   EXPECT_FALSE(EqualsAsciiNoCase("\xC4", "\xE4"));  // Latin-1 letters are not folded
   EXPECT_TRUE(EqualsAsciiNoCase("AZ", "az"));
-  EXPECT_FALSE(EqualsAsciiNoCase("@[", "`{"));      // nor the signs beside A and Z
+  EXPECT_FALSE(EqualsAsciiNoCase("@", "`") || EqualsAsciiNoCase("[", "{"));  // beside A and Z
   EXPECT_TRUE(EqualsAsciiNoCase("HKEY_USERSx", 10, "hkey_users"));
   EXPECT_FALSE(EqualsAsciiNoCase("HKEY_USER", 9, "hkey_users"));
 }
