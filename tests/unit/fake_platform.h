@@ -103,7 +103,7 @@ class FakePlatform : public Platform {
   void CloseFile(Handle file) override;
   bool DeleteFile(const char* path) override;
   bool RemoveDirectory(const char* path) override;
-  Handle FindFirstFile(const char* pattern, FindData* out) override;
+  Handle FindFirstFile(const char* pattern, FindData* out) override;  // "*", "?" in the last name
   void FindClose(Handle) override {}
   uint32_t GetFullPathName(const char* path, char* buffer, uint32_t size) override;
   bool GetVolumeInformation(const char* root) override;

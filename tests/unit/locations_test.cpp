@@ -125,8 +125,14 @@ TEST_F(ResolveTest, SecondResolutionOverwritesTheFirst) {
   EXPECT_EQ(ResolveLocationMacro(state, "<Exe>\\a"), state.exeFolder);
 }
 
-TEST(RegistryFolderTest, ValueMustBeTerminatedAndNotEmpty) {
-  struct Row { const char* name; std::string data; bool limitedUser; bool ok; const char* expected; };
+TEST(RegistryFolderTest, ValueMustBeTerminatedAndNotEmptyAndNeedsNoWriteAccess) {
+  struct Row {
+    const char* name;
+    std::string data;
+    bool limitedUser;
+    bool ok;
+    const char* expected;
+  };
   const Row rows[] = {
       {"with terminator", std::string("C:\\PF\0", 6), false, true, "C:\\PF"},
       {"without terminator", "C:\\PF", false, true, "C:\\PF"},

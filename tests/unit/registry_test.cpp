@@ -105,7 +105,7 @@ TEST_F(RegistryCleanTest, TreeAndValue) {
   EXPECT_EQ(platform.OpenKeys(), 0u);
 }
 
-TEST_F(RegistryCleanTest, TreeStopsAtFirstChildThatCannotGo) {
+TEST_F(RegistryCleanTest, TreeStopsAtFirstFailureAndKeepsTheKey) {
   platform.undeletableKeys.insert("HKLM\\SOFTWARE\\VENDOR\\TOOL\\B");
   EXPECT_EQ(DeleteRegistryTree(platform, kHkeyLocalMachine, "Software\\Vendor\\Tool"), 5);
   EXPECT_FALSE(platform.KeyExists("HKLM\\Software\\Vendor\\Tool\\A")) << "enumerated before";
