@@ -36,10 +36,13 @@ check "no space left: the reason" yes "$(said 'No space left on device')"
 # Under the limit only pipes and devices can be written, so the code comes back through one.
 check "file-size limit: exit 4" 4 "$( (ulimit -f 0; "$U" build "$EXAMPLES/widget.json" -o "$work/keep.dat" 2>/dev/null; echo $?) | cat)"
 cmp -s "$work/a.dat" "$work/keep.dat"; check "file-size limit leaves the old file" 0 $?
-mkdir "$work/ro" && cp "$work/a.dat" "$work/ro/keep.dat" && cp "$U" "$work/uninstdat" && chmod 555 "$work/ro"
+# As root, the write is tried by another user, who may not enter the folder
+# of the checkout: the tool and the manifest go into the work folder first.
+mkdir "$work/ro" && cp "$work/a.dat" "$work/ro/keep.dat" && chmod 555 "$work/ro"
+cp "$U" "$work/uninstdat" && cp "$EXAMPLES/widget.json" "$work/widget.json"
 as_user=()
 [ "$(id -u)" -eq 0 ] && as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
-check "read-only folder: exit 4" 4 "$(status "${as_user[@]}" "$work/uninstdat" build "$EXAMPLES/widget.json" -o "$work/ro/keep.dat")"
+check "read-only folder: exit 4" 4 "$(status "${as_user[@]}" "$work/uninstdat" build "$work/widget.json" -o "$work/ro/keep.dat")"
 check "read-only folder: the reason" yes "$(said 'Permission denied')"
 cmp -s "$work/a.dat" "$work/ro/keep.dat"; check "read-only folder leaves the old file" 0 $?
 cp "$EXAMPLES/widget.json" "$work/m.json"

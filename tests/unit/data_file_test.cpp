@@ -94,9 +94,11 @@ TEST_F(DataFileTest, DoubleByteSeparatorsAreCharacters) {
   platform.leadBytes = {0x81};
   state.codePage = CodePage(platform);
   state.osFamily = kOsNt;
-  // The trail byte of \x81| is no entry end, and of \x81; no alternate split.
-  EXPECT_EQ(Parse(MakeDataFile(0, "D:\\\x81|x|D:\\\x81;y;z;|")),
-            (std::vector<std::string>{"D:\\\x81|x", "C:\\Apps\\Widget\\z"}));
+  // The trail byte of \x81| is no entry end, and of \x81; no alternate split;
+  // but a macro entry's backslash is a byte: "<x\x81" is its first component.
+  EXPECT_EQ(Parse(MakeDataFile(0, "D:\\\x81|x|D:\\\x81;y;z;|<x\x81\\y|")),
+            (std::vector<std::string>{"D:\\\x81|x", "C:\\Apps\\Widget\\z",
+                                      "C:\\Apps\\Widget\\y"}));
 }
 
 TEST_F(DataFileTest, WorkedExample) {
@@ -182,6 +184,11 @@ TEST_F(DataFileTest, LoadReadsWholeFileOrNothing) {
   platform.heapFailAfter = 0;
   EXPECT_FALSE(LoadDataFile(state, path.c_str(), list, &block)) << "no memory";
   platform.heapFailAfter = -1;
+  platform.readFailsAt[FakePlatform::Upper(path)] = 5;
+  EXPECT_FALSE(LoadDataFile(state, path.c_str(), list, &block)) << "short read";
+  EXPECT_TRUE(list.IsEmpty()) << "a short block is not parsed";
+  EXPECT_EQ(platform.globalBlocks, 0);
+  platform.readFailsAt.clear();
   ASSERT_TRUE(LoadDataFile(state, path.c_str(), list, &block));
   EXPECT_EQ(ListOf(list), std::vector<std::string>{"C:\\Apps\\Widget\\a"});
   EXPECT_STREQ(state.data.messageCaption, "Cap");

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <fnmatch.h>
+
 namespace uninst {
 namespace {
 
@@ -117,7 +119,9 @@ bool FakePlatform::TakeHeap() {
 
 uint32_t FakePlatform::SetErrorMode(uint32_t mode) {
   log.push_back("SetErrorMode " + std::to_string(mode));
-  return 0;
+  uint32_t old = errorMode;
+  errorMode = mode;
+  return old;
 }
 
 bool FakePlatform::GetVersionEx(OsVersion* out) {
@@ -232,6 +236,15 @@ bool FakePlatform::RemoveDirectory(const char* path) {
 
 Handle FakePlatform::FindFirstFile(const char* pattern, FindData* out) {
   auto it = nodes_.find(Upper(pattern));
+  if (it == nodes_.end() && strpbrk(pattern, "*?")) {  // the first match in the pattern's folder
+    std::string folder = Upper(Parent(pattern));
+    std::string name = Upper(pattern).substr(folder.size() + 1);
+    auto matches = [&](const std::pair<const std::string, Node>& node) {
+      return Parent(node.first) == folder &&
+             fnmatch(name.c_str(), node.first.c_str() + folder.size() + 1, FNM_NOESCAPE) == 0;
+    };
+    it = std::find_if(nodes_.begin(), nodes_.end(), matches);
+  }
   if (it == nodes_.end()) { lastError = 2; return kInvalidHandle; }
   out->attributes = it->second.folder ? kFileAttributeDirectory : kFileAttributeNormal;
   auto alt = alternateNames.find(Upper(pattern));
@@ -263,6 +276,7 @@ Handle FakePlatform::OpenExclusive(const char* path) {
       return kInvalidHandle;
     }
   }
+  if (unopenable.count(key)) { lastError = 5; return kInvalidHandle; }  // access denied
   auto it = nodes_.find(key);
   if (it == nodes_.end()) { lastError = 2; return kInvalidHandle; }
   intptr_t handle = nextFile_++;

@@ -34,6 +34,7 @@ class FakePlatform : public Platform {
   bool KeyExists(const std::string& path) const;
   bool ValueExists(const std::string& keyPath, const std::string& name) const;
   static std::string Upper(std::string text);
+  size_t OpenKeys() const { return openKeys_.size(); }  // opened and not closed
 
   // --- State the tests set ---
   bool versionOk = true;
@@ -76,6 +77,7 @@ class FakePlatform : public Platform {
   char oemDefault = '?';
   bool oemIsAnsi = false;
   uint32_t lastError = 0;
+  uint32_t errorMode = 0;    // what SetErrorMode sets and returns
 
   // --- What the tests read ---
   std::vector<FakeBox> boxes;
@@ -109,7 +111,7 @@ class FakePlatform : public Platform {
   void CloseFile(Handle file) override;
   bool DeleteFile(const char* path) override;
   bool RemoveDirectory(const char* path) override;
-  Handle FindFirstFile(const char* pattern, FindData* out) override;
+  Handle FindFirstFile(const char* pattern, FindData* out) override;  // "*", "?" in the last name
   void FindClose(Handle) override {}
   uint32_t GetFullPathName(const char* path, char* buffer, uint32_t size) override;
   bool GetVolumeInformation(const char* root) override;

@@ -18,25 +18,47 @@ TEST(PathQueryTest, IsExecutable) {
       {"C:\\A\\tool.exe", 1}, {"C:\\A\\TOOL.EXE", 1}, {"C:\\A\\tool.Exe", 1},
       {"C:\\A\\tool.exe.txt", 0}, {"C:\\A\\tool.dll", 0}, {"C:\\A\\tool", 0},
       {"C:\\My.Apps\\uninst", 0}, {"C:\\dir.exe\\file", 0}, {"tool.ex", 0},
+      {"C:\\v1.2\\tool.exe", 1}, {"C:\\A\\tool.exex", 0},
   };
   for (const Row& row : rows) EXPECT_EQ(IsExecutable(row.path), row.expected) << row.path;
 }
 
+TEST(PathQueryTest, IsFileLockedOnlyOnSharingViolation) {
+  FakePlatform platform;
+  for (const char* name : {"free", "held", "denied"})
+    platform.AddFile(std::string("C:\\A\\") + name);
+  platform.locked.insert("C:\\A\\HELD");
+  platform.unopenable.insert("C:\\A\\DENIED");
+  struct Row { const char* path; int locked; };
+  const Row rows[] = {
+      {"C:\\A\\free", 0}, {"C:\\A\\held", 1}, {"C:\\A\\denied", 0}, {"C:\\A\\missing", 0}};
+  for (const Row& row : rows) EXPECT_EQ(IsFileLocked(platform, row.path), row.locked) << row.path;
+}
+
 TEST(PathQueryTest, ClassifyAndExists) {
   FakePlatform platform;
+  platform.leadBytes = {0x83};
+  const CodePage codePage(platform);
   platform.AddFile("C:\\A\\f.txt");
   platform.AddFile("E:\\other\\f.txt");  // on a volume that does not answer
+  // Network paths: the share root is what answers; "\x83\\" is one character
+  // in a server's and in a share's name.
+  platform.volumes = {"C:\\", "\\\\SRV\\SHARE\\", "\\\\\x83\\S\\\x83\\X\\"};
+  platform.AddFile("\\\\srv\\share\\d\\f.txt");
+  platform.AddFile("\\\\\x83\\s\\\x83\\x\\d\\f.txt");
   struct Row { const char* path; int kind; int exists; };
   const Row rows[] = {
       {"C:\\A\\f.txt", kPathFile, 1},
       {"C:\\A", kPathFolder, 1},
       {"C:\\A\\missing", kPathNothing, 0},
       {"E:\\other\\f.txt", kPathFile, 0},
+      {"\\\\srv\\share\\d\\f.txt", kPathFile, 1},
+      {"\\\\\x83\\s\\\x83\\x\\d\\f.txt", kPathFile, 1},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.path);
     EXPECT_EQ(ClassifyPath(platform, row.path), row.kind);
-    EXPECT_EQ(PathExists(platform, CodePage(), row.path), row.exists);
+    EXPECT_EQ(PathExists(platform, codePage, row.path), row.exists);
   }
 }
 

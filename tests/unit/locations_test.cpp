@@ -56,6 +56,7 @@ class ResolveTest : public ::testing::Test {
   ResolveTest() : state(platform) {
     strcpy(state.exeFolder, "C:\\Apps\\Widget");
     platform.shellFolders[kCsidlFonts] = "C:\\WINNT\\Fonts";
+    platform.systemDir = "C:\\WINNT\\system32";  // as the system spells it
     platform.SetValue(kCurrentVersion, "ProgramFilesDir", std::string("C:\\Program Files\0", 17));
     platform.SetValue(kCurrentVersion, "CommonFilesDir", "C:\\Program Files\\Common Files");
   }
@@ -76,7 +77,7 @@ TEST_F(ResolveTest, Macros) {
       {"<WIN>\\a", "C:\\WINNT"},
       {"<Sys>\\a", "C:\\WINNT\\System"},
       {"<Sys32>\\a", "C:\\WINNT\\System32"},
-      {"<Autosys>\\a", "C:\\WINNT\\System32"},
+      {"<Autosys>\\a", "C:\\WINNT\\system32"},
       {"<Fonts>\\a", "C:\\WINNT\\Fonts"},
       {"<wintemp>\\x.tmp", "C:\\TEMP\\"},
       {"<ProgramFiles>\\a", "C:\\Program Files"},
@@ -124,18 +125,28 @@ TEST_F(ResolveTest, SecondResolutionOverwritesTheFirst) {
   EXPECT_EQ(ResolveLocationMacro(state, "<Exe>\\a"), state.exeFolder);
 }
 
-TEST(RegistryFolderTest, ValueMustBeTerminatedAndNotEmpty) {
-  struct Row { const char* name; std::string data; bool ok; const char* expected; };
+TEST(RegistryFolderTest, ValueMustBeTerminatedAndNotEmptyAndNeedsNoWriteAccess) {
+  struct Row {
+    const char* name;
+    std::string data;
+    bool limitedUser;
+    bool ok;
+    const char* expected;
+  };
   const Row rows[] = {
-      {"with terminator", std::string("C:\\PF\0", 6), true, "C:\\PF"},
-      {"without terminator", "C:\\PF", true, "C:\\PF"},
-      {"empty", std::string("\0", 1), false, ""},
-      {"full 260 bytes without terminator", std::string(260, 'p'), false, ""},
+      {"with terminator", std::string("C:\\PF\0", 6), false, true, "C:\\PF"},
+      {"without terminator", "C:\\PF", false, true, "C:\\PF"},
+      {"empty", std::string("\0", 1), false, false, ""},
+      {"full 260 bytes without terminator", std::string(260, 'p'), false, false, ""},
+      // RegCreateKeyA opens the key with what access there is; a limited
+      // user may not open it for all access (RegOpenKeyExA, KEY_ALL_ACCESS).
+      {"limited user", "C:\\PF", true, true, "C:\\PF"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     FakePlatform platform;
     platform.SetValue(kCurrentVersion, "ProgramFilesDir", row.data);
+    if (row.limitedUser) platform.unopenableKeys.insert(FakePlatform::Upper(kCurrentVersion));
     char out[kMaxPath] = "";
     EXPECT_EQ(ReadProgramFilesDir(platform, out), row.ok);
     if (row.ok) {

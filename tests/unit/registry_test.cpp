@@ -1,6 +1,7 @@
 // The registry list walk (as actions, without a registry) and the deletions.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -101,15 +102,30 @@ TEST_F(RegistryCleanTest, TreeAndValue) {
   EXPECT_TRUE(platform.ValueExists("HKCU\\Software\\W", "a"));
   EXPECT_TRUE(platform.ValueExists("HKCU\\Software\\W", "b"));
   EXPECT_EQ(platform.heapBlocks, 0);
+  EXPECT_EQ(platform.OpenKeys(), 0u);
 }
 
-TEST_F(RegistryCleanTest, TreeStopsAtFirstChildThatCannotGo) {
+TEST_F(RegistryCleanTest, TreeStopsAtFirstFailureAndKeepsTheKey) {
   platform.undeletableKeys.insert("HKLM\\SOFTWARE\\VENDOR\\TOOL\\B");
   EXPECT_EQ(DeleteRegistryTree(platform, kHkeyLocalMachine, "Software\\Vendor\\Tool"), 5);
   EXPECT_FALSE(platform.KeyExists("HKLM\\Software\\Vendor\\Tool\\A")) << "enumerated before";
   EXPECT_TRUE(platform.KeyExists("HKLM\\Software\\Vendor\\Tool\\B"));
   EXPECT_TRUE(platform.KeyExists("HKLM\\Software\\Vendor\\Tool\\C")) << "not tried";
   EXPECT_TRUE(platform.KeyExists("HKLM\\Software\\Vendor\\Tool"));
+  // A subkey name over 254 characters does not fit RegEnumKeyA's size 255;
+  // that status, too, ends the walk and keeps the key.
+  const std::string longName = "HKLM\\Software\\Vendor\\Long\\" + std::string(255, 'k');
+  platform.AddKey(longName);
+  platform.AddKey("HKLM\\Software\\Vendor\\Long\\A");
+  EXPECT_EQ(DeleteRegistryTree(platform, kHkeyLocalMachine, "Software\\Vendor\\Long"), 234);
+  EXPECT_FALSE(platform.KeyExists("HKLM\\Software\\Vendor\\Long\\A"));
+  EXPECT_TRUE(platform.KeyExists(longName));
+  // Neither listed key was handed to RegDeleteKeyA, which on Windows 95
+  // deletes a key with all its subkeys.
+  for (const char* key : {"HKLM\\SOFTWARE\\VENDOR\\TOOL", "HKLM\\SOFTWARE\\VENDOR\\LONG"}) {
+    const std::string call = std::string("RegDeleteKey ") + key;
+    EXPECT_EQ(std::count(platform.log.begin(), platform.log.end(), call), 0) << call;
+  }
 }
 
 TEST_F(RegistryCleanTest, KeysThatEnumerationOrOpeningRefuse) {
@@ -128,7 +144,9 @@ TEST_F(RegistryCleanTest, KeysThatEnumerationOrOpeningRefuse) {
 TEST_F(RegistryCleanTest, MissingKeyAndValueChangeNothing) {
   EXPECT_EQ(DeleteRegistryTree(platform, kHkeyCurrentUser, "Software\\Missing"), 2);
   EXPECT_NE(DeleteRegistryValue(platform, kHkeyCurrentUser, "Software\\W", "zzz"), 0);
+  platform.SetValue("HKCU", "a", "directly under the root");
   EXPECT_NE(DeleteRegistryValue(platform, kHkeyCurrentUser, "", "a"), 0);
+  EXPECT_TRUE(platform.ValueExists("HKCU", "a"));
   EXPECT_TRUE(platform.ValueExists("HKCU\\Software\\W", "a"));
 }
 

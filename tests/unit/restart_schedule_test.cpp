@@ -213,13 +213,23 @@ TEST_F(ScheduleTest, DeferredPathsAreReadByCharacters) {
 
 TEST_F(ScheduleTest, NoDeferredListStillSchedulesSelfButNeverARoot) {
   state.osFamily = kOsNt;
+  platform.leadBytes = {0x83};
+  state.codePage = CodePage(platform);
   DeferredList absent;
   ScheduleDeferredList(state, absent);
-  for (const char* module : {"C:\\uninst.exe", "\\\\srv\\share\\uninst.exe"}) {
+  struct Row { const char* module; std::vector<std::string> scheduled; };
+  const Row rows[] = {
+      {"C:\\uninst.exe", {"C:\\uninst.exe"}},
+      {"\\\\srv\\share\\uninst.exe", {"\\\\srv\\share\\uninst.exe"}},
+      // "\x83\\" is one character of the program's own name: the folder is C:\Apps.
+      {"C:\\Apps\\\x83\\.exe", {"C:\\Apps\\\x83\\.exe", "C:\\Apps"}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.module);
     platform.scheduled.clear();
-    platform.modulePath = module;
+    platform.modulePath = row.module;
     ScheduleSelfRemoval(state);
-    EXPECT_EQ(platform.scheduled, std::vector<std::string>{module});
+    EXPECT_EQ(platform.scheduled, row.scheduled);
   }
 }
 

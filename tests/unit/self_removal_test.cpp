@@ -42,11 +42,23 @@ TEST(BatchTextTest, Lines) {
 }
 
 TEST(RestartWindowsTest, PrivilegePath) {
-  struct Row { const char* name; bool tokenFails; uint32_t adjustError; bool restart; };
+  // The privilege is looked up (the fake's identifier is 19) before it is
+  // adjusted; GetLastError, not the call's result, decides.
+  const std::vector<std::string> adjusted = {"OpenProcessToken", "LookupPrivilegeValue",
+                                             "AdjustTokenPrivileges 19", "CloseHandle token"};
+  std::vector<std::string> restarted = adjusted;
+  restarted.push_back("ExitWindowsEx 2 0");
+  struct Row {
+    const char* name;
+    bool tokenFails;
+    uint32_t adjustError;
+    std::vector<std::string> log;
+  };
   const Row rows[] = {
-      {"granted", false, 0, true},
-      {"token fails", true, 0, false},
-      {"privilege not granted", false, kErrorNotAllAssigned, false},
+      {"granted", false, 0, restarted},
+      {"token fails", true, 0, {"OpenProcessToken"}},
+      {"privilege not granted", false, kErrorNotAllAssigned, adjusted},
+      {"any other error", false, 5, adjusted},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -54,8 +66,7 @@ TEST(RestartWindowsTest, PrivilegePath) {
     platform.tokenFails = row.tokenFails;
     platform.adjustError = row.adjustError;
     RestartWindows(platform);
-    bool restarted = !platform.log.empty() && platform.log.back() == "ExitWindowsEx 2 0";
-    EXPECT_EQ(restarted, row.restart);
+    EXPECT_EQ(platform.log, row.log);
   }
 }
 

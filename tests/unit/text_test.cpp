@@ -33,6 +33,8 @@ TEST(TextTest, CaseFoldingIsAsciiOnly) {
   EXPECT_TRUE(EqualsAsciiNoCase("<wintemp>", "<WinTemp>"));
   EXPECT_FALSE(EqualsAsciiNoCase("<Win> ", "<Win>"));
   EXPECT_FALSE(EqualsAsciiNoCase("\xC4", "\xE4"));  // Latin-1 letters are not folded
+  EXPECT_TRUE(EqualsAsciiNoCase("AZ", "az"));
+  EXPECT_FALSE(EqualsAsciiNoCase("@", "`") || EqualsAsciiNoCase("[", "{"));  // beside A and Z
   EXPECT_TRUE(EqualsAsciiNoCase("HKEY_USERSx", 10, "hkey_users"));
   EXPECT_FALSE(EqualsAsciiNoCase("HKEY_USER", 9, "hkey_users"));
 }

@@ -55,24 +55,29 @@ TEST(OsFamilyTest, FromVersion) {
   }
 }
 
-TEST(PrepareProcessTest, AddsTheTwoErrorModes) {
+TEST(PrepareProcessTest, AddsTheTwoErrorModesToTheInheritedOnes) {
   FakePlatform platform;
+  platform.errorMode = 0x0002;  // SEM_NOGPFAULTERRORBOX, from the parent process
   PrepareProcess(platform);
-  EXPECT_EQ(platform.log.back(), "SetErrorMode 32769");
+  EXPECT_EQ(platform.errorMode, 0x8003u);
 }
 
 const char kDat[] = "C:\\Apps\\Widget\\uninst.dat";
 
 class RunTest : public ::testing::Test {
  protected:
-  RunTest() {
+  RunTest() { Install(); }
+  // A fresh machine with the installed files, a registry key and the texts.
+  void Install() {
+    platform = FakePlatform();
     platform.AddFile("C:\\Apps\\Widget\\uninst.exe");
     platform.AddFile("C:\\Apps\\Widget\\widget.exe");
     platform.AddFile("C:\\Apps\\Widget\\readme.txt");
+    platform.AddKey("HKCU\\Software\\Widget");
     platform.windowsDir = "C:\\WINDOWS";
     platform.AddFolder("C:\\WINDOWS");
-    fields = {"", "", "", "", "", "", "Widget Setup", "Remove Widget?", "Close Widget.",
-              "Widget was removed.", "", "Restart now?"};
+    fields = {"HKEY_CURRENT_USER\\Software\\Widget;|", "", "", "", "", "", "Widget Setup",
+              "Remove Widget?", "Close Widget.", "Widget was removed.", "", "Restart now?"};
   }
   void Write(const std::string& entries) { platform.AddFile(kDat, MakeDataFile(0, entries, fields)); }
   void Run() {
@@ -116,28 +121,31 @@ TEST_F(RunTest, CleanRunConfirmsClosesDeletesDataFileAndRemovesItself) {
   EXPECT_EQ(platform.boxes[0].type, kMbOkCancel);
   EXPECT_EQ(platform.boxes[1].type, kMbOk);
   EXPECT_FALSE(platform.Exists("C:\\Apps\\Widget\\widget.exe"));
+  EXPECT_FALSE(platform.KeyExists("HKCU\\Software\\Widget"));
   EXPECT_FALSE(platform.Exists(kDat));
-  ExpectInOrder({"MessageBox Widget was removed.", std::string("DeleteFile ") + kDat,
-                 "CreateFile \\kavotel.bat", "GlobalFree"});
+  ExpectInOrder({"MessageBox Remove Widget?", "RegDeleteKey HKCU\\SOFTWARE\\WIDGET",
+                 "DeleteFile C:\\Apps\\Widget\\widget.exe", "MessageBox Widget was removed.",
+                 std::string("DeleteFile ") + kDat, "CreateFile \\kavotel.bat", "GlobalFree"});
   EXPECT_EQ(platform.globalBlocks, 0);
 }
 
 TEST_F(RunTest, EarlyEndsRemoveNothingAndKeepTheDataFile) {
-  struct Row { const char* name; std::deque<int> answers; bool running; };
+  struct Row { const char* name; std::deque<int> answers; bool running; std::vector<std::string> boxes; };
   const Row rows[] = {
-      {"confirmation declined", {2}, false},
-      {"confirmation box failed", {0}, false},
-      {"running program cancelled", {kIdOk, 2}, true},
+      {"confirmation declined", {2}, true, {"Remove Widget?"}},
+      {"confirmation box failed", {0}, false, {"Remove Widget?"}},
+      {"running program cancelled", {kIdOk, 2}, true, {"Remove Widget?", "Close Widget."}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    platform = FakePlatform();
-    platform.AddFile("C:\\Apps\\Widget\\widget.exe");
+    Install();
     Write("widget.exe|");
     if (row.running) platform.locked.insert("C:\\APPS\\WIDGET\\WIDGET.EXE");
     platform.boxAnswers = row.answers;
     Run();
+    EXPECT_EQ(BoxTexts(), row.boxes);
     EXPECT_TRUE(platform.Exists("C:\\Apps\\Widget\\widget.exe"));
+    EXPECT_TRUE(platform.KeyExists("HKCU\\Software\\Widget"));
     EXPECT_TRUE(platform.Exists(kDat));
     EXPECT_FALSE(Logged("CreateFile \\kavotel.bat"));
     EXPECT_EQ(platform.globalBlocks, 0);
@@ -153,10 +161,7 @@ TEST_F(RunTest, EmptyTextsSkipTheirBoxes) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    platform = FakePlatform();
-    platform.AddFile("C:\\Apps\\Widget\\widget.exe");
-    fields = {"", "", "", "", "", "", "Widget Setup", "Remove Widget?", "Close Widget.",
-              "Widget was removed.", "", "Restart now?"};
+    Install();
     fields[row.emptied] = "";
     Write("widget.exe|");
     platform.boxAnswers = {kIdOk, kIdOk};
@@ -167,22 +172,28 @@ TEST_F(RunTest, EmptyTextsSkipTheirBoxes) {
   }
 }
 
-TEST_F(RunTest, LeftoverAndNoSchedulesNothing) {
-  platform.AddFile("C:\\Apps\\Widget\\sub\\x.txt");
-  Write("sub|sub\\x.txt|");
-  platform.boxAnswers = {kIdOk, kIdOk, 7};
-  Run();
-  EXPECT_EQ(BoxTexts().back(), "Restart now?");
-  EXPECT_EQ(platform.boxes.back().type, kMbYesNo);
-  // The question still reads its texts from the data block: it is freed last.
-  ExpectInOrder({"MessageBox Widget was removed.", std::string("DeleteFile ") + kDat,
-                 "MessageBox Restart now?", "GlobalFree"});
-  EXPECT_FALSE(platform.Exists(kDat));
-  EXPECT_TRUE(platform.Exists("C:\\Apps\\Widget\\sub"));
-  EXPECT_TRUE(platform.scheduled.empty());
-  EXPECT_FALSE(platform.Exists("C:\\WINDOWS\\WININIT.INI"));
-  EXPECT_FALSE(Logged("CreateFile \\kavotel.bat"));
-  EXPECT_FALSE(Logged("ExitWindowsEx 2 0"));
+TEST_F(RunTest, LeftoverAndAnythingButYesSchedulesNothing) {
+  struct Row { const char* name; int answer; };
+  const Row rows[] = {{"No", 7}, {"the box failed to appear", 0}, {"OK", kIdOk}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    Install();
+    platform.AddFile("C:\\Apps\\Widget\\sub\\x.txt");
+    Write("sub|sub\\x.txt|");
+    platform.boxAnswers = {kIdOk, kIdOk, row.answer};
+    Run();
+    EXPECT_EQ(BoxTexts().back(), "Restart now?");
+    EXPECT_EQ(platform.boxes.back().type, kMbYesNo);
+    // The question still reads its texts from the data block: it is freed last.
+    ExpectInOrder({"MessageBox Widget was removed.", std::string("DeleteFile ") + kDat,
+                   "MessageBox Restart now?", "GlobalFree"});
+    EXPECT_FALSE(platform.Exists(kDat));
+    EXPECT_TRUE(platform.Exists("C:\\Apps\\Widget\\sub"));
+    EXPECT_TRUE(platform.scheduled.empty());
+    EXPECT_FALSE(platform.Exists("C:\\WINDOWS\\WININIT.INI"));
+    EXPECT_FALSE(Logged("CreateFile \\kavotel.bat"));
+    EXPECT_FALSE(Logged("ExitWindowsEx 2 0"));
+  }
 }
 
 TEST_F(RunTest, LeftoverAndYesRestartsPerFamily) {
@@ -194,11 +205,8 @@ TEST_F(RunTest, LeftoverAndYesRestartsPerFamily) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    platform = FakePlatform();
-    platform.windowsDir = "C:\\WINDOWS";
-    platform.AddFolder("C:\\WINDOWS");
+    Install();
     platform.version = row.version;
-    platform.AddFile("C:\\Apps\\Widget\\uninst.exe");
     platform.AddFile("C:\\Apps\\Widget\\sub\\x.txt");
     Write("sub|sub\\x.txt|");
     platform.boxAnswers = {kIdOk, kIdOk, kIdYes};
