@@ -448,6 +448,12 @@ uint32_t FakePlatform::GetShortPathName(const char* path, char* buffer, uint32_t
   if (shortPathError) { lastError = shortPathError; return 0; }
   auto it = shortNames.find(Upper(path));
   if (it == shortNames.end()) { lastError = 2; return 0; }
+  // A short form that does not fit leaves the buffer holding its cut start,
+  // so that a caller that used it anyway would name another file.
+  if (it->second.size() + 1 > size && size > 0) {
+    memcpy(buffer, it->second.data(), size - 1);
+    buffer[size - 1] = '\0';
+  }
   return CopyOut(it->second, buffer, size);
 }
 

@@ -110,6 +110,8 @@ TEST(LaunchSelfRemovalTest, PathsInTheOemCodePage) {
       {"no short form: no batch", "C:\\Apps\\\x80 Tool\\uninst.exe", "", 'E', false, "", ""},
       {"a short form that does not convert either: no batch", "C:\\Apps\\\x80 Tool\\uninst.exe",
        "C:\\Apps\\\x80TOOL~1\\uninst.exe", 0, false, "", ""},
+      {"a short form longer than a path buffer: no batch", "C:\\Apps\\\x80 Tool\\uninst.exe",
+       "C:\\" + std::string(130, 'A') + "~1\\" + std::string(130, 'B') + "~1.EXE", 0, false, "", ""},
       // The folder is cut at the last backslash character: in "\x83\\" the
       // backslash byte is the second half of the program's own name.
       {"double-byte name with a trail byte backslash", "C:\\Apps\\\x83\\.exe", "", 0, true,
@@ -137,6 +139,7 @@ TEST(LaunchSelfRemovalTest, PathsInTheOemCodePage) {
       size_t length = BuildBatchText(codePage, row.self.c_str(), row.folder.c_str(), expected,
                                      sizeof expected);
       EXPECT_EQ(platform.written, std::string(expected, length));
+      ASSERT_FALSE(platform.log.empty());
       EXPECT_EQ(platform.log.front(), "SetFileAttributes " + row.module + " 128");
     }
   }
