@@ -196,10 +196,13 @@ TEST(UninstdatLintTest, OneCasePerCode) {
       {"placeholder-text", {{"confirmPrompt", "TODO: ask"}}},
   };
   EXPECT_TRUE(CodesOf(base).empty());
-  for (const LintCode& code : LintCodes())
-    if (std::string(code.code) != "file-truncated" && std::string(code.code) != "folder-unavailable")  // FileAndMachineCases
-      EXPECT_TRUE(std::any_of(std::begin(rows), std::end(rows), [&](const Row& row) { return row.code == std::string(code.code); }))
-          << code.code << " has no case";
+  for (const LintCode& code : LintCodes()) {
+    std::string name = code.code;
+    if (name != "file-truncated" && name != "folder-unavailable") {  // FileAndMachineCases
+      EXPECT_TRUE(std::any_of(std::begin(rows), std::end(rows), [&](const Row& row) { return row.code == name; }))
+          << name << " has no case";
+    }
+  }
   for (const Row& row : rows) {
     SCOPED_TRACE(row.code);
     Json manifest = base;

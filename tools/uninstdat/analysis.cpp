@@ -633,22 +633,33 @@ namespace {
 class Capper {
  public:
   Capper(size_t max, const std::function<void(const Json&)>& emit) : max_(max), emit_(emit) {}
-  void Give(const char* of, const std::string& reason, Json record) {
-    size_t& seen = seen_[{of, reason}];
-    if (!max_ || seen < max_) emit_(record);
+  // `make` builds the record, and is called only for a record that is given.
+  template <typename Make>
+  void Give(const char* of, const char* reason, Make make) {
+    size_t& seen = Seen(of, reason);
+    if (!max_ || seen < max_) emit_(make());
     ++seen;
   }
   // The omitted records of kind `of`.
   void Close(const char* of) {
+    std::sort(seen_.begin(), seen_.end());
     for (const auto& [key, seen] : seen_)
       if (key.first == of && max_ && seen > max_)
         emit_({{"record", "omitted"}, {"of", of}, {"reason", key.second}, {"count", seen - max_}});
   }
 
  private:
+  // The count of kind and reason, found without building strings: there
+  // are few of them, and millions of records.
+  size_t& Seen(const char* of, const char* reason) {
+    for (auto& [key, seen] : seen_)
+      if (key.first == of && key.second == reason) return seen;
+    seen_.push_back({{of, reason}, 0});
+    return seen_.back().second;
+  }
   size_t max_;
   const std::function<void(const Json&)>& emit_;
-  std::map<std::pair<std::string, std::string>, size_t> seen_;
+  std::vector<std::pair<std::pair<std::string, std::string>, size_t>> seen_;
 };
 
 }  // namespace
@@ -694,7 +705,7 @@ void PlanRecords(const std::string& bytes, const TargetCodePage& page, const Tar
   ForEachItem(cp, texts.text[0], '|', [&](std::string_view e, size_t) {
     evaluator.Evaluate(e.data(), e.data() + e.size(), &outcome);
     if (outcome.listed && uninst::IsExecutable(outcome.path.c_str()))
-      capper.Give("program", "program", {{"record", "program"}, {"path", text(outcome.path)}});
+      capper.Give("program", "program", [&] { return Json{{"record", "program"}, {"path", text(outcome.path)}}; });
   });
   capper.Close("program");
 
@@ -702,7 +713,7 @@ void PlanRecords(const std::string& bytes, const TargetCodePage& page, const Tar
   if (!group.empty() && !uninst::IsSafeProgramGroup(cp, group.c_str()))
     emit({{"record", "shortcut"}, {"refused", text(group)}, {"reason", "program-group-refused"}});
   session.platform.onShellDelete = [&](const char* path) {
-    capper.Give("shortcut", "delete", {{"record", "shortcut"}, {"delete", text(path)}});
+    capper.Give("shortcut", "delete", [&] { return Json{{"record", "shortcut"}, {"delete", text(path)}}; });
   };
   uninst::RemoveShortcuts(state);
   capper.Close("shortcut");
@@ -717,10 +728,12 @@ void PlanRecords(const std::string& bytes, const TargetCodePage& page, const Tar
                            [](void* context, const uninst::RegistryAction& a) {
                              auto* to = static_cast<Actions*>(context);
                              const char* action = a.deleteTree ? "delete-key" : "delete-value";
-                             Json record = {{"record", "registry"}, {"action", action},
-                                            {"key", Utf8(to->page, std::string(a.rootName) + "\\" + a.subkey)}};
-                             if (!a.deleteTree) record["value"] = Utf8(to->page, a.valueName);
-                             to->capper.Give("registry", action, std::move(record));
+                             to->capper.Give("registry", action, [&] {
+                               Json record = {{"record", "registry"}, {"action", action},
+                                              {"key", Utf8(to->page, std::string(a.rootName) + "\\" + a.subkey)}};
+                               if (!a.deleteTree) record["value"] = Utf8(to->page, a.valueName);
+                               return record;
+                             });
                            },
                            &actions);
   capper.Close("registry");
@@ -728,11 +741,13 @@ void PlanRecords(const std::string& bytes, const TargetCodePage& page, const Tar
   ForEachItem(cp, texts.text[0], '|', [&](std::string_view e, size_t i) {
     evaluator.Evaluate(e.data(), e.data() + e.size(), &outcome);
     const char* reason = outcome.reason ? outcome.reason : outcome.listed ? "listed" : "dropped";
-    Json record = {{"record", "entry"}, {"entry", i}, {"text", text(e)},
-                   {"alternate", outcome.alternateName}, {"outcome", outcome.listed ? "listed" : "dropped"}};
-    if (outcome.listed) record["path"] = text(outcome.path);
-    if (outcome.reason) record["reason"] = outcome.reason;
-    capper.Give("entry", reason, std::move(record));
+    capper.Give("entry", reason, [&] {
+      Json record = {{"record", "entry"}, {"entry", i}, {"text", text(e)},
+                     {"alternate", outcome.alternateName}, {"outcome", outcome.listed ? "listed" : "dropped"}};
+      if (outcome.listed) record["path"] = text(outcome.path);
+      if (outcome.reason) record["reason"] = outcome.reason;
+      return record;
+    });
   });
   capper.Close("entry");
 

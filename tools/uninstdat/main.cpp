@@ -436,11 +436,19 @@ int Run(int argc, char** argv) {
     if (int code = Load(showPath, codePage, &input)) return code;
     if (input.manifest) return Fail(kUsage, showPath + " is a manifest; show reads data files (build one first)");
     std::string why = WhyNotADataFile(input.bytes);
+    // What show writes, build must read back: a manifest over the input
+    // limit (millions of tiny entries) is counted first, never written.
+    size_t size = 0;
+    if (why.empty() && !WriteShownManifest(input.bytes, *input.page, [&](std::string_view part) {
+          return (size += part.size()) <= kMaxInputBytes;
+        }))
+      why = "its manifest would have more than the " + std::to_string(kMaxInputBytes >> 20) +
+            " MiB that build reads";
     if (!why.empty() && !force)
       return Fail(kBadInput, showPath + " does not look like a data file: " + why + "; --force shows it anyway");
     for (const std::string& p : input.problems) Fail(kDone, showPath + ": " + p);
     // Part by part: the output of a large file never lies in memory whole.
-    WriteShownManifest(input.bytes, *input.page, [](std::string_view part) { std::cout << part; });
+    WriteShownManifest(input.bytes, *input.page, [](std::string_view part) { return bool(std::cout << part); });
     std::cout.flush();
     return std::cout ? kDone : Fail(kCannotWrite, "standard output: " + std::string(strerror(errno)));
   }

@@ -385,6 +385,7 @@ std::optional<DataFileModel> ModelFromManifest(const Json& manifest, const Targe
   }
 
   const Json& entries = ArrayOf(manifest, "removalEntries", reader);
+  model.removalEntries.items.reserve(entries.size());
   for (size_t i = 0; i < entries.size(); ++i) {
     std::string where = Item("removalEntries", i);
     const Json& entry = entries[i];
@@ -407,6 +408,7 @@ std::optional<DataFileModel> ModelFromManifest(const Json& manifest, const Targe
   }
 
   const Json& registry = ArrayOf(manifest, "registryList", reader);
+  model.registryList.items.reserve(registry.size());
   for (size_t i = 0; i < registry.size(); ++i) {
     std::string where = Item("registryList", i);
     const Json& entry = registry[i];
@@ -548,9 +550,13 @@ std::string Indented(const Json& value, int depth) {
 
 }  // namespace
 
-void WriteShownManifest(const std::string& bytes, const TargetCodePage& target,
-                        const std::function<void(std::string_view)>& write) {
+bool WriteShownManifest(const std::string& bytes, const TargetCodePage& target,
+                        const std::function<bool(std::string_view)>& give) {
   Shown shown(target);
+  bool going = true;  // until `give` says stop; the rest is then skipped cheaply
+  auto write = [&](const std::string& part) {
+    if (going) going = give(part);
+  };
   const uninst::CodePage& cp = target.codePage;
   DataFileTexts texts = SplitTexts(bytes);
   bool first = true;
@@ -565,6 +571,7 @@ void WriteShownManifest(const std::string& bytes, const TargetCodePage& target,
     write("[");
     bool any = false;
     std::string_view rest = ForEachItem(cp, text, terminator, [&](std::string_view item, size_t) {
+      if (!going) return;
       Json value = removal ? shown.RemovalEntry(item) : terminator == '|' ? shown.RegistryEntry(item) : shown.Text(item);
       write((any ? ",\n    " : "\n    ") + Indented(value, 2));
       any = true;
@@ -600,11 +607,15 @@ void WriteShownManifest(const std::string& bytes, const TargetCodePage& target,
     write(Indented(trailing, 1));
   }
   write("\n}\n");
+  return going;
 }
 
 Json ManifestFromModel(const DataFileModel& model, const TargetCodePage& target) {
   std::string text;
-  WriteShownManifest(Encode(model), target, [&](std::string_view part) { text.append(part); });
+  WriteShownManifest(Encode(model), target, [&](std::string_view part) {
+    text.append(part);
+    return true;
+  });
   return Json::parse(text);
 }
 

@@ -74,12 +74,13 @@ const ManifestVocabulary& Vocabulary();
 std::optional<DataFileModel> ModelFromManifest(const Json& manifest, const TargetCodePage& target,
                                                std::vector<std::string>* errors);
 
-// Writes, part by part to `write`, the manifest (as dump(2) lays it out,
+// Gives, part by part to `give`, the manifest (as dump(2) lays it out,
 // ended by a line end) that build turns back into `bytes`, the data file:
 // the texts of the file as far as it is well formed. Memory does not grow
-// with the file's lists.
-void WriteShownManifest(const std::string& bytes, const TargetCodePage& target,
-                        const std::function<void(std::string_view)>& write);
+// with the file's lists. Stops when `give` returns false, and then returns
+// false.
+bool WriteShownManifest(const std::string& bytes, const TargetCodePage& target,
+                        const std::function<bool(std::string_view)>& give);
 
 // The manifest that ModelFromManifest turns back into the same parts.
 Json ManifestFromModel(const DataFileModel& model, const TargetCodePage& target);
