@@ -239,7 +239,8 @@ int Run(int argc, char** argv) {
   lint->add_option("FILE", lintPath, "a data file or a manifest (- for standard input)")->required();
   lint->add_flag("--strict", strict, "exit 1 when there is a finding to mend (not a note, not allowed)");
   lint->add_flag("--json", lintJson, "one JSON record per line for each finding");
-  lint->add_option("--max-per-code", maxPerCode, "findings listed per code, the rest counted (0: all; default 20)");
+  lint->add_option("--max-per-code", maxPerCode, "findings listed per code, the rest counted (0: all; default 20)")
+      ->check(CLI::NonNegativeNumber);
   std::vector<std::string> lintAllow;
   lint->add_option("--allow", lintAllow, "acknowledge a finding: CODE, or CODE=TEXT for the entry whose text is TEXT; repeatable")
       ->allow_extra_args(false);
@@ -253,7 +254,8 @@ int Run(int argc, char** argv) {
   plan->add_option("FILE", planPath, "a data file or a manifest (- for standard input)")->required();
   plan->add_flag("--json", planJson, "one JSON record per line: boxes, programs, shortcuts, registry, each entry's outcome");
   size_t maxPerReason = 20;
-  plan->add_option("--max-per-reason", maxPerReason, "records listed per kind and reason, the rest counted (0: all; default 20)");
+  plan->add_option("--max-per-reason", maxPerReason, "records listed per kind and reason, the rest counted (0: all; default 20)")
+      ->check(CLI::NonNegativeNumber);
   plan->add_option("--codepage", codePage, "the ANSI code page");
   AddMachineOptions(plan, &planMachine, "nt");
 
