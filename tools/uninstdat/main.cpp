@@ -204,6 +204,15 @@ int CheckCodePage(int number) {
   return kDone;
 }
 
+// A count: CLI11 would take "-1" as the largest size_t.
+const CLI::Validator kCount(
+    [](std::string& text) {
+      return text.find_first_not_of("0123456789") == std::string::npos && !text.empty()
+                 ? std::string()
+                 : "must be 0 or a larger whole number, not " + text;
+    },
+    "N");
+
 int Run(int argc, char** argv) {
   CLI::App app{"Writes, reads, checks and explains the uninstaller's data files.\n"
                "Exit codes: 0 done, 1 findings under --strict, 2 usage, 3 an input that cannot be read or is "
@@ -240,7 +249,7 @@ int Run(int argc, char** argv) {
   lint->add_flag("--strict", strict, "exit 1 when there is a finding to mend (not a note, not allowed)");
   lint->add_flag("--json", lintJson, "one JSON record per line for each finding");
   lint->add_option("--max-per-code", maxPerCode, "findings listed per code, the rest counted (0: all; default 20)")
-      ->check(CLI::NonNegativeNumber);
+      ->check(kCount);
   std::vector<std::string> lintAllow;
   lint->add_option("--allow", lintAllow, "acknowledge a finding: CODE, or CODE=TEXT for the entry whose text is TEXT; repeatable")
       ->allow_extra_args(false);
@@ -255,7 +264,7 @@ int Run(int argc, char** argv) {
   plan->add_flag("--json", planJson, "one JSON record per line: boxes, programs, shortcuts, registry, each entry's outcome");
   size_t maxPerReason = 20;
   plan->add_option("--max-per-reason", maxPerReason, "records listed per kind and reason, the rest counted (0: all; default 20)")
-      ->check(CLI::NonNegativeNumber);
+      ->check(kCount);
   plan->add_option("--codepage", codePage, "the ANSI code page");
   AddMachineOptions(plan, &planMachine, "nt");
 
