@@ -463,7 +463,7 @@ void Lint(const std::string& bytes, const std::vector<std::string>& decodeProble
       if (reason == "install-folder") own |= bit;
       if (!outcome.listed) continue;
       const std::string& upper = outcome.upper;
-      if (reason.empty() && machineFolders[t].Has(upper)) machine |= bit;
+      if (reason.empty() && machineFolders[t].HasUpper(upper)) machine |= bit;
       bool library = EndsWithNoCase(upper, ".DLL") || EndsWithNoCase(upper, ".OCX") ||
                      EndsWithNoCase(upper, ".VXD") || EndsWithNoCase(upper, ".DRV") ||
                      EndsWithNoCase(upper, ".CPL") || EndsWithNoCase(upper, ".TLB");

@@ -68,14 +68,27 @@ MachineFolders::MachineFolders(const Machine& machine, const uninst::CodePage& c
     if (!folder.empty()) Add(folder);
 }
 
+// Whether `path` needs no resolving: no "/", no "." or ".." component, no
+// empty component, no backslash at the end. Most paths do not.
+bool MachineFolders::Plain(std::string_view path) {
+  if (path.empty()) return true;
+  if (path.back() == '\\') return false;
+  for (size_t i = 0; i < path.size(); ++i) {
+    char before = i ? path[i - 1] : '\\';
+    if (path[i] == '/' || ((path[i] == '.' || path[i] == '\\') && before == '\\')) return false;
+  }
+  return true;
+}
+
 std::string MachineFolders::Key(std::string_view path) const {
   // "/" is never the second byte of a double-byte character, so it may be
   // replaced byte by byte.
   std::string key(path);
+  bool plain = Plain(key);
   for (char& c : key)
     if (c == '/') c = '\\';
   UpperAsciiInPlace(codePage_, &key);
-  return NormalizePath(codePage_, key);
+  return plain ? key : NormalizePath(codePage_, key);
 }
 
 void MachineFolders::Add(const std::string& path) {
@@ -90,5 +103,9 @@ void MachineFolders::Add(const std::string& path) {
 }
 
 bool MachineFolders::Has(std::string_view path) const { return folders_.count(Key(path)) != 0; }
+
+bool MachineFolders::HasUpper(const std::string& upper) const {
+  return Plain(upper) ? folders_.count(upper) != 0 : Has(upper);
+}
 
 }  // namespace uninstdat

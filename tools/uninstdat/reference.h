@@ -32,9 +32,13 @@ class MachineFolders {
   // Whether `path` is one of those folders: ASCII letters in any case, "/"
   // for "\", "." and ".." resolved, a backslash at the end or not.
   bool Has(std::string_view path) const;
+  // The same for a path whose ASCII letters are upper case already; it is
+  // looked up without a copy when it needs no resolving.
+  bool HasUpper(const std::string& upper) const;
   size_t size() const { return folders_.size(); }
 
  private:
+  static bool Plain(std::string_view path);
   void Add(const std::string& path);
   std::string Key(std::string_view path) const;
   const uninst::CodePage& codePage_;
