@@ -104,7 +104,7 @@ printf '{"messageCaption": "W", "restartPrompt": "R?", "removalEntries": ["<Font
 sed 's/^{/{"lintAllow": ["shared-system-file=<Fonts>\\\\w.ttf"], /' "$work/font.json" >"$work/font-allowed.json"
 check "own font: strict fails" 1 "$(status "$U" lint "$work/font.json" --strict)"
 check "--allow CODE" 0 "$(status "$U" lint "$work/font.json" --strict --allow shared-system-file)"
-check "the allowed finding is listed, with its entry" yes "$(grep -q '^allowed  shared-system-file  removalEntries\[0\] "<Fonts>\\\\w.ttf"' "$work/out" && echo yes || echo no)"
+check "the allowed finding is listed, with its entry" yes "$(grep -qF 'allowed  shared-system-file  removalEntries[0] "<Fonts>\w.ttf": ' "$work/out" && echo yes || echo no)"
 check "--allow CODE=TEXT" 0 "$(status "$U" lint "$work/font.json" --strict --allow 'shared-system-file=<Fonts>\w.ttf')"
 check "--allow CODE=another text" 1 "$(status "$U" lint "$work/font.json" --strict --allow 'shared-system-file=<Fonts>\v.ttf')"
 check "lintAllow in the manifest" 0 "$(status "$U" build "$work/font-allowed.json" --strict -o "$work/font.dat")"

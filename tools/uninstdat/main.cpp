@@ -142,7 +142,7 @@ void AddMachineOptions(CLI::App* command, MachineOptions* options, const char* d
       ->allow_extra_args(false);
   command->add_option("--machine", options->machinePath,
                       "JSON file of the machine's folders (windowsDir, systemDir, tempDir, programFilesDir, "
-                      "commonFilesDir, shellFolders)");
+                      "commonFilesDir, profileDir, shellFolders)");
   command->add_option("--exe-folder", options->exeFolder,
                       "the uninstaller's folder (default: the machine's ProgramFilesDir\\Application)");
 }
@@ -159,7 +159,7 @@ void PrintFindings(const Findings& findings, bool json) {
       std::cout << record.dump() << "\n";
     } else {
       std::cout << (f.allowed ? "allowed  " : f.note ? "note  " : "") << f.code << "  " << f.where;
-      if (f.hasText) std::cout << " " << Json(f.text).dump();
+      if (f.hasText) std::cout << " \"" << f.text << "\"";
       std::cout << ": " << f.what << ". Mend: " << f.mend << ".\n";
     }
   }
@@ -309,8 +309,10 @@ int Run(int argc, char** argv) {
     return app.exit(e) == 0 ? kDone : kUsage;  // --help, --version
   } catch (const CLI::ParseError& e) {
     std::string command = app.get_subcommands().empty() ? "" : app.get_subcommands()[0]->get_name();
-    return Fail(kUsage, (command.empty() ? "" : command + ": ") + e.what() + "; uninstdat help " + command +
-                            " names the options");
+    if (command.empty() && argc > 1 && argv[1][0] != '-')
+      return Fail(kUsage, std::string("no command ") + argv[1] + " (" + commands + ")");
+    return Fail(kUsage, command.empty() ? std::string(e.what()) + "; uninstdat help names the commands"
+                                        : command + ": " + e.what() + "; uninstdat help " + command + " names the options");
   }
   if (*help) {
     const CLI::App* topic = helpTopic.empty() ? &app : nullptr;
