@@ -10,10 +10,10 @@
 
 #include "engine/registry.h"
 #include "tools/uninstdat/analysis.h"
-#include "tools/uninstdat/key_shape.h"
-#include "tools/uninstdat/reference.h"
 #include "tools/uninstdat/codepage.h"
 #include "tools/uninstdat/io.h"
+#include "tools/uninstdat/key_shape.h"
+#include "tools/uninstdat/reference.h"
 
 namespace uninstdat {
 namespace fs = std::filesystem;
