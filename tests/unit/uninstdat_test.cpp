@@ -59,6 +59,7 @@ TEST(UninstdatRoundTripTest, FileToManifestToFileIsByteExact) {
       {"smallest file", std::string(4, '\0') + std::string(13, '\0'), 1252},
       {"one semicolon, trailing text, odd word", File("\x02\x01\x00\x00", {"a;b|c;d;|;;;x|a;;c;d|tail"}), 1252},
       {"registry raw and structured", File(std::string("\x01\0\0\0", 4), {"", "HKEY_USERS\\a|HKEY_USERS\\b;v;w|x"}), 1252},
+      {"short root names stay raw", File(std::string(4, '\0'), {"", "HKLM\\Software\\W;|hkcu\\x;v|"}), 1252},
       {"bytes that are no text in 1252", File(std::string(4, '\0'), {"\x81\x8d|", "", "\x90"}), 1252},
       {"shortcut lists with trailing names", File(std::string(4, '\0'), {"", "", "G", "a;;b", "", "c;", "d"}), 1252},
       {"bytes after the last text", File(std::string(4, '\0'), {}) + "junk\x01", 1252},
@@ -133,6 +134,9 @@ TEST(UninstdatBuildTest, ErrorsNameFieldAndItem) {
       {"empty value name", {{"registryList", {{{"key", "HKEY_USERS\\a"}, {"value", ""}}}}}, "registryList[0].value"},
       {"lone lead byte ends an entry", {{"codePage", 932}, {"removalEntries", {{{"hex", "6183"}}, "b.txt"}}}, "removalEntries[0]"},
       {"lone lead byte ends a name", {{"codePage", 932}, {"desktopShortcuts", {{{"hex", "83"}}}}}, "desktopShortcuts[0]"},
+      {"short root name", {{"registryList", {{{"key", "HKLM\\Software\\W"}}}}}, "registryList[0].key"},
+      {"unknown lint code", {{"lintAllow", {"listed-twice", "shared-sytem-file"}}}, "lintAllow[1]"},
+      {"code page beyond int", {{"codePage", 4294968548u}}, "codePage"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
