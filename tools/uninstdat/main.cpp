@@ -139,7 +139,8 @@ void AddMachineOptions(CLI::App* command, MachineOptions* options, const char* d
                       std::string("Windows family: 95, 98, nt or unknown; several separated by commas (default: ") +
                           defaults + ")")
       ->delimiter(',')
-      ->allow_extra_args(false);
+      ->allow_extra_args(false)
+      ->type_name("F[,F...]");
   command->add_option("--machine", options->machinePath,
                       "JSON file of the machine's folders (windowsDir, systemDir, tempDir, programFilesDir, "
                       "commonFilesDir, profileDir, shellFolders)");
@@ -231,7 +232,8 @@ int Run(int argc, char** argv) {
   build->add_flag("--strict", buildStrict, "lint first, and write nothing when there is a finding to mend");
   std::vector<std::string> buildAllow;
   build->add_option("--allow", buildAllow, "with --strict: acknowledge a finding, CODE or CODE=TEXT (the entry's text); repeatable")
-      ->allow_extra_args(false);
+      ->allow_extra_args(false)
+      ->type_name("CODE[=TEXT]");
 
   std::string showPath;
   bool force = false;
@@ -252,7 +254,8 @@ int Run(int argc, char** argv) {
       ->check(kCount);
   std::vector<std::string> lintAllow;
   lint->add_option("--allow", lintAllow, "acknowledge a finding: CODE, or CODE=TEXT for the entry whose text is TEXT; repeatable")
-      ->allow_extra_args(false);
+      ->allow_extra_args(false)
+      ->type_name("CODE[=TEXT]");
   lint->add_option("--codepage", codePage, "the ANSI code page");
   AddMachineOptions(lint, &lintMachine, "95, 98 and nt");
 
