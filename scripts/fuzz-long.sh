@@ -7,7 +7,7 @@ seconds=${1:-300}
 ./scripts/setup.sh
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j2
-for target in data_file registry_list shortcut_list wininit; do
+for target in data_file registry_list shortcut_list wininit manifest show_build; do
   echo "== fuzz_$target, $seconds s"
   ./fuzz/run.sh "build/fuzz/fuzz_$target" "fuzz/corpus/$target" "$seconds" --seconds
 done

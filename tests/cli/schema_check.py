@@ -31,7 +31,10 @@ for name in sorted(os.listdir(examples)):
 
 for refused in ({"codePage": "932"}, {"codePage": 65001}, {"progamGroup": "x"}, {"allUsers": "yes"},
                 {"removalEntries": [{"win2000": "x"}]}, {"registryList": [{"key": "HKEY_USERS\\a", "value": ""}]},
-                {"trailing": {"endOfFle": "x"}}, {"confirmPrompt": {"hex": "4"}}):
+                {"trailing": {"endOfFle": "x"}}, {"confirmPrompt": {"hex": "4"}},
+                {"lintAllow": ["shared-sytem-file"]}, {"lintAllow": "shared-system-file"}):
     check(f"{json.dumps(refused)} is refused", not validator.is_valid(refused))
+check("lintAllow of a code and of a code with a text is accepted",
+      validator.is_valid({"lintAllow": ["listed-twice", "shared-system-file=<Fonts>\\w.ttf"]}))
 print(f"{failures} failed")
 sys.exit(1 if failures else 0)

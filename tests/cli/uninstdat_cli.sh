@@ -58,6 +58,10 @@ printf '{"progamGroup": "Widget"}' >"$work/typo.json"
 printf '{"codePage": "932"}' >"$work/cpstring.json"
 printf '{"codePage": 65001}' >"$work/utf8.json"
 printf '{"registryList": [{"key": "HKEY_CURRENT_USER\\\\Software\\\\W", "value": ""}]}' >"$work/empty-value.json"
+printf '{"registryList": [{"key": "HKLM\\\\Software\\\\W"}]}' >"$work/short-root.json"
+printf '{"codePage": 1e400}' >"$work/huge.json"
+printf '{"codePage": 4294968548}' >"$work/wraps.json"
+python3 -c 'print("{\"removalEntries\": " + "[" * 70000 + "]" * 70000 + "}")' >"$work/deep.json"
 while read -r name code message command; do
   check "$name: exit $code" "$code" "$(status "$U" $command)"
   [ "$message" = - ] || check "$name: says $message" yes "$(said "$message")"
@@ -75,12 +79,40 @@ empty-value-name 3 leave."value".out build $work/empty-value.json -o $work/x.dat
 unreadable 3 No.such.file lint $work/missing.dat
 usage 2 - frobnicate
 family-in-capitals 0 - plan $EXAMPLES/widget.json --family NT
+family-before-the-file 0 - plan --family 98 $EXAMPLES/widget.json --json
+families-with-commas 0 - lint --family 95,nt $EXAMPLES/widget.json
+family-swallows-nothing 2 not.expected:.nt lint $EXAMPLES/widget.json --family 95 nt
+short-root-name 3 write.HKEY_LOCAL_MACHINE build $work/short-root.json -o $work/x.dat
+deep-nesting:build 3 nested.more.than build $work/deep.json -o $work/x.dat
+deep-nesting:lint 3 nested.more.than lint $work/deep.json
+deep-nesting:plan 3 nested.more.than plan $work/deep.json
+1e400:build 3 out.of.range build $work/huge.json -o $work/x.dat
+1e400:machine 3 out.of.range lint $EXAMPLES/widget.json --machine $work/huge.json
+code-page-beyond-int 3 no.Windows.ANSI.code.page build $work/wraps.json -o $work/x.dat
+unknown-allowed-code 2 did.you.mean."shared-system-file" lint $EXAMPLES/widget.json --allow shared-sytem-file
 strict-build 1 no.file.written build $EXAMPLES/widget-folder-first.json --strict -o $work/strict.dat
 ELF-is-no-data-file 3 does.not.look.like.a.data.file show $U
 EOF
 check "strict build wrote nothing" absent "$([ -e "$work/strict.dat" ] && echo present || echo absent)"
 check "--version" 0 "$(status "$U" --version)"
 check "help lint" yes "$("$U" help lint | grep -q -- '--max-per-code' && echo yes || echo no)"
+check "help names every command" "build show lint plan scan try help" \
+  "$("$U" help | sed -n '/^Subcommands:/,$p' | awk 'NR > 1 && NF {print $1}' | tr '\n' ' ' | sed 's/ $//')"
+"$U" build "$work/typo.json" -o "$work/x.dat" 2>"$work/err"; "$U" plan "$EXAMPLES/widget.json" --family 96 2>>"$work/err"
+"$U" lint 2>>"$work/err"
+check "one prefix on every error line" 0 "$(grep -vc '^uninstdat: ' "$work/err")"
+
+# Acknowledged findings: counted and listed as allowed, never dropped unseen.
+printf '{"messageCaption": "W", "restartPrompt": "R?", "removalEntries": ["<Fonts>\\\\w.ttf"]}' >"$work/font.json"
+sed 's/^{/{"lintAllow": ["shared-system-file=<Fonts>\\\\w.ttf"], /' "$work/font.json" >"$work/font-allowed.json"
+check "own font: strict fails" 1 "$(status "$U" lint "$work/font.json" --strict)"
+check "--allow CODE" 0 "$(status "$U" lint "$work/font.json" --strict --allow shared-system-file)"
+check "the allowed finding is listed, with its entry" yes "$(grep -qF 'allowed  shared-system-file  removalEntries[0] "<Fonts>\w.ttf": ' "$work/out" && echo yes || echo no)"
+check "--allow CODE=TEXT" 0 "$(status "$U" lint "$work/font.json" --strict --allow 'shared-system-file=<Fonts>\w.ttf')"
+check "--allow CODE=another text" 1 "$(status "$U" lint "$work/font.json" --strict --allow 'shared-system-file=<Fonts>\v.ttf')"
+check "lintAllow in the manifest" 0 "$(status "$U" build "$work/font-allowed.json" --strict -o "$work/font.dat")"
+"$U" lint "$work/font-allowed.json" --json >"$work/allowed.json"
+check "lint --json: allowed, with the entry's text" yes "$(grep -q '"text":"<Fonts>\\\\w.ttf".*"allowed":true' "$work/allowed.json" && echo yes || echo no)"
 
 check "clean manifest, strict" 0 "$(status "$U" lint "$EXAMPLES/widget.json" --strict)"
 check "findings without --strict" 0 "$(status "$U" lint "$EXAMPLES/widget-folder-first.json")"
@@ -105,30 +137,39 @@ printf '{"codePage": 932, "removalEntries": ["ソフト\\\\表示.txt"], "messag
 check "code-page hint" 0 "$(status "$U" show "$work/jp.dat")"
 check "code-page hint names 932" yes "$(said 'run again with --codepage 932')"
 
-# Hostile: 5 MB of "|" is linted in seconds and bounded memory, its findings
-# capped (1 MB under AddressSanitizer, whose time and memory are its own).
+# Hostile: 5 MB of "|" goes through lint, plan and show in seconds and
+# bounded memory, lint's and plan's output capped (1 MB under
+# AddressSanitizer, whose time and memory are its own).
 asan=no
 ldd "$U" 2>/dev/null | grep -q libasan && asan=yes
 megabytes=5
 [ $asan = yes ] && megabytes=1
 head -c 4 /dev/zero >"$work/pipes.dat"
 head -c $((megabytes * 1024 * 1024)) /dev/zero | tr '\0' '|' >>"$work/pipes.dat"
-head -c 12 /dev/zero >>"$work/pipes.dat"
-python3 - "$U" "$work/pipes.dat" >"$work/measure" <<'PY'
+head -c 13 /dev/zero >>"$work/pipes.dat"
+for command in lint plan show; do
+  python3 - "$U" "$command" "$work/pipes.dat" >"$work/measure" <<'PY'
 import resource, subprocess, sys, time
 start = time.time()
-out = subprocess.run([sys.argv[1], "lint", sys.argv[2]], capture_output=True).stdout
+run = subprocess.run([sys.argv[1], sys.argv[2], sys.argv[3]], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
 rss = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss // 1024
-print(f"{time.time() - start:.1f} {rss} {len(out)}")
+lines = run.stdout.count(b"\n")
+print(f"{time.time() - start:.1f} {rss} {len(run.stdout)} {run.returncode} {lines}")
 PY
-read -r seconds rss bytes <"$work/measure"
-echo "     lint of $megabytes MB of \"|\": $seconds s, $rss MB at most in memory, $bytes bytes of output"
-check "hostile lint: output capped" yes "$([ "$bytes" -lt 20000 ] && echo yes || echo no)"
-if [ $asan = yes ]; then
-  echo "     (built with AddressSanitizer: its memory and time are not the program's; not checked)"
-else
-  check "hostile lint: under 200 MB" yes "$([ "$rss" -lt 200 ] && echo yes || echo no)"
-  check "hostile lint: under 30 s" yes "$(python3 -c "print('yes' if $seconds < 30 else 'no')")"
-fi
+  read -r seconds rss bytes code lines <"$work/measure"
+  echo "     $command of $megabytes MB of \"|\": $seconds s, $rss MB at most in memory, $bytes bytes of output"
+  check "hostile $command: exit 0" 0 "$code"
+  if [ "$command" = show ]; then
+    check "hostile show: a line per entry" $((megabytes * 1024 * 1024 + 18)) "$lines"
+  else
+    check "hostile $command: output capped" yes "$([ "$bytes" -lt 20000 ] && echo yes || echo no)"
+  fi
+  if [ $asan = yes ]; then
+    echo "     (built with AddressSanitizer: its memory and time are not the program's; not checked)"
+  else
+    check "hostile $command: under 400 MB" yes "$([ "$rss" -lt 400 ] && echo yes || echo no)"
+    check "hostile $command: under 30 s" yes "$(python3 -c "print('yes' if $seconds < 30 else 'no')")"
+  fi
+done
 echo "$((checks - failures)) passed, $failures failed"
 [ $failures -eq 0 ]

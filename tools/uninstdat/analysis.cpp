@@ -3,7 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
-#include <sstream>
+#include <ostream>
 #include <string_view>
 
 #include "engine/data_file.h"
@@ -12,6 +12,8 @@
 #include "engine/registry.h"
 #include "engine/restart_schedule.h"
 #include "engine/shortcuts.h"
+#include "tools/uninstdat/key_shape.h"
+#include "tools/uninstdat/reference.h"
 
 namespace uninstdat {
 namespace {
@@ -36,39 +38,6 @@ std::string Item(const char* field, size_t index) {
   return std::string(field) + "[" + std::to_string(index) + "]";
 }
 
-// Calls visit(item, index) for each item of a terminated list and returns
-// the text after the last terminator.
-template <typename Visit>
-std::string_view ForEachItem(const uninst::CodePage& codePage, std::string_view list, char terminator,
-                             Visit visit) {
-  const char* at = list.data();
-  const char* end = at + list.size();
-  size_t index = 0;
-  while (const char* found = codePage.Find(at, end, terminator)) {
-    visit(std::string_view(at, static_cast<size_t>(found - at)), index++);
-    at = found + 1;
-  }
-  return std::string_view(at, static_cast<size_t>(end - at));
-}
-
-// The path with "." and ".." components resolved, as Windows resolves them
-// before it removes a folder; "C:\\App\\." names C:\\App.
-std::string Normalized(const uninst::CodePage& codePage, const std::string& path) {
-  std::vector<std::string> parts;
-  const char* at = path.c_str();
-  while (true) {
-    const char* slash = codePage.Find(at, '\\');
-    std::string part(at, slash ? slash : at + strlen(at));
-    if (part == ".." && parts.size() > 1) parts.pop_back();
-    else if (part != "." && !(part.empty() && !parts.empty())) parts.push_back(part);
-    if (!slash) break;
-    at = slash + 1;
-  }
-  std::string joined;
-  for (const std::string& part : parts) joined += (joined.empty() ? "" : "\\") + part;
-  return joined;
-}
-
 bool EndsWithNoCase(std::string_view text, const char* suffix) {
   size_t n = strlen(suffix);
   if (text.size() < n) return false;
@@ -77,57 +46,126 @@ bool EndsWithNoCase(std::string_view text, const char* suffix) {
   return true;
 }
 
-// Key trees that belong to Windows or to every program: deleting one of them
-// with all its subkeys harms far more than the program being removed.
-const char* const kSharedTrees[] = {
-    "SOFTWARE",
-    "SOFTWARE\\CLASSES",
-    "SOFTWARE\\MICROSOFT",
-    "SOFTWARE\\MICROSOFT\\WINDOWS",
-    "SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION",
-    "SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUN",
-    "SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUNONCE",
-    "SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUNSERVICES",
-    "SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\UNINSTALL",
-    "SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\APP PATHS",
-    "SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\EXPLORER",
-    "SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\SHAREDDLLS",
-    "SOFTWARE\\MICROSOFT\\WINDOWS NT",
-    "SOFTWARE\\MICROSOFT\\WINDOWS NT\\CURRENTVERSION",
-    "SOFTWARE\\POLICIES",
-    "SOFTWARE\\WOW6432NODE",
-    "SYSTEM",
-    "SYSTEM\\CURRENTCONTROLSET",
-    "SYSTEM\\CURRENTCONTROLSET\\SERVICES",
-    "CONTROL PANEL",
-    "ENVIRONMENT",
+
+// Whether Windows takes the path past its own rules: "\\?\" and "\\.\"
+// (either slash) hand it on as it stands, to any device or file system,
+// and under Wine "\\?\unix\..." names the host's files.
+bool IsDevicePath(std::string_view path) {
+  auto slash = [](char c) { return c == '\\' || c == '/'; };
+  return path.size() >= 3 && slash(path[0]) && slash(path[1]) && (path[2] == '.' || path[2] == '?') &&
+         (path.size() == 3 || slash(path[3]));
+}
+
+// The components of a program group as Windows names its folders: a-z in
+// upper case, empty ones dropped, and each without the blanks and dots at
+// its end, which Windows drops.
+std::vector<std::string> GroupParts(const uninst::CodePage& codePage, std::string_view group) {
+  std::vector<std::string> parts;
+  std::string upper = UpperAscii(group, codePage);
+  const char* at = upper.c_str();
+  while (true) {
+    const char* slash = codePage.Find(at, '\\');
+    std::string part(at, slash ? slash : at + strlen(at));
+    while (!part.empty() && (part.back() == ' ' || part.back() == '.')) part.pop_back();
+    if (!part.empty()) parts.push_back(part);
+    if (!slash) return parts;
+    at = slash + 1;
+  }
+}
+
+const LintCode kLintCodes[] = {
+    {"file-truncated", false},         {"entry-unterminated", false},
+    {"nt-alternate-unclosed", false},  {"alternates-incomplete", false},
+    {"entry-names-own-folder", false}, {"macro-without-backslash", false},
+    {"unknown-macro", false},          {"path-does-not-fit", false},
+    {"folder-unavailable", false},     {"wildcard-in-path", false},
+    {"path-outside-machine", false},   {"folder-before-contents", false},
+    {"listed-twice", false},           {"install-folder-listed", false},
+    {"machine-folder-listed", false},  {"shared-system-file", false},
+    {"registry-no-semicolon", false},  {"registry-no-subkey", false},
+    {"registry-unknown-root", false},  {"registry-empty-subkey", false},
+    {"registry-shared-tree", false},   {"registry-unterminated", false},
+    {"shortcut-empty-name", false},    {"shortcut-has-extension", false},
+    {"shortcut-unterminated", false},  {"program-group-refused", false},
+    {"program-group-shared", false},   {"program-group-nested", true},
+    {"no-caption", false},             {"no-restart-prompt", false},
+    {"placeholder-text", false},
 };
-// HKEY_CLASSES_ROOT keys that every program shares: the common file types
-// and the shell's own classes.
-const char* const kSharedClasses[] = {
-    "*", ".BAT", ".BMP", ".CMD", ".COM", ".CSV", ".DLL", ".DOC", ".EXE", ".GIF", ".HLP", ".HTM",
-    ".HTML", ".ICO", ".INI", ".JPEG", ".JPG", ".JS", ".LNK", ".LOG", ".MP3", ".PDF", ".PNG",
-    ".REG", ".RTF", ".TXT", ".URL", ".VBS", ".WAV", ".XML", ".ZIP", "ALLFILESYSTEMOBJECTS",
-    "APPID", "CLSID", "DIRECTORY", "DRIVE", "EXEFILE", "FOLDER", "INTERFACE", "TXTFILE",
-    "TYPELIB"};
 
 }  // namespace
 
-const char* SharedTree(uninst::RegKey root, const std::string& upperSubkey) {
-  std::string subkey = upperSubkey;
-  while (!subkey.empty() && subkey.back() == '\\') subkey.pop_back();
-  if (root == uninst::kHkeyClassesRoot) {
-    for (const char* name : kSharedClasses)
-      if (subkey == name) return "a class that every program and Windows itself use";
-    return nullptr;
+const std::vector<LintCode>& LintCodes() {
+  static const std::vector<LintCode> codes(std::begin(kLintCodes), std::end(kLintCodes));
+  return codes;
+}
+
+bool ParseAllowRule(const std::string& spec, const TargetCodePage& page, AllowRule* rule,
+                    std::string* error) {
+  size_t equals = spec.find('=');
+  rule->code = spec.substr(0, equals);
+  rule->anyText = equals == std::string::npos;
+  rule->text.clear();
+  std::vector<std::string> codes;
+  for (const LintCode& code : LintCodes()) codes.push_back(code.code);
+  if (std::find(codes.begin(), codes.end(), rule->code) == codes.end()) {
+    *error = "\"" + rule->code + "\" " + UnknownName(rule->code, codes, "lint code");
+    return false;
   }
-  for (const char* name : kSharedTrees)
-    if (subkey == name) return "a tree that belongs to Windows or to every program";
-  if (root == uninst::kHkeyLocalMachine || root == uninst::kHkeyCurrentUser)
-    for (const char* name : kSharedClasses)
-      if (subkey == std::string("SOFTWARE\\CLASSES\\") + name)
-        return "a class that every program and Windows itself use";
-  return nullptr;
+  if (!rule->anyText) {
+    auto text = page.converter.ToAnsi(spec.substr(equals + 1));
+    if (!text) {
+      *error = "\"" + spec.substr(equals + 1) + "\" has a character that code page " +
+               std::to_string(page.converter.number()) + " cannot represent, so no entry has this text";
+      return false;
+    }
+    rule->text = *text;
+  }
+  return true;
+}
+
+Findings::Slot Findings::Admit(const char* code, std::optional<std::string_view> text) {
+  auto it = counts_.find(std::string_view(code));
+  if (it == counts_.end()) {
+    Count count;
+    for (const LintCode& known : kLintCodes)
+      if (strcmp(known.code, code) == 0) count.note = known.note;
+    for (const AllowRule& rule : allow_)
+      if (rule.code == code) count.rules.push_back(&rule);
+    it = counts_.emplace(code, std::move(count)).first;
+  }
+  Count& count = it->second;
+  Slot slot{true, count.note, false};
+  for (const AllowRule* rule : count.rules)
+    if (rule->anyText || (text && *text == rule->text)) slot.allowed = true;
+  ++total_;
+  if (slot.allowed) ++allowed_;
+  else if (slot.note) ++notes_;
+  size_t& seen = slot.allowed ? count.allowed : count.plain;
+  slot.keep = !keepPerCode_ || seen < keepPerCode_;
+  ++seen;
+  return slot;
+}
+
+void Findings::Keep(const Slot& slot, Finding finding) {
+  finding.note = slot.note;
+  finding.allowed = slot.allowed;
+  kept_.push_back(std::move(finding));
+}
+
+void Findings::Add(const std::string& code, const std::string& where, const std::string& what,
+                   const std::string& mend) {
+  Slot slot = Admit(code.c_str(), std::nullopt);
+  if (slot.keep) Keep(slot, {code, where, false, "", what, mend});
+}
+
+std::vector<Findings::Omitted> Findings::omitted() const {
+  std::vector<Omitted> omitted;
+  if (!keepPerCode_) return omitted;
+  for (const auto& [code, count] : counts_) {
+    if (count.plain > keepPerCode_) omitted.push_back({code, false, count.plain - keepPerCode_});
+    if (count.allowed > keepPerCode_) omitted.push_back({code, true, count.allowed - keepPerCode_});
+  }
+  return omitted;
 }
 
 namespace {
@@ -218,26 +256,6 @@ std::string FamilyList(const std::vector<int>& families) {
 
 }  // namespace
 
-void Findings::Add(const std::string& code, const std::string& where, const std::string& what,
-                   const std::string& mend) {
-  if (Admit(code.c_str())) Keep({code, where, what, mend});
-}
-
-bool Findings::Admit(const char* code) {
-  ++total_;
-  if (!keepPerCode_) return true;
-  auto it = counts_.find(std::string_view(code));
-  if (it == counts_.end()) it = counts_.emplace(code, 0).first;
-  return it->second++ < keepPerCode_;
-}
-
-std::map<std::string, size_t> Findings::omitted() const {
-  std::map<std::string, size_t> omitted;
-  for (const auto& [code, count] : counts_)
-    if (count > keepPerCode_) omitted[code] = count - keepPerCode_;
-  return omitted;
-}
-
 const char* FamilyName(int family) {
   static const char* const kNames[] = {"unknown", "95", "98", "nt"};
   return family >= 0 && family <= 3 ? kNames[family] : "unknown";
@@ -265,7 +283,8 @@ bool MakeTargets(const std::vector<int>& families, const Json* machineJson,
                               {&m.systemDir, "systemDir"},
                               {&m.tempDir, "tempDir"},
                               {&m.programFilesDir, "programFilesDir"},
-                              {&m.commonFilesDir, "commonFilesDir"}})
+                              {&m.commonFilesDir, "commonFilesDir"},
+                              {&m.profileDir, "profileDir"}})
       if (!convert(text, std::string("the machine's ") + name)) return false;
     for (auto& [csidl, folder] : m.shellFolders)
       if (!convert(&folder, "the machine's shell folder " + std::to_string(csidl))) return false;
@@ -301,7 +320,7 @@ EntryEvaluator::EntryEvaluator(const Target& target, const TargetCodePage& page)
     : session_(new Session(target, page)),
       target_(target),
       page_(page),
-      folder_(Normalized(page.codePage, UpperAscii(target.exeFolder, page.codePage))) {}
+      folder_(NormalizePath(page.codePage, UpperAscii(target.exeFolder, page.codePage))) {}
 EntryEvaluator::~EntryEvaluator() = default;
 
 void EntryEvaluator::Evaluate(const char* entry, const char* end, EntryOutcome* out) {
@@ -344,24 +363,32 @@ void EntryEvaluator::Evaluate(const char* entry, const char* end, EntryOutcome* 
   UpperAsciiInPlace(cp, &outcome.upper);
   if (cp.EndsWithSeparator(outcome.path.c_str())) {
     outcome.reason = "matches-nothing";
+  } else if (IsDevicePath(outcome.path)) {
+    outcome.reason = "outside-machine";
   } else if (outcome.path.find_first_of("*?") != std::string::npos) {
     outcome.reason = "wildcard";
   } else if (outcome.upper == folder_ ||
              ((outcome.upper.find(".\\") != std::string::npos || outcome.upper.back() == '.') &&
-              Normalized(cp, outcome.upper) == folder_)) {
+              NormalizePath(cp, outcome.upper) == folder_)) {
     outcome.reason = "install-folder";
   }
 }
 
-// Adds a finding, building its texts only when it is kept.
-#define LINT(code, where, what, mend) \
-  do {                                 \
-    if (findings->Admit(code)) findings->Keep({code, where, what, mend}); \
+// Adds a finding about the entry text `text` (std::nullopt: none), building
+// its texts only when it is kept.
+#define LINT(code, where, text, what, mend)                                          \
+  do {                                                                                \
+    std::optional<std::string_view> about_ = (text);                                  \
+    Findings::Slot slot_ = findings->Admit(code, about_);                             \
+    if (slot_.keep)                                                                   \
+      findings->Keep(slot_, {code, where, about_.has_value(),                         \
+                             about_ ? Utf8(page, *about_) : std::string(), what, mend}); \
   } while (0)
 
 void Lint(const std::string& bytes, const std::vector<std::string>& decodeProblems,
           const TargetCodePage& page, const std::vector<Target>& targets, Findings* findings) {
   const uninst::CodePage& cp = page.codePage;
+  const std::optional<std::string_view> kNoEntry;
   auto count = [&](std::string_view s, char c) {
     int n = 0;
     const char* end = s.data() + s.size();
@@ -369,13 +396,17 @@ void Lint(const std::string& bytes, const std::vector<std::string>& decodeProble
     return n;
   };
   for (const std::string& problem : decodeProblems)
-    LINT("file-truncated", "file", problem, "write the file again with uninstdat build");
+    LINT("file-truncated", "file", kNoEntry, problem, "write the file again with uninstdat build");
   DataFileTexts texts = SplitTexts(bytes);
 
   // Removal entries: per entry, then across entries per target.
   std::vector<std::unique_ptr<EntryEvaluator>> evaluators;
   std::vector<PathTable> tables(targets.size());
-  for (const Target& target : targets) evaluators.emplace_back(new EntryEvaluator(target, page));
+  std::vector<MachineFolders> machineFolders;
+  for (const Target& target : targets) {
+    evaluators.emplace_back(new EntryEvaluator(target, page));
+    machineFolders.emplace_back(target.machine, cp);
+  }
   // Per target, upper case: the folders in which a library is shared, and the fonts.
   std::vector<std::vector<std::string>> libraryFolders(targets.size());
   std::vector<std::string> fontFolders(targets.size());
@@ -402,16 +433,16 @@ void Lint(const std::string& bytes, const std::vector<std::string>& decodeProble
     entryCount = i + 1;
     int semicolons = count(e, ';');
     if (semicolons == 1)
-      LINT("nt-alternate-unclosed", Item("removalEntries", i), Quoted(page, e) + " has one \";\": its NT alternate needs a \";\" after it, so every family takes the default",
+      LINT("nt-alternate-unclosed", Item("removalEntries", i), e, Quoted(page, e) + " has one \";\": its NT alternate needs a \";\" after it, so every family takes the default",
            "end the NT alternate with \";\" (default;nt;)");
     if (semicolons == 2) {
       const char* end = e.data() + e.size();
       const char* second = cp.Find(cp.Find(e.data(), end, ';') + 1, end, ';');
       if (second && second + 1 < end)
-        LINT("alternates-incomplete", Item("removalEntries", i), Quoted(page, e) + " has two \";\": the text after the second is no alternate; Windows 98/Me and 95 need a third \";\"",
+        LINT("alternates-incomplete", Item("removalEntries", i), e, Quoted(page, e) + " has two \";\": the text after the second is no alternate; Windows 98/Me and 95 need a third \";\"",
              "write default;nt;win98;win95");
     }
-    unsigned emptyOn = 0, tooLong = 0, unavailable = 0, wild = 0, own = 0, shared = 0;
+    unsigned emptyOn = 0, tooLong = 0, unavailable = 0, wild = 0, outside = 0, own = 0, machine = 0, shared = 0;
     bool noBackslash = false, unknownMacro = false;
     for (size_t t = 0; t < targets.size(); ++t) {
       unsigned bit = 1u << t;
@@ -428,9 +459,11 @@ void Lint(const std::string& bytes, const std::vector<std::string>& decodeProble
       if (reason == "path-does-not-fit") tooLong |= bit;
       if (reason == "folder-unavailable") unavailable |= bit;
       if (reason == "wildcard") wild |= bit;
+      if (reason == "outside-machine") outside |= bit;
       if (reason == "install-folder") own |= bit;
       if (!outcome.listed) continue;
       const std::string& upper = outcome.upper;
+      if (reason.empty() && machineFolders[t].HasUpper(upper)) machine |= bit;
       bool library = EndsWithNoCase(upper, ".DLL") || EndsWithNoCase(upper, ".OCX") ||
                      EndsWithNoCase(upper, ".VXD") || EndsWithNoCase(upper, ".DRV") ||
                      EndsWithNoCase(upper, ".CPL") || EndsWithNoCase(upper, ".TLB");
@@ -441,32 +474,38 @@ void Lint(const std::string& bytes, const std::vector<std::string>& decodeProble
       tables[t].Add(upper, i);
     }
     if (emptyOn)
-      LINT("entry-names-own-folder", Item("removalEntries", i), "the chosen text is empty on " + families(emptyOn) + ": the path is the uninstaller's folder with a backslash after it, which matches nothing, so the entry does nothing there",
+      LINT("entry-names-own-folder", Item("removalEntries", i), e, "the chosen text is empty on " + families(emptyOn) + ": the path is the uninstaller's folder with a backslash after it, which matches nothing, so the entry does nothing there",
            "give every family that uses the entry a path, or drop the entry");
     if (noBackslash)
-      LINT("macro-without-backslash", Item("removalEntries", i), Quoted(page, e) + " holds \"<\" but no backslash: the uninstaller drops it",
+      LINT("macro-without-backslash", Item("removalEntries", i), e, Quoted(page, e) + " holds \"<\" but no backslash: the uninstaller drops it",
            "write the macro, a backslash and a name, e.g. <Win>\\widget.ini");
     if (unknownMacro)
-      LINT("unknown-macro", Item("removalEntries", i), "the first component of " + Quoted(page, e) + " is no location macro: the uninstaller puts its own folder in its place",
+      LINT("unknown-macro", Item("removalEntries", i), e, "the first component of " + Quoted(page, e) + " is no location macro: the uninstaller puts its own folder in its place",
            std::string("use one of ") + kMacroList);
     if (tooLong)
-      LINT("path-does-not-fit", Item("removalEntries", i), "on " + families(tooLong) + " the path is longer than 258 characters: the entry is skipped",
+      LINT("path-does-not-fit", Item("removalEntries", i), e, "on " + families(tooLong) + " the path is longer than 258 characters: the entry is skipped",
            "shorten the path");
     if (unavailable)
-      LINT("folder-unavailable", Item("removalEntries", i), "on " + families(unavailable) + " the macro's folder cannot be had (its registry value cannot be read, or it does not fit a path): the entry is skipped",
+      LINT("folder-unavailable", Item("removalEntries", i), e, "on " + families(unavailable) + " the macro's folder cannot be had (its registry value cannot be read, or it does not fit a path): the entry is skipped",
            "use a macro whose folder every machine has, or an absolute path");
     if (wild)
-      LINT("wildcard-in-path", Item("removalEntries", i), "the path holds \"*\" or \"?\": the uninstaller takes it as a pattern, removes at most the first match and then offers a restart",
+      LINT("wildcard-in-path", Item("removalEntries", i), e, "the path holds \"*\" or \"?\": the uninstaller takes it as a pattern, removes at most the first match and then offers a restart",
            "list each file by its name");
+    if (outside)
+      LINT("path-outside-machine", Item("removalEntries", i), e, "on " + families(outside) + " the path begins with \\\\?\\ or \\\\.\\, which Windows hands on past its path rules: it may name a device, a volume or (under Wine, \\\\?\\unix\\...) the host's files, and the uninstaller deletes what it names",
+           "write a path of the machine: a location macro, X:\\... or \\\\server\\share\\...");
     if (own)
-      LINT("install-folder-listed", Item("removalEntries", i), "on " + families(own) + " the entry names the uninstaller's own folder, which still holds uninst.exe at its turn: it stays, and every uninstall ends with the restart question",
+      LINT("install-folder-listed", Item("removalEntries", i), e, "on " + families(own) + " the entry names the uninstaller's own folder, which still holds uninst.exe at its turn: it stays, and every uninstall ends with the restart question",
            "drop the entry: the uninstaller's self-removal takes its folder away once it is empty");
+    if (machine)
+      LINT("machine-folder-listed", Item("removalEntries", i), e, "on " + families(machine) + " the path is a folder of Windows itself, which a fresh machine already has and which holds files of Windows or of other programs: its removal fails, and every uninstall ends with the restart question",
+           "drop the entry: list only the folders your installer made");
     if (shared)
-      LINT("shared-system-file", Item("removalEntries", i), "on " + families(shared) + " the path is a library in the system folder or a font, which other programs may use too; Windows counts the programs that share such a file, and this uninstaller does not look at that count",
-           "list it only if no other program can use it (a name of your own), else leave it installed");
+      LINT("shared-system-file", Item("removalEntries", i), e, "on " + families(shared) + " the path is a library in the system folder or a font, which other programs may use too; Windows counts the programs that share such a file, and this uninstaller does not look at that count",
+           "list it only if no other program can use it (a name of your own), and then allow the finding (--allow shared-system-file=TEXT, or \"lintAllow\"); else leave it installed");
   });
   if (!trailing.empty())
-    LINT("entry-unterminated", "removalEntries", Quoted(page, trailing) + " after the last \"|\" is ignored",
+    LINT("entry-unterminated", "removalEntries", trailing, Quoted(page, trailing) + " after the last \"|\" is ignored",
          "end every entry with \"|\"");
   std::vector<bool> folderFirst(entryCount);
   std::map<size_t, std::pair<size_t, size_t>> twice;  // entry: first entry, count
@@ -478,14 +517,14 @@ void Lint(const std::string& bytes, const std::vector<std::string>& decodeProble
   // One walk per code, so that the findings stay in entry order.
   ForEachItem(cp, texts.text[0], '|', [&](std::string_view e, size_t i) {
     if (folderFirst[i])
-      LINT("folder-before-contents", Item("removalEntries", i),
+      LINT("folder-before-contents", Item("removalEntries", i), e,
            Quoted(page, e) + " comes before paths inside it: it is not empty at its turn, stays, and the run ends with the restart question",
            "list a folder after everything in it");
   });
   ForEachItem(cp, texts.text[0], '|', [&](std::string_view e, size_t i) {
     auto it = twice.find(i);
     if (it != twice.end())
-      LINT("listed-twice", Item("removalEntries", i),
+      LINT("listed-twice", Item("removalEntries", i), e,
            "the path of " + Quoted(page, e) + " is listed " + std::to_string(it->second.second) +
                " times, first as " + Item("removalEntries", it->second.first),
            "list each path once");
@@ -503,25 +542,31 @@ void Lint(const std::string& bytes, const std::vector<std::string>& decodeProble
     const char* backslash = semi ? cp.Find(e.c_str(), semi, '\\') : nullptr;
     uninst::RegKey root = backslash ? uninst::LookupRootName(std::string(e.c_str(), backslash).c_str()) : 0;
     if (!semi) {
-      LINT("registry-no-semicolon", where, Quoted(page, e) + " has no \";\": the uninstaller ignores it",
+      LINT("registry-no-semicolon", where, view, Quoted(page, e) + " has no \";\": the uninstaller ignores it",
           "end a key with \";\" (whole key) or \";name\" (one value)");
     } else if (!backslash) {
-      LINT("registry-no-subkey", where, Quoted(page, e) + " has no \"\\\" between root and subkey: ignored",
+      LINT("registry-no-subkey", where, view, Quoted(page, e) + " has no \"\\\" between root and subkey: ignored",
           "write ROOT\\subkey;value");
     } else if (!root) {
-      LINT("registry-unknown-root", where, Quoted(page, std::string(e.c_str(), backslash)) + " is no root name: ignored",
+      LINT("registry-unknown-root", where, view, Quoted(page, std::string(e.c_str(), backslash)) + " is no root name: ignored",
           "use HKEY_CLASSES_ROOT, HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, HKEY_USERS, HKEY_CURRENT_CONFIG or HKEY_DYN_DATA, without blanks or short forms");
     } else if (backslash + 1 == semi) {
-      LINT("registry-empty-subkey", where, "the subkey is empty: " + std::string(acted ? "a value directly under a root is never deleted" : "the whole root would go, so the entry is skipped"),
+      LINT("registry-empty-subkey", where, view, "the subkey is empty: " + std::string(acted ? "a value directly under a root is never deleted" : "the whole root would go, so the entry is skipped"),
           "name the key under the root");
     } else if (semi[1] == '\0') {
-      if (const char* why = SharedTree(root, UpperAscii(std::string(backslash + 1, semi), cp)))
-        LINT("registry-shared-tree", where, Quoted(page, std::string(e.c_str(), semi)) + " is " + why + ": the uninstaller deletes it with all its subkeys",
-            "name your program's own key below it (such as Software\\Vendor\\Product), or a value with \";name\"");
+      // A whole key: sound only for a key that one product owns.
+      auto key = page.converter.ToUtf8(std::string(e.c_str(), semi));
+      KeyVerdict verdict = key ? JudgeWholeKey(*key) : KeyVerdict{KeyVerdict::kShared, ""};
+      if (verdict.kind == KeyVerdict::kFreshMachine)
+        LINT("registry-shared-tree", where, view, Quoted(page, std::string(e.c_str(), semi)) + (verdict.owner == CanonicalKey(*key) ? std::string(" is a key") : " lies in " + verdict.owner + ", a key") + " that a fresh Windows machine already has: the uninstaller deletes it with all its subkeys",
+            "name your program's own key (such as Software\\Vendor\\Product), or list its values one by one with \";name\"");
+      else if (verdict.kind == KeyVerdict::kShared)
+        LINT("registry-shared-tree", where, view, Quoted(page, std::string(e.c_str(), semi)) + " has no shape that one product owns (Software\\Vendor, ...\\Uninstall\\Product, ...\\App Paths\\Program, a CLSID, Interface, TypeLib or AppID {GUID}, a ProgID Vendor.Name, Services\\Name), so Windows or other programs may keep keys and values under it: the uninstaller deletes it with all its subkeys",
+            "list your values under it one by one with \";name\", or, if the key is your program's alone, allow the finding (--allow registry-shared-tree=TEXT)");
     }
   });
   if (!registryTrailing.empty())
-    LINT("registry-unterminated", "registryList", Quoted(page, registryTrailing) + " after the last \"|\" is ignored",
+    LINT("registry-unterminated", "registryList", registryTrailing, Quoted(page, registryTrailing) + " after the last \"|\" is ignored",
         "end every entry with \"|\"");
 
   // Shortcuts and the program group.
@@ -529,50 +574,115 @@ void Lint(const std::string& bytes, const std::vector<std::string>& decodeProble
     const char* field = kShortcutFieldNames[list];
     std::string_view rest = ForEachItem(cp, texts.text[3 + list], ';', [&](std::string_view name, size_t i) {
       if (name.empty())
-        LINT("shortcut-empty-name", Item(field, i), "an empty name deletes nothing", "remove the empty name");
+        LINT("shortcut-empty-name", Item(field, i), name, "an empty name deletes nothing", "remove the empty name");
       else if (EndsWithNoCase(name, ".lnk"))
-        LINT("shortcut-has-extension", Item(field, i), Quoted(page, name) + " ends in .lnk: the uninstaller adds .lnk again and finds nothing",
+        LINT("shortcut-has-extension", Item(field, i), name, Quoted(page, name) + " ends in .lnk: the uninstaller adds .lnk again and finds nothing",
             "write the name without .lnk");
     });
     if (!rest.empty())
-      LINT("shortcut-unterminated", field, Quoted(page, rest) + " after the last \";\" is ignored",
+      LINT("shortcut-unterminated", field, rest, Quoted(page, rest) + " after the last \";\" is ignored",
           "end every name with \";\"");
   }
-  std::string group(texts.text[2]);
-  if (!group.empty() && !uninst::IsSafeProgramGroup(cp, group.c_str()))
-    LINT("program-group-refused", "programGroup", Quoted(page, group) + " would reach the Programs folder itself or beyond it: nothing is deleted",
+  std::string_view group = texts.text[2];
+  std::vector<std::string> parts = GroupParts(cp, group);
+  std::string groupName;
+  for (const std::string& part : parts) groupName += (groupName.empty() ? "" : "\\") + part;
+  if (!group.empty() && !uninst::IsSafeProgramGroup(cp, std::string(group).c_str())) {
+    LINT("program-group-refused", "programGroup", group, Quoted(page, group) + " would reach the Programs folder itself or beyond it: nothing is deleted",
         "name the group's own folder, such as Vendor\\Product");
+  } else if (!group.empty() && IsSharedProgramGroup(groupName)) {
+    LINT("program-group-shared", "programGroup", group, Quoted(page, group) + " is a folder of the Programs menu that Windows or every product shares: the uninstaller deletes it with everything in it, the shortcuts of Windows and of other programs too",
+        "give your program a group of its own, such as Vendor\\Product, or list its shortcuts by name");
+  } else if (parts.size() > 1) {
+    // The folder that holds it: the group up to its last backslash that a
+    // name follows, without the backslashes before it (found as characters).
+    std::vector<size_t> slashes;
+    const char* end = group.data() + group.size();
+    for (const char* at = group.data(); (at = cp.Find(at, end, '\\')); ++at)
+      slashes.push_back(static_cast<size_t>(at - group.data()));
+    size_t cut = group.size();
+    for (int step = 0; step < 2; ++step) {  // the trailing backslashes, then the last name
+      while (!slashes.empty() && slashes.back() + 1 == cut) cut = slashes.back(), slashes.pop_back();
+      if (step == 0 && !slashes.empty()) cut = slashes.back(), slashes.pop_back();
+    }
+    std::string_view parent = group.substr(0, cut);
+    LINT("program-group-nested", "programGroup", group, "only the innermost folder of " + Quoted(page, group) + " is deleted: " + Quoted(page, parent) + ", which holds it, stays, even when it is empty",
+        "nothing, when other products of yours share that folder; else name it as the group");
+  }
 
   // Messages.
-  static const char* const kMessageNames[6] = {"messageCaption", "confirmPrompt", "runningPrompt",
-                                               "closingMessage", "reservedText", "restartPrompt"};
-  for (int m = 0; m < 6; ++m)
+  for (int m = 0; m < kMessages; ++m)
     if (texts.text[7 + m].substr(0, 4) == "TODO")
-      LINT("placeholder-text", kMessageNames[m], Quoted(page, texts.text[7 + m]) + " is a placeholder: the user would see it as it stands",
+      LINT("placeholder-text", kMessageFieldNames[m], texts.text[7 + m], Quoted(page, texts.text[7 + m]) + " is a placeholder: the user would see it as it stands",
            "write the text the user is to read");
   if (texts.text[7].empty())
-    LINT("no-caption", "messageCaption", "without a caption no box is shown: no confirmation, no running-program box, no restart question",
+    LINT("no-caption", "messageCaption", kNoEntry, "without a caption no box is shown: no confirmation, no running-program box, no restart question",
         "give a caption");
   else if (texts.text[12].empty())
-    LINT("no-restart-prompt", "restartPrompt", "when something resists removal, no restart is offered and the leftovers stay",
+    LINT("no-restart-prompt", "restartPrompt", kNoEntry, "when something resists removal, no restart is offered and the leftovers stay",
         "write a Yes/No restart question");
 }
 
 #undef LINT
 
-std::vector<Json> PlanRecords(const std::string& bytes, const TargetCodePage& page,
-                              const Target& target) {
+
+namespace {
+
+// Gives the first `max` records of each kind and reason (0: all) and
+// counts the rest, for one "omitted" record per kind and reason.
+class Capper {
+ public:
+  Capper(size_t max, const std::function<void(const Json&)>& emit) : max_(max), emit_(emit) {}
+  // `make` builds the record, and is called only for a record that is given.
+  template <typename Make>
+  void Give(const char* of, const char* reason, Make make) {
+    size_t& seen = Seen(of, reason);
+    if (!max_ || seen < max_) emit_(make());
+    ++seen;
+  }
+  // The omitted records of kind `of`.
+  void Close(const char* of) {
+    std::sort(seen_.begin(), seen_.end());
+    for (const auto& [key, seen] : seen_)
+      if (key.first == of && max_ && seen > max_)
+        emit_({{"record", "omitted"}, {"of", of}, {"reason", key.second}, {"count", seen - max_}});
+  }
+
+ private:
+  // The count of kind and reason, found without building strings: there
+  // are few of them, and millions of records.
+  size_t& Seen(const char* of, const char* reason) {
+    for (auto& [key, seen] : seen_)
+      if (key.first == of && key.second == reason) return seen;
+    seen_.push_back({{of, reason}, 0});
+    return seen_.back().second;
+  }
+  size_t max_;
+  const std::function<void(const Json&)>& emit_;
+  std::vector<std::pair<std::pair<std::string, std::string>, size_t>> seen_;
+};
+
+}  // namespace
+
+void PlanRecords(const std::string& bytes, const TargetCodePage& page, const Target& target,
+                 size_t maxPerReason, const std::function<void(const Json&)>& emit) {
+  // The engine's parse of every text but the removal entries, which are
+  // judged one by one below with their reasons: the list of their paths
+  // would grow with the file.
+  DataFileTexts texts = SplitTexts(bytes);
+  std::string others = bytes.substr(0, 4);
+  if (bytes.size() >= 4) others += '\0';
+  if (texts.found > 0) others.append(bytes, 4 + texts.text[0].size() + 1, std::string::npos);
   EntryEvaluator::Session session(target, page);
   uninst::RunState& state = session.state;
   uninst::RemovalList list;
   list.Attach(&session.platform);
-  uninst::ParseDataFile(state, bytes.data(), static_cast<uint32_t>(bytes.size()), list);
-  list.Clear();  // the entries are judged one by one below, with their reasons
+  uninst::ParseDataFile(state, others.data(), static_cast<uint32_t>(others.size()), list);
   const uninst::UninstallData& data = state.data;
   const uninst::CodePage& cp = page.codePage;
   auto text = [&](std::string_view b) { return Utf8(page, b); };
+  Capper capper(maxPerReason, emit);
   bool caption = *data.messageCaption != '\0';
-  std::vector<Json> records;
   auto box = [&](const char* name, const char* field, const char* message) {
     Json record = {{"record", "box"}, {"box", name}, {"shown", caption && *message}};
     if (caption && *message) {
@@ -581,150 +691,198 @@ std::vector<Json> PlanRecords(const std::string& bytes, const TargetCodePage& pa
     } else {
       record["reason"] = caption ? std::string(field) + " is empty" : "messageCaption is empty";
     }
-    records.push_back(record);
+    emit(record);
   };
 
   bool shared = target.machine.family == 3 && data.allUsers;
-  records.push_back({{"record", "machine"}, {"family", FamilyName(target.machine.family)},
-                     {"exeFolder", text(target.exeFolder)},
-                     {"shortcutFolders", shared ? "all-users" : "own"}});
+  emit({{"record", "machine"}, {"family", FamilyName(target.machine.family)},
+        {"exeFolder", text(target.exeFolder)}, {"shortcutFolders", shared ? "all-users" : "own"}});
   box("confirmation", "confirmPrompt", data.confirmPrompt);
   box("running-program", "runningPrompt", data.runningPrompt);
 
   EntryEvaluator evaluator(target, page);
-  std::vector<Json> entries;
-  std::vector<std::string> programs;
-  DataFileTexts texts = SplitTexts(bytes);
   EntryOutcome outcome;
-  ForEachItem(cp, texts.text[0], '|', [&](std::string_view e, size_t i) {
+  ForEachItem(cp, texts.text[0], '|', [&](std::string_view e, size_t) {
     evaluator.Evaluate(e.data(), e.data() + e.size(), &outcome);
-    Json record = {{"record", "entry"}, {"entry", i}, {"text", text(e)},
-                   {"alternate", outcome.alternateName}, {"outcome", outcome.listed ? "listed" : "dropped"}};
-    if (outcome.listed) record["path"] = text(outcome.path);
-    if (outcome.reason) record["reason"] = outcome.reason;
-    if (outcome.listed && uninst::IsExecutable(outcome.path.c_str())) programs.push_back(text(outcome.path));
-    entries.push_back(record);
+    if (outcome.listed && uninst::IsExecutable(outcome.path.c_str()))
+      capper.Give("program", "program", [&] { return Json{{"record", "program"}, {"path", text(outcome.path)}}; });
   });
-  for (const std::string& program : programs) records.push_back({{"record", "program"}, {"path", program}});
+  capper.Close("program");
 
   std::string group = data.programGroup;
   if (!group.empty() && !uninst::IsSafeProgramGroup(cp, group.c_str()))
-    records.push_back({{"record", "shortcut"}, {"refused", text(group)}, {"reason", "program-group-refused"}});
+    emit({{"record", "shortcut"}, {"refused", text(group)}, {"reason", "program-group-refused"}});
+  session.platform.onShellDelete = [&](const char* path) {
+    capper.Give("shortcut", "delete", [&] { return Json{{"record", "shortcut"}, {"delete", text(path)}}; });
+  };
   uninst::RemoveShortcuts(state);
-  for (const std::string& path : session.platform.deleted)
-    records.push_back({{"record", "shortcut"}, {"delete", text(path)}});
+  capper.Close("shortcut");
 
   // Each action as a record, its names in UTF-8.
   struct Actions {
     const TargetCodePage& page;
-    std::vector<Json>& records;
-  } actions{page, records};
+    Capper& capper;
+  } actions{page, capper};
   std::string copy = data.registryList;
   uninst::WalkRegistryList(cp, &copy[0],
                            [](void* context, const uninst::RegistryAction& a) {
                              auto* to = static_cast<Actions*>(context);
-                             Json record = {{"record", "registry"},
-                                            {"action", a.deleteTree ? "delete-key" : "delete-value"},
-                                            {"key", Utf8(to->page, std::string(a.rootName) + "\\" + a.subkey)}};
-                             if (!a.deleteTree) record["value"] = Utf8(to->page, a.valueName);
-                             to->records.push_back(record);
+                             const char* action = a.deleteTree ? "delete-key" : "delete-value";
+                             to->capper.Give("registry", action, [&] {
+                               Json record = {{"record", "registry"}, {"action", action},
+                                              {"key", Utf8(to->page, std::string(a.rootName) + "\\" + a.subkey)}};
+                               if (!a.deleteTree) record["value"] = Utf8(to->page, a.valueName);
+                               return record;
+                             });
                            },
                            &actions);
-  for (Json& entry : entries) records.push_back(std::move(entry));
+  capper.Close("registry");
+
+  ForEachItem(cp, texts.text[0], '|', [&](std::string_view e, size_t i) {
+    evaluator.Evaluate(e.data(), e.data() + e.size(), &outcome);
+    const char* reason = outcome.reason ? outcome.reason : outcome.listed ? "listed" : "dropped";
+    capper.Give("entry", reason, [&] {
+      Json record = {{"record", "entry"}, {"entry", i}, {"text", text(e)},
+                     {"alternate", outcome.alternateName}, {"outcome", outcome.listed ? "listed" : "dropped"}};
+      if (outcome.listed) record["path"] = text(outcome.path);
+      if (outcome.reason) record["reason"] = outcome.reason;
+      return record;
+    });
+  });
+  capper.Close("entry");
 
   box("closing", "closingMessage", data.closingMessage);
   bool root = uninst::IsDriveOrShareRoot(cp, target.exeFolder.c_str());
   Json end = {{"record", "end"}, {"restartQuestion", caption && *data.restartPrompt},
               {"folderRemoved", !root}};
   if (caption && *data.restartPrompt) end["restartPrompt"] = text(data.restartPrompt);
-  records.push_back(end);
-  return records;
+  emit(end);
 }
 
-std::string Plan(const std::string& bytes, const TargetCodePage& page, const Target& target) {
-  std::vector<Json> records = PlanRecords(bytes, page, target);
-  auto str = [](const Json& value) { return value.get<std::string>(); };
-  auto quoted = [&](const Json& value) { return "\"" + str(value) + "\""; };
-  std::ostringstream out;
-  auto boxLine = [&](const Json& r, const char* shown) {
-    if (r["shown"]) out << "box " << quoted(r["caption"]) << ": " << quoted(r["text"]) << shown << "\n";
-    else out << "no box (" << str(r["reason"]) << ")";
-  };
-  std::vector<const Json*> of[8];
-  enum { kBox, kProgram, kShortcut, kRegistry, kEntry, kEnd };
-  for (const Json& r : records) {
-    const std::string kind = str(r["record"]);
-    int k = kind == "box" ? kBox : kind == "program" ? kProgram : kind == "shortcut" ? kShortcut
-          : kind == "registry" ? kRegistry : kind == "entry" ? kEntry : kind == "end" ? kEnd : 7;
-    of[k].push_back(&r);
-  }
-  const Json& machine = records[0];
-  int family = target.machine.family;
-  out << "Windows family: " << kFamilyLongNames[family] << " (OsFamily " << family
-      << "); uninstaller folder: " << str(machine["exeFolder"]) << "\n";
-  out << "1. Confirmation: ";
-  boxLine(*of[kBox][0], " (OK goes on, anything else ends the run)");
-  if (!(*of[kBox][0])["shown"]) out << "; the run goes on\n";
-  out << "2. Running programs: while one of these is in use, ";
-  boxLine(*of[kBox][1], " (OK tests again, Cancel ends the run)");
-  if (!(*of[kBox][1])["shown"]) out << "; its deletion fails later\n";
-  for (const Json* r : of[kProgram]) out << "     " << str((*r)["path"]) << "\n";
-  if (of[kProgram].empty()) out << "     (no program among the listed files)\n";
+namespace {
 
-  bool shared = machine["shortcutFolders"] == "all-users";
-  out << "3. Program group and shortcuts (" << (shared ? "all users' folders" : "the user's own folders")
-      << "; Send To is always the user's own):\n";
-  for (const Json* r : of[kShortcut]) {
-    if (r->contains("refused")) out << "     refused: the program group " << quoted((*r)["refused"]) << " would reach the Programs folder itself or beyond it\n";
-    else out << "     delete " << str((*r)["delete"]) << "\n";
-  }
-  if (of[kShortcut].empty()) out << "     (nothing)\n";
+// The plan's records as text for people, section by section in the run's
+// order; a section's header is written when its first record comes, or
+// when a later section begins.
+class PlanText {
+ public:
+  PlanText(int family, std::ostream& out) : family_(family), out_(out) {}
 
-  out << "4. Registry:\n";
-  for (const Json* r : of[kRegistry]) {
-    if ((*r)["action"] == "delete-key") out << "     delete key " << str((*r)["key"]) << " with all its subkeys\n";
-    else out << "     delete value " << quoted((*r)["value"]) << " of " << str((*r)["key"]) << "\n";
-  }
-  if (of[kRegistry].empty()) out << "     (nothing)\n";
-
-  out << "5. Files and folders, in this order (a folder goes only when empty at its turn):\n";
-  for (const Json* r : of[kEntry]) {
-    const Json& e = *r;
-    std::string where = "removalEntries[" + std::to_string(e["entry"].get<size_t>()) + "]";
-    std::string reason = e.contains("reason") ? str(e["reason"]) : "";
-    if (e["outcome"] == "dropped") {
-      out << "     dropped: " << where << " " << quoted(e["text"]) << ": "
-          << (reason == "macro-without-backslash" ? "a macro without a backslash"
-              : reason == "folder-unavailable"   ? "the macro's folder cannot be had"
-                                                 : "the path does not fit 258 characters")
-          << "\n";
-      continue;
+  void operator()(const Json& r) {
+    const std::string kind = Str(r["record"]);
+    if (kind == "machine") {
+      exeFolder_ = Str(r["exeFolder"]);
+      shared_ = r["shortcutFolders"] == "all-users";
+      out_ << "Windows family: " << kFamilyLongNames[family_] << " (OsFamily " << family_
+           << "); uninstaller folder: " << exeFolder_ << "\n";
+    } else if (kind == "box" && r["box"] == "confirmation") {
+      out_ << "1. Confirmation: ";
+      Box(r, " (OK goes on, anything else ends the run)", "; the run goes on\n");
+    } else if (kind == "box" && r["box"] == "running-program") {
+      out_ << "2. Running programs: while one of these is in use, ";
+      Box(r, " (OK tests again, Cancel ends the run)", "; its deletion fails later\n");
+      section_ = kPrograms;
+    } else if (kind == "program") {
+      Enter(kPrograms);
+      out_ << "     " << Str(r["path"]) << "\n";
+    } else if (kind == "shortcut") {
+      Enter(kShortcuts);
+      if (r.contains("refused")) out_ << "     refused: the program group " << Quote(r["refused"]) << " would reach the Programs folder itself or beyond it\n";
+      else out_ << "     delete " << Str(r["delete"]) << "\n";
+    } else if (kind == "registry") {
+      Enter(kRegistry);
+      if (r["action"] == "delete-key") out_ << "     delete key " << Str(r["key"]) << " with all its subkeys\n";
+      else out_ << "     delete value " << Quote(r["value"]) << " of " << Str(r["key"]) << "\n";
+    } else if (kind == "entry") {
+      Enter(kEntries);
+      Entry(r);
+    } else if (kind == "omitted") {
+      Enter(r["of"] == "program" ? kPrograms : r["of"] == "shortcut" ? kShortcuts : r["of"] == "registry" ? kRegistry : kEntries);
+      out_ << "     ... and " << r["count"].get<size_t>() << " more (" << Str(r["of"]) << ": " << Str(r["reason"])
+           << "; --max-per-reason 0 lists all)\n";
+    } else if (kind == "box") {
+      Enter(kClosing);
+      out_ << "6. Closing: ";
+      Box(r, "", "\n");
+      out_ << "   The data file is deleted.\n";
+    } else if (kind == "end") {
+      End(r);
     }
-    out << "     " << str(e["path"]);
-    if (reason == "matches-nothing") out << "   (ends in a backslash: matches nothing, passed over)";
-    if (reason == "wildcard") out << "   (a pattern: at most its first match goes, then a restart is offered)";
-    if (reason == "install-folder") out << "   (the uninstaller's own folder: it still holds uninst.exe, stays, and the run ends with the restart question)";
-    out << "\n";
   }
-  if (of[kEntry].empty()) out << "     (nothing)\n";
 
-  out << "6. Closing: ";
-  boxLine(*of[kBox][2], "");
-  if (!(*of[kBox][2])["shown"]) out << "\n";
-  out << "   The data file is deleted.\n";
-  const Json& end = *of[kEnd][0];
-  out << "7. If something resisted removal: ";
-  if (end["restartQuestion"])
-    out << "box " << quoted(end["restartPrompt"]) << "\n"
-        << "     Yes: the leftovers, the uninstaller and its folder are deleted when Windows restarts\n"
-        << "     No: the leftovers, the uninstaller and its folder stay; nothing is scheduled\n";
-  else
-    out << "no restart question (a text is empty): the leftovers, the uninstaller and its folder stay\n";
-  out << "   Otherwise: a batch file deletes the uninstaller and its folder after the run.\n";
-  if (!end["folderRemoved"])
-    out << "   The uninstaller's folder " << str(machine["exeFolder"])
-        << " is a drive or share root: it is never removed or scheduled, only uninst.exe goes.\n";
-  return out.str();
+ private:
+  enum Section { kBoxes, kPrograms, kShortcuts, kRegistry, kEntries, kClosing };
+  static std::string Str(const Json& value) { return value.get<std::string>(); }
+  static std::string Quote(const Json& value) { return "\"" + Str(value) + "\""; }
+
+  void Box(const Json& r, const char* shown, const char* notShown) {
+    if (r["shown"]) out_ << "box " << Quote(r["caption"]) << ": " << Quote(r["text"]) << shown << "\n";
+    else out_ << "no box (" << Str(r["reason"]) << ")" << notShown;
+  }
+
+  // Ends the sections before `section` (saying so where one had nothing)
+  // and writes the headers up to it.
+  void Enter(Section section) {
+    while (section_ < section) {
+      if (section_ >= kPrograms && !lines_)
+        out_ << (section_ == kPrograms ? "     (no program among the listed files)\n" : "     (nothing)\n");
+      section_ = static_cast<Section>(section_ + 1);
+      lines_ = 0;
+      if (section_ == kShortcuts)
+        out_ << "3. Program group and shortcuts (" << (shared_ ? "all users' folders" : "the user's own folders")
+             << "; Send To is always the user's own):\n";
+      if (section_ == kRegistry) out_ << "4. Registry:\n";
+      if (section_ == kEntries) out_ << "5. Files and folders, in this order (a folder goes only when empty at its turn):\n";
+    }
+    ++lines_;
+  }
+
+  void Entry(const Json& e) {
+    std::string reason = e.contains("reason") ? Str(e["reason"]) : "";
+    if (e["outcome"] == "dropped") {
+      out_ << "     dropped: removalEntries[" << e["entry"].get<size_t>() << "] " << Quote(e["text"]) << ": "
+           << (reason == "macro-without-backslash" ? "a macro without a backslash"
+               : reason == "folder-unavailable"   ? "the macro's folder cannot be had"
+                                                  : "the path does not fit 258 characters")
+           << "\n";
+      return;
+    }
+    out_ << "     " << Str(e["path"]);
+    if (reason == "matches-nothing") out_ << "   (ends in a backslash: matches nothing, passed over)";
+    if (reason == "wildcard") out_ << "   (a pattern: at most its first match goes, then a restart is offered)";
+    if (reason == "outside-machine") out_ << "   (a \\\\?\\ or \\\\.\\ path: Windows hands it on past its path rules, to whatever it names)";
+    if (reason == "install-folder") out_ << "   (the uninstaller's own folder: it still holds uninst.exe, stays, and the run ends with the restart question)";
+    out_ << "\n";
+  }
+
+  void End(const Json& end) {
+    out_ << "7. If something resisted removal: ";
+    if (end["restartQuestion"])
+      out_ << "box " << Quote(end["restartPrompt"]) << "\n"
+           << "     Yes: the leftovers, the uninstaller and its folder are deleted when Windows restarts\n"
+           << "     No: the leftovers, the uninstaller and its folder stay; nothing is scheduled\n";
+    else
+      out_ << "no restart question (a text is empty): the leftovers, the uninstaller and its folder stay\n";
+    out_ << "   Otherwise: a batch file deletes the uninstaller and its folder after the run.\n";
+    if (!end["folderRemoved"])
+      out_ << "   The uninstaller's folder " << exeFolder_
+           << " is a drive or share root: it is never removed or scheduled, only uninst.exe goes.\n";
+  }
+
+  int family_;
+  std::ostream& out_;
+  std::string exeFolder_;
+  bool shared_ = false;
+  Section section_ = kBoxes;
+  size_t lines_ = 0;
+};
+
+}  // namespace
+
+void Plan(const std::string& bytes, const TargetCodePage& page, const Target& target,
+          size_t maxPerReason, std::ostream& out) {
+  PlanText text(target.machine.family, out);
+  PlanRecords(bytes, page, target, maxPerReason, [&](const Json& record) { text(record); });
 }
 
 }  // namespace uninstdat

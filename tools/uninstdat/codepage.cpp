@@ -2,6 +2,7 @@
 // codepage_iconv.cpp on Linux and codepage_win.cpp on Windows.
 #include "tools/uninstdat/codepage.h"
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -43,10 +44,16 @@ bool IsOtherLetter(char32_t c) {  // Greek, Cyrillic, Hebrew, Arabic, Thai
 }
 
 // The data file's texts, and the start of one that has no NUL.
+// Only those that hold a byte above ASCII: the others read alike in every
+// page, and a hostile file of 64 MiB of ASCII costs no copies.
 std::vector<std::string> Texts(const std::string& bytes) {
   DataFileTexts split = SplitTexts(bytes);
-  std::vector<std::string> texts(split.text, split.text + split.found);
-  if (split.found < 13 && !split.rest.empty()) texts.emplace_back(split.rest);
+  std::vector<std::string_view> all(split.text, split.text + split.found);
+  if (split.found < 13 && !split.rest.empty()) all.push_back(split.rest);
+  std::vector<std::string> texts;
+  for (std::string_view text : all)
+    if (std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; }))
+      texts.emplace_back(text);
   return texts;
 }
 

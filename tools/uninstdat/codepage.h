@@ -1,4 +1,5 @@
-// Conversion between UTF-8 and a Windows ANSI code page, through iconv.
+// Conversion between UTF-8 and a Windows ANSI code page (iconv on Linux, the
+// system's converter on Windows).
 #pragma once
 
 #include <optional>
@@ -25,6 +26,14 @@ class CodePageConverter {
   bool valid_ = false;
   bool lead_[256] = {};
 };
+
+// Whether every byte of `text` is ASCII, which every Windows ANSI code page
+// holds as it is: the converters pass such texts on without converting.
+inline bool IsAscii(const std::string& text) {
+  for (unsigned char c : text)
+    if (c >= 0x80) return false;
+  return true;
+}
 
 // UTF-16LE text (as version 5 registry exports are written) as UTF-8.
 std::optional<std::string> Utf16LeToUtf8(const std::string& utf16);

@@ -46,10 +46,12 @@ CodePageConverter::CodePageConverter(int codePage) : codePage_(codePage) {
 }
 
 std::optional<std::string> CodePageConverter::ToAnsi(const std::string& utf8) const {
+  if (valid_ && IsAscii(utf8)) return utf8;
   return Convert(("CP" + std::to_string(codePage_)).c_str(), "UTF-8", utf8);
 }
 
 std::optional<std::string> CodePageConverter::ToUtf8(const std::string& ansi) const {
+  if (valid_ && IsAscii(ansi)) return ansi;
   return Convert("UTF-8", ("CP" + std::to_string(codePage_)).c_str(), ansi);
 }
 

@@ -59,6 +59,7 @@ CodePageConverter::CodePageConverter(int codePage) : codePage_(codePage) {
 }
 
 std::optional<std::string> CodePageConverter::ToAnsi(const std::string& utf8) const {
+  if (valid_ && IsAscii(utf8)) return utf8;
   auto wide = Wide(CP_UTF8, utf8);
   if (!wide || (SingleByte(lead_) && HasC1(*wide))) return std::nullopt;
   auto bytes = Narrow(static_cast<UINT>(codePage_), *wide);
@@ -68,6 +69,7 @@ std::optional<std::string> CodePageConverter::ToAnsi(const std::string& utf8) co
 }
 
 std::optional<std::string> CodePageConverter::ToUtf8(const std::string& ansi) const {
+  if (valid_ && IsAscii(ansi)) return ansi;
   auto wide = Wide(static_cast<UINT>(codePage_), ansi);
   if (!wide || (SingleByte(lead_) && HasC1(*wide))) return std::nullopt;
   return Narrow(CP_UTF8, *wide);

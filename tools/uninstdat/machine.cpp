@@ -40,6 +40,7 @@ Machine DefaultMachine(int32_t family) {
     m.tempDir = "C:\\Users\\User\\AppData\\Local\\Temp\\";
     m.programFilesDir = "C:\\Program Files (x86)";
     m.commonFilesDir = "C:\\Program Files (x86)\\Common Files";
+    m.profileDir = "C:\\Users\\User";
     std::string own = "C:\\Users\\User\\AppData\\Roaming\\Microsoft\\Windows\\";
     std::string all = "C:\\ProgramData\\Microsoft\\Windows\\Start Menu";
     m.shellFolders = {
@@ -80,7 +81,7 @@ bool ApplyMachineJson(const Json& json, Machine* m, std::string* error) {
   const std::map<std::string, std::string*> folders = {
       {"windowsDir", &m->windowsDir},           {"systemDir", &m->systemDir},
       {"tempDir", &m->tempDir},                 {"programFilesDir", &m->programFilesDir},
-      {"commonFilesDir", &m->commonFilesDir}};
+      {"commonFilesDir", &m->commonFilesDir},   {"profileDir", &m->profileDir}};
   for (const auto& item : json.items()) {
     if (item.key() == "shellFolders" && item.value().is_object()) {
       for (const auto& folder : item.value().items()) {
@@ -151,7 +152,8 @@ bool MachinePlatform::GetSpecialFolderDisplayName(int csidl, uint32_t, uninst::D
 }
 
 int MachinePlatform::ShellDelete(const char* from) {
-  deleted.push_back(from);
+  if (onShellDelete) onShellDelete(from);
+  else deleted.push_back(from);
   return 0;
 }
 

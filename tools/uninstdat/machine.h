@@ -3,6 +3,7 @@
 // without touching anything. Deletions are recorded, never made.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -16,6 +17,7 @@ namespace uninstdat {
 struct Machine {
   int32_t family = 3;
   std::string windowsDir, systemDir, tempDir, programFilesDir, commonFilesDir;
+  std::string profileDir;  // the user's profile folder (NT family); the uninstaller never asks for it
   std::map<int, std::string> shellFolders;  // by CSIDL
 };
 
@@ -29,7 +31,10 @@ class MachinePlatform final : public uninst::Platform {
  public:
   MachinePlatform(const Machine& machine, const uninst::CodePage& codePage)
       : machine_(machine), codePage_(codePage) {}
-  std::vector<std::string> deleted;  // what the shell would have been asked to delete
+  // What the shell would have been asked to delete: given to onShellDelete
+  // when it is set, else kept in `deleted`.
+  std::vector<std::string> deleted;
+  std::function<void(const char*)> onShellDelete;
 
   uint32_t SetErrorMode(uint32_t) override { return 0; }
   bool GetVersionEx(uninst::OsVersion* out) override;

@@ -48,67 +48,45 @@ int Fail(int code, const std::string& message) {
 // What a data file or a manifest became: the file's bytes and its parts.
 struct Input {
   std::string bytes;
-  DataFileModel model;
   std::vector<std::string> problems;
   bool manifest = false;
+  std::vector<std::string> lintAllow;  // a manifest's "lintAllow"
   std::unique_ptr<TargetCodePage> page;
 };
 
 // Reads `path` as a manifest (text that starts like JSON) or as a data file
 // (anything else). The code page: the option, else the manifest's, else 1252.
-// Only `show` takes a data file apart (`parts`); lint and plan read its bytes.
-int Load(const std::string& path, int codePageOption, Input* input, bool parts = false) {
+int Load(const std::string& path, int codePageOption, Input* input) {
   std::string raw, error;
   if (!ReadInput(path, &raw, &error)) return Fail(kBadInput, error);
   if (LooksLikeManifest(raw)) {
     input->manifest = true;
     Json manifest;
     if (!ParseManifestText(raw, &manifest, &error)) return Fail(kBadInput, path + ": " + error);
-    int number = codePageOption;
-    if (!number && manifest.is_object() && manifest.contains("codePage") &&
-        manifest["codePage"].is_number_integer() && IsWindowsAnsiCodePage(manifest["codePage"].get<int>()))
-      number = manifest["codePage"].get<int>();
+    int number = codePageOption ? codePageOption : ManifestCodePage(manifest);
     input->page.reset(new TargetCodePage(number ? number : 1252));
     std::vector<std::string> errors;
     auto model = ModelFromManifest(manifest, *input->page, &errors);
     if (!model) {
-      for (const std::string& e : errors) std::cerr << path << ": " << e << "\n";
+      for (const std::string& e : errors) Fail(kBadInput, path + ": " + e);
       return kBadInput;
     }
-    input->model = *model;
+    input->lintAllow = LintAllowOf(manifest);
     input->bytes = Encode(*model);
     return kDone;
   }
   input->page.reset(new TargetCodePage(codePageOption ? codePageOption : 1252));
-  input->bytes = raw;
-  if (parts) input->model = Decode(input->page->codePage, raw, &input->problems);
-  else input->problems = LayoutProblems(raw);
+  input->bytes = std::move(raw);
+  const std::string& bytes = input->bytes;
+  input->problems = LayoutProblems(bytes);
   // A data file does not say its code page: when the assumed one reads it
   // badly and a double-byte one well, say so, but change nothing.
   if (!codePageOption)
-    if (int likely = LikelierDoubleByteCodePage(raw, 1252))
-      std::cerr << "uninstdat: note: " << path << " reads badly in code page 1252, which is assumed without --codepage, "
-                << "and well in code page " << likely << "; if it was written for " << likely
-                << ", run again with --codepage " << likely << "\n";
+    if (int likely = LikelierDoubleByteCodePage(bytes, 1252))
+      Fail(kDone, "note: " + path + " reads badly in code page 1252, which is assumed without --codepage, " +
+                      "and well in code page " + std::to_string(likely) + "; if it was written for " +
+                      std::to_string(likely) + ", run again with --codepage " + std::to_string(likely));
   return kDone;
-}
-
-// Why the decoded bytes are no data file, or empty when they look like one:
-// each text must be found whole and hold no control character but tab and
-// line ends, and what follows the last text must be NULs or a few bytes.
-std::string NotADataFile(const Input& input) {
-  if (!input.problems.empty()) return input.problems[0];
-  DataFileTexts texts = SplitTexts(input.bytes);
-  for (int i = 0; i < 13; ++i)
-    for (unsigned char c : texts.text[i])
-      if (c < 0x20 && c != '\t' && c != '\r' && c != '\n') {
-        char hex[8];
-        snprintf(hex, sizeof hex, "0x%02X", c);
-        return std::string(kTextNames[i]) + " holds the control byte " + hex;
-      }
-  if (texts.rest.size() > 64 && texts.rest.find_first_not_of('\0') != std::string_view::npos)
-    return std::to_string(texts.rest.size()) + " bytes follow the last text";
-  return "";
 }
 
 std::string Lower(std::string text) {
@@ -158,28 +136,66 @@ int MakeTargetsFrom(const MachineOptions& options, std::vector<int> defaults, co
 
 void AddMachineOptions(CLI::App* command, MachineOptions* options, const char* defaults) {
   command->add_option("--family", options->families,
-                      std::string("Windows family: 95, 98, nt or unknown; repeat or separate with commas (default: ") +
+                      std::string("Windows family: 95, 98, nt or unknown; several separated by commas (default: ") +
                           defaults + ")")
-      ->delimiter(',');
+      ->delimiter(',')
+      ->allow_extra_args(false)
+      ->type_name("F[,F...]");
   command->add_option("--machine", options->machinePath,
                       "JSON file of the machine's folders (windowsDir, systemDir, tempDir, programFilesDir, "
-                      "commonFilesDir, shellFolders)");
+                      "commonFilesDir, profileDir, shellFolders)");
   command->add_option("--exe-folder", options->exeFolder,
                       "the uninstaller's folder (default: the machine's ProgramFilesDir\\Application)");
 }
 
 void PrintFindings(const Findings& findings, bool json) {
   for (const Finding& f : findings.kept()) {
-    if (json)
-      std::cout << Json{{"code", f.code}, {"where", f.where}, {"what", f.what}, {"mend", f.mend}}.dump() << "\n";
-    else
-      std::cout << f.code << "  " << f.where << ": " << f.what << ". Mend: " << f.mend << ".\n";
+    if (json) {
+      Json record = {{"code", f.code}, {"where", f.where}};
+      if (f.hasText) record["text"] = f.text;
+      record["what"] = f.what;
+      record["mend"] = f.mend;
+      record["severity"] = f.note ? "note" : "warning";
+      record["allowed"] = f.allowed;
+      std::cout << record.dump() << "\n";
+    } else {
+      std::cout << (f.allowed ? "allowed  " : f.note ? "note  " : "") << f.code << "  " << f.where;
+      if (f.hasText) std::cout << " \"" << f.text << "\"";
+      std::cout << ": " << f.what << ". Mend: " << f.mend << ".\n";
+    }
   }
-  for (const auto& [code, count] : findings.omitted()) {
-    if (json) std::cout << Json{{"code", code}, {"omitted", count}}.dump() << "\n";
-    else std::cout << code << "  and " << count << " more (--max-per-code 0 lists all)\n";
+  for (const Findings::Omitted& o : findings.omitted()) {
+    if (json) std::cout << Json{{"code", o.code}, {"omitted", o.count}, {"allowed", o.allowed}}.dump() << "\n";
+    else std::cout << (o.allowed ? "allowed  " : "") << o.code << "  and " << o.count << " more (--max-per-code 0 lists all)\n";
   }
-  if (!json && findings.total() == 0) std::cout << "no findings\n";
+  if (json) return;
+  if (findings.total() == 0) {
+    std::cout << "no findings\n";
+    return;
+  }
+  std::cout << findings.toMend() << (findings.toMend() == 1 ? " finding" : " findings") << " to mend";
+  if (findings.notes()) std::cout << ", " << findings.notes() << (findings.notes() == 1 ? " note" : " notes");
+  if (findings.allowed()) std::cout << ", " << findings.allowed() << " allowed";
+  std::cout << "\n";
+}
+
+// The allow rules of --allow and of a manifest's "lintAllow", in the code
+// page; else the exit code, after saying what is wrong.
+int AllowRules(const std::vector<std::string>& options, const Input& input, std::vector<AllowRule>* rules) {
+  for (const std::string& spec : options) {
+    AllowRule rule;
+    std::string error;
+    if (!ParseAllowRule(spec, *input.page, &rule, &error)) return Fail(kUsage, "--allow " + spec + ": " + error);
+    rules->push_back(rule);
+  }
+  for (size_t i = 0; i < input.lintAllow.size(); ++i) {
+    AllowRule rule;
+    std::string error;
+    if (!ParseAllowRule(input.lintAllow[i], *input.page, &rule, &error))
+      return Fail(kBadInput, "lintAllow[" + std::to_string(i) + "]: " + error);
+    rules->push_back(rule);
+  }
+  return kDone;
 }
 
 int CheckCodePage(int number) {
@@ -189,16 +205,20 @@ int CheckCodePage(int number) {
   return kDone;
 }
 
-}  // namespace
+// A count: CLI11 would take "-1" as the largest size_t.
+const CLI::Validator kCount(
+    [](std::string& text) {
+      return text.find_first_not_of("0123456789") == std::string::npos && !text.empty()
+                 ? std::string()
+                 : "must be 0 or a larger whole number, not " + text;
+    },
+    "N");
 
-int main(int argc, char** argv) {
-  // A file-size limit must make a write fail, not end the process halfway.
-#ifdef SIGXFSZ
-  signal(SIGXFSZ, SIG_IGN);
-#endif
+int Run(int argc, char** argv) {
   CLI::App app{"Writes, reads, checks and explains the uninstaller's data files.\n"
                "Exit codes: 0 done, 1 findings under --strict, 2 usage, 3 an input that cannot be read or is "
                "not well formed, 4 an output that cannot be written."};
+  app.name("uninstdat");
   app.set_version_flag("--version", std::string("uninstdat ") + UNINSTDAT_VERSION);
   app.require_subcommand(1);
   int codePage = 0;
@@ -209,7 +229,11 @@ int main(int argc, char** argv) {
   build->add_option("MANIFEST", manifestPath, "the manifest (- for standard input)")->required();
   build->add_option("-o,--output", output, "the data file to write (- for standard output)")->required();
   build->add_option("--codepage", codePage, "target ANSI code page (default: the manifest's, else 1252)");
-  build->add_flag("--strict", buildStrict, "lint first, and write nothing when there is a finding");
+  build->add_flag("--strict", buildStrict, "lint first, and write nothing when there is a finding to mend");
+  std::vector<std::string> buildAllow;
+  build->add_option("--allow", buildAllow, "with --strict: acknowledge a finding, CODE or CODE=TEXT (the entry's text); repeatable")
+      ->allow_extra_args(false)
+      ->type_name("CODE[=TEXT]");
 
   std::string showPath;
   bool force = false;
@@ -224,9 +248,14 @@ int main(int argc, char** argv) {
   MachineOptions lintMachine;
   CLI::App* lint = app.add_subcommand("lint", "List every quiet fault of a data file or manifest.");
   lint->add_option("FILE", lintPath, "a data file or a manifest (- for standard input)")->required();
-  lint->add_flag("--strict", strict, "exit 1 when there is any finding");
+  lint->add_flag("--strict", strict, "exit 1 when there is a finding to mend (not a note, not allowed)");
   lint->add_flag("--json", lintJson, "one JSON record per line for each finding");
-  lint->add_option("--max-per-code", maxPerCode, "findings listed per code, the rest counted (0: all; default 20)");
+  lint->add_option("--max-per-code", maxPerCode, "findings listed per code, the rest counted (0: all; default 20)")
+      ->check(kCount);
+  std::vector<std::string> lintAllow;
+  lint->add_option("--allow", lintAllow, "acknowledge a finding: CODE, or CODE=TEXT for the entry whose text is TEXT; repeatable")
+      ->allow_extra_args(false)
+      ->type_name("CODE[=TEXT]");
   lint->add_option("--codepage", codePage, "the ANSI code page");
   AddMachineOptions(lint, &lintMachine, "95, 98 and nt");
 
@@ -236,6 +265,9 @@ int main(int argc, char** argv) {
   CLI::App* plan = app.add_subcommand("plan", "Tell what the uninstaller would do, in its order.");
   plan->add_option("FILE", planPath, "a data file or a manifest (- for standard input)")->required();
   plan->add_flag("--json", planJson, "one JSON record per line: boxes, programs, shortcuts, registry, each entry's outcome");
+  size_t maxPerReason = 20;
+  plan->add_option("--max-per-reason", maxPerReason, "records listed per kind and reason, the rest counted (0: all; default 20)")
+      ->check(kCount);
   plan->add_option("--codepage", codePage, "the ANSI code page");
   AddMachineOptions(plan, &planMachine, "nt");
 
@@ -248,7 +280,9 @@ int main(int argc, char** argv) {
   scan->add_option("-o,--output", scanOutput, "the manifest to write (default: standard output)");
   scan->add_option("--codepage", codePage, "the manifest's code page (default 1252)");
   scan->add_flag("--all-users", allUsers, "the shortcuts are the all-users ones on the NT family");
-  scan->add_option("--family", scanMachine.families, "whose default folders become location macros (default nt)");
+  scan->add_option("--family", scanMachine.families, "whose default folders become location macros: 95, 98, nt or unknown (default nt)")
+      ->delimiter(',')
+      ->allow_extra_args(false);
   scan->add_option("--machine", scanMachine.machinePath, "JSON file of the machine's folders");
 
   std::string tryInput, tryFamily = "nt", restart = "no", also, uninstaller;
@@ -267,20 +301,30 @@ int main(int argc, char** argv) {
 
   std::string helpTopic;
   CLI::App* help = app.add_subcommand("help", "Describe uninstdat or one of its commands.");
-  help->add_option("COMMAND", helpTopic, "build, show, lint or plan");
+  std::string commands;
+  for (const CLI::App* command : app.get_subcommands({}))
+    commands += (commands.empty() ? "" : ", ") + command->get_name();
+  help->add_option("COMMAND", helpTopic, "one of " + commands);
 
   try {
     app.parse(argc, argv);
+  } catch (const CLI::Success& e) {
+    return app.exit(e) == 0 ? kDone : kUsage;  // --help, --version
   } catch (const CLI::ParseError& e) {
-    int code = app.exit(e);
-    return code == 0 ? kDone : kUsage;
+    std::string command = app.get_subcommands().empty() ? "" : app.get_subcommands()[0]->get_name();
+    if (command.empty() && argc > 1 && argv[1][0] != '-')
+      return Fail(kUsage, std::string("no command ") + argv[1] + " (" + commands + ")");
+    return Fail(kUsage, command.empty() ? std::string(e.what()) + "; uninstdat help names the commands"
+                                        : command + ": " + e.what() + "; uninstdat help " + command + " names the options");
   }
   if (*help) {
-    CLI::App* topic = helpTopic.empty() ? &app : nullptr;
-    for (CLI::App* command : {build, show, lint, plan, scan, tryCommand})
+    const CLI::App* topic = helpTopic.empty() ? &app : nullptr;
+    for (const CLI::App* command : app.get_subcommands({}))
       if (command->get_name() == helpTopic) topic = command;
-    if (!topic) return Fail(kUsage, "no command " + helpTopic + " (build, show, lint, plan, scan, try)");
-    std::cout << topic->help();
+    if (!topic) return Fail(kUsage, "no command " + helpTopic + " (" + commands + ")");
+    // The formatter, not App::help, which would describe the help command
+    // itself once it has been parsed.
+    std::cout << app.get_formatter()->make_help(topic, topic->get_name(), CLI::AppFormatMode::Normal);
     return kDone;
   }
   if (int code = CheckCodePage(codePage)) return code;
@@ -292,15 +336,16 @@ int main(int argc, char** argv) {
     std::string error;
     if (int code = Load(manifestPath, codePage, &input)) return code;
     if (!input.manifest) return Fail(kBadInput, manifestPath + " is no manifest (JSON text that begins with {)");
+    std::vector<AllowRule> rules;
+    if (int code = AllowRules(buildAllow, input, &rules)) return code;
     if (buildStrict) {
       std::vector<Target> targets;
       if (!MakeTargets({1, 2, 3}, nullptr, "", *input.page, &targets, &error)) return Fail(kBadInput, error);
-      Findings findings(20);
+      Findings findings(20, rules);
       Lint(input.bytes, {}, *input.page, targets, &findings);
-      if (findings.total()) {
+      if (findings.toMend()) {
         PrintFindings(findings, false);
-        std::cerr << "uninstdat: --strict: " << findings.total() << " findings; no file written\n";
-        return kFindings;
+        return Fail(kFindings, "--strict: " + std::to_string(findings.toMend()) + " findings to mend; no file written");
       }
     }
     if (!WriteOutput(output, input.bytes, &error)) return Fail(kCannotWrite, error);
@@ -311,6 +356,7 @@ int main(int argc, char** argv) {
     std::vector<int> families;
     std::string error;
     if (!Families(scanMachine.families, &families, &error)) return Fail(kUsage, error);
+    if (families.size() > 1) return Fail(kUsage, "--family: scan takes one family");
     ScanOptions options;
     options.stage = stage;
     options.installFolder = installFolder;
@@ -326,12 +372,12 @@ int main(int argc, char** argv) {
     Json manifest;
     std::vector<std::string> notes;
     if (!Scan(options, &manifest, &notes, &error)) return Fail(kBadInput, error);
-    for (const std::string& note : notes) std::cerr << "uninstdat: note: " << note << "\n";
+    for (const std::string& note : notes) Fail(kDone, "note: " + note);
     // The names must be texts of the code page, or build would refuse them.
     TargetCodePage page(options.codePage);
     std::vector<std::string> errors;
     if (!ModelFromManifest(manifest, page, &errors)) {
-      for (const std::string& e : errors) std::cerr << "uninstdat: " << e << "\n";
+      for (const std::string& e : errors) Fail(kBadInput, e);
       return Fail(kBadInput, "the stage holds names that code page " + std::to_string(options.codePage) +
                                  " cannot carry; give --codepage");
     }
@@ -403,25 +449,37 @@ int main(int argc, char** argv) {
 
   if (*show) {
     Input input;
-    if (int code = Load(showPath, codePage, &input, true)) return code;
+    if (int code = Load(showPath, codePage, &input)) return code;
     if (input.manifest) return Fail(kUsage, showPath + " is a manifest; show reads data files (build one first)");
-    std::string why = NotADataFile(input);
+    std::string why = WhyNotADataFile(input.bytes);
+    // What show writes, build must read back: a manifest over the input
+    // limit (millions of tiny entries) is counted first, never written.
+    size_t size = 0;
+    if (why.empty() && !WriteShownManifest(input.bytes, *input.page, [&](std::string_view part) {
+          return (size += part.size()) <= kMaxInputBytes;
+        }))
+      why = "its manifest would have more than the " + std::to_string(kMaxInputBytes >> 20) +
+            " MiB that build reads";
     if (!why.empty() && !force)
       return Fail(kBadInput, showPath + " does not look like a data file: " + why + "; --force shows it anyway");
-    for (const std::string& p : input.problems) std::cerr << showPath << ": " << p << "\n";
-    std::cout << ManifestFromModel(input.model, *input.page).dump(2) << "\n";
-    return kDone;
+    for (const std::string& p : input.problems) Fail(kDone, showPath + ": " + p);
+    // Part by part: the output of a large file never lies in memory whole.
+    WriteShownManifest(input.bytes, *input.page, [](std::string_view part) { return bool(std::cout << part); });
+    std::cout.flush();
+    return std::cout ? kDone : Fail(kCannotWrite, "standard output: " + std::string(strerror(errno)));
   }
 
   if (*lint) {
     Input input;
     if (int code = Load(lintPath, codePage, &input)) return code;
+    std::vector<AllowRule> rules;
+    if (int code = AllowRules(lintAllow, input, &rules)) return code;
     std::vector<Target> targets;
     if (int code = MakeTargetsFrom(lintMachine, {1, 2, 3}, *input.page, &targets)) return code;
-    Findings findings(maxPerCode);
+    Findings findings(maxPerCode, rules);
     Lint(input.bytes, input.problems, *input.page, targets, &findings);
     PrintFindings(findings, lintJson);
-    return strict && findings.total() ? kFindings : kDone;
+    return strict && findings.toMend() ? kFindings : kDone;
   }
 
   Input input;
@@ -430,13 +488,31 @@ int main(int argc, char** argv) {
   if (int code = MakeTargetsFrom(planMachine, {3}, *input.page, &targets)) return code;
   for (size_t t = 0; t < targets.size(); ++t) {
     if (planJson) {
-      for (const Json& record : PlanRecords(input.bytes, *input.page, targets[t]))
-        std::cout << record.dump() << "\n";
+      PlanRecords(input.bytes, *input.page, targets[t], maxPerReason,
+                  [](const Json& record) { std::cout << record.dump() << "\n"; });
     } else {
       if (t) std::cout << "\n";
-      std::cout << Plan(input.bytes, *input.page, targets[t]);
+      Plan(input.bytes, *input.page, targets[t], maxPerReason, std::cout);
     }
   }
-  for (const std::string& p : input.problems) std::cerr << planPath << ": " << p << "\n";
+  for (const std::string& p : input.problems) Fail(kDone, planPath + ": " + p);
   return kDone;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // A file-size limit must make a write fail, not end the process halfway.
+#ifdef SIGXFSZ
+  signal(SIGXFSZ, SIG_IGN);
+#endif
+  // Every error is a message and an exit code; nothing ends the process
+  // with an uncaught exception.
+  try {
+    return Run(argc, argv);
+  } catch (const std::bad_alloc&) {
+    return Fail(kBadInput, "out of memory: the input is larger than this machine can take");
+  } catch (const std::exception& e) {
+    return Fail(kBadInput, std::string("cannot go on: ") + e.what());
+  }
 }

@@ -1,6 +1,9 @@
 // The data file's parts; see model.h.
 #include "tools/uninstdat/model.h"
 
+#include <cstdio>
+#include <cstring>
+
 namespace uninstdat {
 
 const char* const kShortcutFieldNames[kShortcutLists] = {
@@ -57,6 +60,22 @@ std::string UpperAscii(std::string_view text, const uninst::CodePage& codePage) 
   return upper;
 }
 
+std::string NormalizePath(const uninst::CodePage& codePage, const std::string& path) {
+  std::vector<std::string> parts;
+  const char* at = path.c_str();
+  while (true) {
+    const char* slash = codePage.Find(at, '\\');
+    std::string part(at, slash ? slash : at + strlen(at));
+    if (part == ".." && parts.size() > 1) parts.pop_back();
+    else if (part != "." && !(part.empty() && !parts.empty())) parts.push_back(part);
+    if (!slash) break;
+    at = slash + 1;
+  }
+  std::string joined;
+  for (const std::string& part : parts) joined += (joined.empty() ? "" : "\\") + part;
+  return joined;
+}
+
 const char* const kTextNames[13] = {
     "removalEntries",  "registryList",       "programGroup",     "desktopShortcuts",
     "sendToShortcuts", "startMenuShortcuts", "startupShortcuts", "messageCaption",
@@ -89,6 +108,22 @@ std::vector<std::string> LayoutProblems(const std::string& bytes) {
     return {std::string("the file ends inside ") + kTextNames[texts.found] +
             " (no NUL after it): it and every field after it count as empty"};
   return {};
+}
+
+std::string WhyNotADataFile(const std::string& bytes) {
+  std::vector<std::string> problems = LayoutProblems(bytes);
+  if (!problems.empty()) return problems[0];
+  DataFileTexts texts = SplitTexts(bytes);
+  for (int i = 0; i < 13; ++i)
+    for (unsigned char c : texts.text[i])
+      if (c < 0x20 && c != '\t' && c != '\r' && c != '\n') {
+        char hex[8];
+        snprintf(hex, sizeof hex, "0x%02X", c);
+        return std::string(kTextNames[i]) + " holds the control byte " + hex;
+      }
+  if (texts.rest.size() > 64 && texts.rest.find_first_not_of('\0') != std::string_view::npos)
+    return std::to_string(texts.rest.size()) + " bytes follow the last text";
+  return "";
 }
 
 DataFileModel Decode(const uninst::CodePage& codePage, const std::string& bytes,

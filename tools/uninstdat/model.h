@@ -38,6 +38,21 @@ struct DataFileModel {
 // The file's bytes.
 std::string Encode(const DataFileModel& model);
 
+// Calls visit(item, index) for each item of a terminated list and returns
+// the text after the last terminator.
+template <typename Visit>
+std::string_view ForEachItem(const uninst::CodePage& codePage, std::string_view list, char terminator,
+                             Visit visit) {
+  const char* at = list.data();
+  const char* end = at + list.size();
+  size_t index = 0;
+  while (const char* found = codePage.Find(at, end, terminator)) {
+    visit(std::string_view(at, static_cast<size_t>(found - at)), index++);
+    at = found + 1;
+  }
+  return std::string_view(at, static_cast<size_t>(end - at));
+}
+
 // Splits a text into terminated items, honouring double-byte characters.
 ItemList SplitList(const uninst::CodePage& codePage, const std::string& text, char terminator);
 
@@ -47,6 +62,11 @@ ItemList SplitList(const uninst::CodePage& codePage, const std::string& text, ch
 // like i and I.
 void UpperAsciiInPlace(const uninst::CodePage& codePage, std::string* text);
 std::string UpperAscii(std::string_view text, const uninst::CodePage& codePage = uninst::CodePage());
+
+// The path with "." and ".." components resolved and empty ones dropped, as
+// Windows resolves them before it removes a folder: "C:\App\." and
+// "C:\App\" name C:\App. Backslashes are found as characters of `codePage`.
+std::string NormalizePath(const uninst::CodePage& codePage, const std::string& path);
 
 // The names of the thirteen texts, in file order.
 extern const char* const kTextNames[13];
@@ -67,6 +87,11 @@ DataFileTexts SplitTexts(const std::string& bytes);
 // What is wrong with a file's layout (a file shorter than its word, a text
 // without its NUL), without taking it apart.
 std::vector<std::string> LayoutProblems(const std::string& bytes);
+
+// Why `bytes` does not look like a data file, or empty when it does: each
+// text must be found whole and hold no control character but tab and line
+// ends, and what follows the last text must be NULs or a few bytes.
+std::string WhyNotADataFile(const std::string& bytes);
 
 // The parts of a file, as far as it is well formed; `problems` receives what
 // LayoutProblems finds.

@@ -12,6 +12,8 @@
 #include "tools/uninstdat/analysis.h"
 #include "tools/uninstdat/codepage.h"
 #include "tools/uninstdat/io.h"
+#include "tools/uninstdat/key_shape.h"
+#include "tools/uninstdat/reference.h"
 
 namespace uninstdat {
 namespace fs = std::filesystem;
@@ -45,7 +47,7 @@ struct Base {
 
 class EntryWriter {
  public:
-  explicit EntryWriter(const ScanOptions& options) {
+  explicit EntryWriter(const ScanOptions& options) : machineFolders_(options.machine, codePage_) {
     const Machine& m = options.machine;
     auto add = [&](const std::string& folder, const char* macro) {
       std::string f = folder;
@@ -77,10 +79,12 @@ class EntryWriter {
     return best->macro.empty() ? bestRest : best->macro + "\\" + bestRest;
   }
 
-  // A folder is the installer's own, and listed, unless it is one of those
-  // folders or holds one: the install folder goes by the uninstaller's
-  // self-removal, and C:\Windows or C:\Program Files are nobody's to remove.
+  // A folder is the installer's own, and listed, unless a fresh machine has
+  // it (C:\Windows, its Fonts, C:\ProgramData, ...: nobody's to remove), or
+  // it is the install folder or holds it: that goes by the uninstaller's
+  // self-removal.
   bool Listed(const std::string& folder) const {
+    if (machineFolders_.Has(folder)) return false;
     for (const Base& base : bases_) {
       std::string rest;
       if (Under(base.folder, folder, &rest)) return false;
@@ -90,6 +94,8 @@ class EntryWriter {
 
  private:
   std::vector<Base> bases_;
+  uninst::CodePage codePage_;  // UTF-8: no lead bytes
+  MachineFolders machineFolders_;
 };
 
 // Every file, then every folder after all it holds (post-order, by name).
@@ -208,6 +214,36 @@ bool ParseRegistryExport(const std::string& bytes, int codePage, std::vector<Reg
   return true;
 }
 
+Json RegistryEntries(const std::vector<RegistryItem>& items, std::vector<std::string>* notes) {
+  Json registry = Json::array();
+  std::set<std::string> whole, values, noted;  // canonical keys, "KEY;VALUE" in upper case
+  auto covered = [&](const std::string& canonical) {
+    for (size_t at = canonical.size(); at != std::string::npos && at > 0; at = canonical.rfind('\\', at - 1))
+      if (whole.count(canonical.substr(0, at))) return true;
+    return false;
+  };
+  for (const RegistryItem& item : items) {
+    std::string canonical = CanonicalKey(item.key);
+    if (covered(canonical)) continue;
+    if (item.value.empty() && !item.defaultValue) {
+      KeyVerdict verdict = JudgeWholeKey(item.key);
+      if (verdict.kind == KeyVerdict::kProduct) {
+        registry.push_back({{"key", item.key}});
+        whole.insert(canonical);
+      } else if (verdict.kind == KeyVerdict::kShared && noted.insert(canonical).second) {
+        notes->push_back("registry.reg: " + item.key +
+                         " has no shape that one product owns: its values are listed one by one, and the key stays");
+      }
+    } else if (item.defaultValue) {
+      notes->push_back("registry.reg: the default value of " + item.key +
+                       " cannot be listed alone (an empty value name deletes the whole key)");
+    } else if (values.insert(canonical + ";" + UpperAscii(item.value)).second) {
+      registry.push_back({{"key", item.key}, {"value", item.value}});
+    }
+  }
+  return registry;
+}
+
 bool Scan(const ScanOptions& options, Json* manifest, std::vector<std::string>* notes,
           std::string* error) {
   fs::path stage(options.stage);
@@ -231,8 +267,7 @@ bool Scan(const ScanOptions& options, Json* manifest, std::vector<std::string>* 
     }
     (*manifest)["removalEntries"] = entries;
 
-    // The registry: keys the export creates, as whole keys; values it adds
-    // under keys that belong to Windows or to every program, one by one.
+    // The registry: whole keys only where one product owns them.
     Json registry = Json::array();
     fs::path reg = stage / "registry.reg";
     if (fs::exists(reg)) {
@@ -241,35 +276,7 @@ bool Scan(const ScanOptions& options, Json* manifest, std::vector<std::string>* 
       std::vector<RegistryItem> items;
       if (!ParseRegistryExport(bytes, options.codePage, &items, error))
         return *error = "registry.reg: " + *error, false;
-      auto shared = [](const std::string& key) {
-        size_t backslash = key.find('\\');
-        if (backslash == std::string::npos) return true;  // a root
-        return SharedTree(uninst::LookupRootName(key.substr(0, backslash).c_str()),
-                          UpperAscii(key.substr(backslash + 1))) != nullptr;
-      };
-      std::vector<std::string> whole;  // upper case, for "covered by a listed key"
-      auto covered = [&](const std::string& key) {
-        std::string upper = UpperAscii(key);
-        for (const std::string& w : whole)
-          if (upper == w || upper.compare(0, w.size() + 1, w + "\\") == 0) return true;
-        return false;
-      };
-      std::set<std::string> values;
-      for (const RegistryItem& item : items) {
-        if (item.value.empty() && !item.defaultValue) {
-          if (shared(item.key) || covered(item.key)) continue;
-          registry.push_back({{"key", item.key}});
-          whole.push_back(UpperAscii(item.key));
-        } else if (shared(item.key) && !covered(item.key)) {
-          if (item.defaultValue) {
-            notes->push_back("registry.reg: the default value of " + item.key +
-                             " cannot be listed alone (an empty value name deletes the whole key)");
-            continue;
-          }
-          if (values.insert(UpperAscii(item.key) + ";" + item.value).second)
-            registry.push_back({{"key", item.key}, {"value", item.value}});
-        }
-      }
+      registry = RegistryEntries(items, notes);
     }
     (*manifest)["registryList"] = registry;
 
@@ -281,6 +288,11 @@ bool Scan(const ScanOptions& options, Json* manifest, std::vector<std::string>* 
         return *error = "shell/Programs must hold the program group, one folder (found " +
                         std::to_string(groups.size()) + " entries)", false;
       group = groups[0].path().filename().string();
+      if (IsSharedProgramGroup(UpperAscii(group))) {
+        notes->push_back("shell/Programs: the group " + group +
+                         " is a folder that Windows or every product shares; it is not listed, so its shortcuts stay");
+        group.clear();
+      }
     }
     (*manifest)["programGroup"] = group;
     const char* const kFolders[][2] = {{"Desktop", "desktopShortcuts"}, {"SendTo", "sendToShortcuts"},

@@ -38,6 +38,13 @@ struct RegistryItem {
 bool ParseRegistryExport(const std::string& bytes, int codePage, std::vector<RegistryItem>* items,
                          std::string* error);
 
+// The registry list for the items of an export: a key it creates becomes a
+// whole-key entry (its subkeys go with it) only when one product owns it
+// (JudgeWholeKey); every value it adds outside such a key becomes a value
+// entry of its own. `notes` receives the keys that stay and the default
+// values that cannot be listed.
+Json RegistryEntries(const std::vector<RegistryItem>& items, std::vector<std::string>* notes);
+
 // The manifest for the stage; `notes` receives what the uninstaller cannot
 // take away (a folder of shortcuts, a default value under a shared key).
 // False with `error` when the stage cannot be read or named in the code page.

@@ -1,0 +1,35 @@
+// Fuzz target: the manifest reader. Any text is either read into a data
+// file's parts or refused with errors that say why; nothing throws, nothing
+// recurses with the input's nesting, and every allow rule it names reads.
+#include <string>
+
+#include "tools/uninstdat/analysis.h"
+#include "tools/uninstdat/manifest.h"
+
+using namespace uninstdat;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static const TargetCodePage kLatin(1252), kJapanese(932);
+  std::string raw(reinterpret_cast<const char*>(data), size);
+  Json manifest;
+  std::string error;
+  if (!ParseManifestText(raw, &manifest, &error)) {
+    if (error.empty()) __builtin_trap();  // refused without a word
+    return 0;
+  }
+  const TargetCodePage& page = ManifestCodePage(manifest) == 932 ? kJapanese : kLatin;
+  std::vector<std::string> errors;
+  auto model = ModelFromManifest(manifest, page, &errors);
+  if (!model) {
+    if (errors.empty()) __builtin_trap();
+    return 0;
+  }
+  if (!errors.empty()) __builtin_trap();
+  // The bytes build writes hold the thirteen texts.
+  if (SplitTexts(Encode(*model)).found != 13) __builtin_trap();
+  for (const std::string& spec : LintAllowOf(manifest)) {
+    AllowRule rule;
+    ParseAllowRule(spec, page, &rule, &error);
+  }
+  return 0;
+}
