@@ -217,6 +217,7 @@ void PrintText(const FamilyReport& report) {
   } else {
     std::cout << "Restart question: asked; deferred: " << restart["deferred"].size() << "\n";
     for (const Json& path : restart["deferred"]) std::cout << "  " << path.get<std::string>() << "\n";
+    if (restart.contains("note")) std::cout << "  (" << restart["note"].get<std::string>() << ")\n";
   }
   list("Removed though nobody staged it (the safety report)", "removed-unstaged");
   std::cout << "Result: " << (report.exit ? "something to mend (exit 1)" : "clean (exit 0)") << "\n";

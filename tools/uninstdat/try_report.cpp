@@ -321,6 +321,14 @@ FamilyReport CompareRun(const TryRun& run) {
 
   Json restart = {{"record", "restart"}, {"asked", report.restartAsked}, {"deferred", Json::array()}};
   for (const std::string& path : deferred) restart["deferred"].push_back(path);
+  bool restarted = false;
+  for (const Json& r : report.records)
+    if (r["record"] == "box" && r["box"].get<std::string>().size() >= 3 &&
+        r["box"].get<std::string>().compare(r["box"].get<std::string>().size() - 3, 3, "Yes") == 0)
+      restarted = true;
+  if (restarted && run.family != "nt")
+    restart["note"] = "Wine's restart deletes the files that WININIT.INI names but not its folders; Windows 95 "
+                      "and 98 remove those folders too";
   add(restart);
 
   // The safety report: what went though nobody staged it, unless the
