@@ -40,17 +40,25 @@ e2e_enter_sandbox() {
   exit $status
 }
 
+# Names the build and Wine and checks that everything is there, the sandbox
+# included, without entering it: for a test that runs no Wine itself
+# (uninstdat try makes its own sandboxes).
+e2e_check_outside() {
+  [ -n "${E2E_DESCRIBED:-}" ] || e2e_describe
+  e2e_require
+  e2e_check_wine
+  trap e2e_cleanup EXIT
+}
+
 # Names the build and Wine and checks that everything is there; outside the
 # sandbox it then runs the script again inside it (e2e_enter_sandbox); inside,
 # it makes the prefix once per build folder and Wine (about 15 s) and clears
 # what an earlier scenario left for a restart to act on.
 e2e_setup() {
   if [ -z "${E2E_SANDBOXED:-}" ]; then
-    [ -n "${E2E_DESCRIBED:-}" ] || e2e_describe
-    e2e_require
+    e2e_check_outside
     host_runs_32bit || true
     export HOST_RUNS_32BIT
-    e2e_check_wine
     e2e_enter_sandbox
   fi
   trap e2e_cleanup EXIT

@@ -65,7 +65,7 @@ prepare() {
   stamp="uninstdat prefix 1, $version, $WINE_BITS-bit"
   dir=$cache/wine$WINE_BITS
   mkdir -p "$cache" || fail3 "cannot make the cache folder $cache"
-  exec 9>"$cache/.lock"
+  : >>"$cache/.lock" && exec 9<"$cache/.lock"
   flock 9
   if [ "$(cat "$dir/stamp" 2>/dev/null)" != "$stamp" ]; then
     progress "making the pristine Wine prefix in $dir (once for this Wine; about 20 s)"
