@@ -16,26 +16,31 @@ e2e_cleanup() {
 
 # Runs this script again inside the sandbox (tools/wine/sandbox.sh) and ends
 # with its exit code: the shared prefix of the build folder and a HOME of its
-# own read-write, the sources and the builds read-only, nothing else of the
-# host. So a test that lays out shortcuts on the Desktop, or a data file that
-# names Z:\ or \\?\unix\, reaches only the sandbox.
+# own read-write; read-only the script, the tests' and the Wine helpers'
+# folders, the examples and the builds; nothing else of the host. So a test
+# that lays out shortcuts on the Desktop, or a data file that names Z:\ or
+# \\?\unix\, reaches only the sandbox. A script may define
+# e2e_after_sandbox, which then checks the host from outside afterwards.
 e2e_enter_sandbox() {
   e2e_display
   mkdir -p "$E2E_WORK/prefix$WINE_BITS" "$E2E_WORK/home$WINE_BITS"
   sandbox_args "$E2E_WORK/prefix$WINE_BITS" "$E2E_WORK/home$WINE_BITS" || exit 1
   local path name status=0
-  SANDBOX_ARGS+=(--ro-bind "$ROOT" "$ROOT")
-  for path in "$WIN_BUILD_DIR" "$(dirname "$UNINST_EXE")" "$(dirname "$RUNNER_EXE")" \
-    ${UNINSTDAT:+"$(dirname "$UNINSTDAT")"}; do
-    path=$(readlink -f "$path")
-    case $path/ in "$ROOT"/*) ;; *) [ -d "$path" ] && SANDBOX_ARGS+=(--ro-bind "$path" "$path") ;; esac
+  for path in "$E2E_SCRIPT" "$ROOT/tests" "$ROOT/tools/wine" "$ROOT/scripts" "$ROOT/examples" \
+    "${WIN32_BUILD_DIR:-$ROOT/build/win32}" "${WIN64_BUILD_DIR:-$ROOT/build/win64}" "$WIN_BUILD_DIR" \
+    "$UNINST_EXE" "$RUNNER_EXE" ${UNINSTDAT:+"$UNINSTDAT"}; do
+    [ -e "$path" ] && SANDBOX_ARGS+=(--ro-bind "$path" "$path")
   done
   for name in ROOT E2E_WORK E2E_REQUIRED E2E_FAIL_CODE E2E_DESCRIBED UNINST_EXE RUNNER_EXE UNINST_WINE \
-    WIN32_BUILD_DIR WIN64_BUILD_DIR UNINSTDAT HOST_RUNS_32BIT; do
+    WIN32_BUILD_DIR WIN64_BUILD_DIR UNINSTDAT HOST_RUNS_32BIT WINE_WAIT_LIMIT; do
     [ -n "${!name+set}" ] && SANDBOX_ARGS+=(--setenv "$name" "${!name}")
   done
   bwrap "${SANDBOX_ARGS[@]}" --setenv E2E_SANDBOXED 1 --chdir "$(dirname "$E2E_SCRIPT")" \
     bash "$E2E_SCRIPT" "${E2E_SCRIPT_ARGS[@]}" || status=$?
+  if declare -f e2e_after_sandbox >/dev/null; then
+    e2e_after_sandbox
+    [ "$failures" -eq 0 ] || status=1
+  fi
   e2e_cleanup
   exit $status
 }
