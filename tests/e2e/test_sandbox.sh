@@ -31,7 +31,7 @@ check_eq "Z:\\ holds only the sandbox's folders" "" \
   "$(printf '%s\n' $listing | grep -v -x -E "bin|dev|etc|lib|lib32|lib64|libx32|proc|sandbox|sbin|tmp|usr|$top")"
 check_eq "Z:\\sandbox holds HOME (Wine does not show its own prefix)" home \
   "$(cd "$DRIVE_C" && wine cmd /c dir /b /a 'Z:\sandbox' 2>/dev/null | tr -d '\r' | sort | tr '\n' ' ' | sed 's/ $//')"
-check_eq "HOME is the sandbox's" /sandbox/home "$HOME"
+check_eq "HOME is the sandbox's" /sandbox/home "$(printenv HOME)"
 check_eq "the Desktop leads into it" /sandbox/home/Desktop "$(readlink "$DRIVE_C/users/$WINE_USER/Desktop")"
 check_eq "no network but the loopback" lo "$(tail -n +3 /proc/net/dev | cut -d: -f1 | tr -d ' ' | tr '\n' ' ' | sed 's/ $//')"
 check_eq "no shadow files of /etc" absent "$([ -e /etc/shadow ] && echo present || echo absent)"

@@ -117,8 +117,8 @@ sandbox_problem() {
 sandbox_make_prefix() {
   local name out
   for name in "${SANDBOX_HOME_FOLDERS[@]}"; do mkdir -p "$SANDBOX_HOME/$name"; done
-  out=$("$WINELOADER" wineboot -i 2>&1)
-  timeout 120 "$WINESERVER" -w
+  out=$(timeout 300 "$WINELOADER" wineboot -i 2>&1)
+  timeout 120 "$WINESERVER" -w || "$WINESERVER" -k
   if [ ! -f "$SANDBOX_PREFIX/system.reg" ] || [ ! -d "$SANDBOX_PREFIX/drive_c/windows" ]; then
     echo "wineboot made no prefix: $(printf '%s' "$out" | tail -n 3 | tr '\n' ' ')" >&2
     return 1

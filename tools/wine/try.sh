@@ -57,8 +57,10 @@ in_sandbox() {  # PREFIX HOME_DIR OUT COMMAND...
 WAIT='timeout "$1" "$WINESERVER" -w || { "$WINESERVER" -k; echo "error: timeout: processes of the prefix still ran after $1 s; they were ended"; }'
 
 prepare() {
-  local cache=$1
-  e2e_require >&2
+  local cache=$1 tool missing=()
+  for tool in "$WINE" "$WINESERVER" "$RUNNER_EXE"; do [ -e "$tool" ] || missing+=("$tool"); done
+  command -v Xvfb >/dev/null || [ -n "${DISPLAY:-}" ] || missing+=(Xvfb)
+  [ ${#missing[@]} -eq 0 ] || fail3 "missing ${missing[*]} (scripts/setup.sh installs them; the win32 or win64 preset builds the runner)"
   e2e_check_wine >&2
   local version stamp dir
   version=$("$WINE" --version 2>&1 | head -n 1)
@@ -142,6 +144,7 @@ run() {
   local cache_prefix=$1 cache_home=$2 answer=$4 limit=$5 lang=$6 hold=${7:-}
   WORK=$3
   export LANG=$lang LC_ALL=$lang
+  sandbox_display_args 2>/dev/null || unset DISPLAY  # a display the sandbox cannot reach: a private one
   e2e_display >&2
   XVFB=${E2E_XVFB_PID:-}
   local stack_prefix="$WORK/layer/prefix:$cache_prefix" stack_home="$WORK/layer/home:$cache_home"
