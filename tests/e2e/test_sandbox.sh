@@ -54,5 +54,6 @@ check_eq "Documents is the sandbox's HOME, not the user's" gone \
 
 echo "# no process outlives the sandbox"
 setsid nohup sleep 4242 >/dev/null 2>&1 &
+for _ in $(seq 1 50); do pgrep -f 'sleep 4242' >/dev/null && break; sleep 0.1; done
 check_eq "a process left running as the script ends" yes "$(pgrep -f 'sleep 4242' >/dev/null && echo yes || echo no)"
 finish

@@ -22,7 +22,9 @@ namespace fs = std::filesystem;
 class StageTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    stage_ = ::testing::TempDir() + "/uninstdat-stage-check";
+    // One folder per test and process: ctest runs the tests side by side.
+    stage_ = ::testing::TempDir() + "/uninstdat-stage-" +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name() + "-" + std::to_string(getpid());
     fs::remove_all(stage_);
     File("files/C/Program Files/Widget/widget.exe");
     File("shell/Desktop/Widget.lnk");

@@ -2,6 +2,8 @@
 // that no name can forge, and the report's comparison with the control run.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 
@@ -246,7 +248,7 @@ TEST(WinePrefixTest, MapsTheStagesViewToWhereEachFamilyAndBuildFindIt) {
 class PrefixLayoutTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = ::testing::TempDir() + "/uninstdat-layout";
+    root_ = ::testing::TempDir() + "/uninstdat-layout-" + std::to_string(getpid());
     fs::remove_all(root_);
     for (const char* folder : {"lower/prefix/drive_c/windows/system", "lower/prefix/drive_c/users/u/AppData/Roaming/"
                                "Microsoft/Windows/Start Menu/Programs/StartUp", "lower/prefix/dosdevices",
