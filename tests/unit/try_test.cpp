@@ -171,6 +171,16 @@ TEST(TryReportTest, ComparesTheRunWithWhatWasStagedAndWithTheControlRun) {
          r.after.registry.insert({"HKEY_CURRENT_USER\\Software\\Co", "", false});
        },
        {"left-empty HKEY_CURRENT_USER\\Software\\Co"}, 1},
+      {"the shared Run key the import made is nobody's: neither left nor left empty",
+       [](TryRun& r) {
+         const std::string run = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+         r.exported.push_back({run, "", false});
+         r.exported.push_back({run, "W", false});
+         for (Snapshot* s : {&r.before, &r.after, &r.control}) s->registry.insert({run, "", false});
+         r.before.registry.insert({run, "W", true});
+         r.control.registry.insert({run, "W", true});
+       },
+       {}, 0},
       {"the restart question, and what was deferred",
        [](TryRun& r) { r.runOutput = "box: W | Restart? | No\ndeferred: C:\\App\\a.txt\nexit: 0\n"; },
        {"restart [\"C:\\\\App\\\\a.txt\"]"}, 1},

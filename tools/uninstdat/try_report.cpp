@@ -5,6 +5,8 @@
 #include <cctype>
 #include <sstream>
 
+#include "engine/registry.h"
+#include "tools/uninstdat/analysis.h"
 #include "tools/uninstdat/codepage.h"
 #include "tools/uninstdat/model.h"
 
@@ -115,6 +117,21 @@ std::vector<std::string> HiveForms(const std::string& key) {
     return forms;
   }
   return {};
+}
+
+// Whether a key belongs to Windows or to every program (Run, Software, ...),
+// as scan judges it: an export may make one where the pristine prefix lacks
+// it, but it is nobody's to remove, so it is neither left nor left empty.
+bool Shared(const std::string& key) {
+  size_t backslash = key.find('\\');
+  if (backslash == std::string::npos) return true;  // a root
+  std::string root = key.substr(0, backslash), rest = UpperAscii(key.substr(backslash + 1));
+  if (root == "HKEY_USERS" && rest.compare(0, 9, ".DEFAULT\\") == 0) {
+    root = "HKEY_CURRENT_USER";
+    rest = rest.substr(9);
+  }
+  if (rest.compare(0, 21, "SOFTWARE\\WOW6432NODE\\") == 0) rest = "SOFTWARE\\" + rest.substr(21);
+  return SharedTree(uninst::LookupRootName(root.c_str()), rest) != nullptr;
 }
 
 // The lines of the runner's account, in UTF-8.
@@ -271,8 +288,11 @@ FamilyReport CompareRun(const TryRun& run) {
   std::vector<std::string> wholeKeys, values;
   for (const RegistryItem& item : run.exported)
     for (const std::string& form : HiveForms(item.key)) {
-      if (item.value.empty() && !item.defaultValue) wholeKeys.push_back(form);
-      else values.push_back(form + "\n" + (item.defaultValue ? "@" : UpperAscii(item.value)));
+      if (item.value.empty() && !item.defaultValue) {
+        if (!Shared(item.key)) wholeKeys.push_back(form);
+        continue;
+      }
+      values.push_back(form + "\n" + (item.defaultValue ? "@" : UpperAscii(item.value)));
     }
   auto isStaged = [&](const RegistryName& name) {
     if (run.pristine.count(name)) return false;
@@ -296,7 +316,8 @@ FamilyReport CompareRun(const TryRun& run) {
   }
   for (auto it = run.after.registry.begin(); it != run.after.registry.end(); ++it) {
     const RegistryName& name = *it;
-    if (name.isValue || leftKeys.count(name.key) || run.pristine.count(name) || !run.before.registry.count(name))
+    if (name.isValue || leftKeys.count(name.key) || run.pristine.count(name) || !run.before.registry.count(name) ||
+        Shared(name.key))
       continue;
     auto next = std::next(it);  // sorted: the key's own values follow it
     bool values = next != run.after.registry.end() && next->key == name.key;

@@ -40,8 +40,15 @@ WINEPREFIX=$SANDBOX_PREFIX
 DRIVE_C=$WINEPREFIX/drive_c
 WINE_USER=$(id -un)
 
-wine() { "$WINE" "$@"; }
-wineserver() { "$WINESERVER" "$@"; }
+# Wine only inside the sandbox: outside it a prefix would be the user's.
+wine() {
+  [ -n "${E2E_SANDBOXED:-}" ] || { echo "error: Wine runs only inside the sandbox (e2e_setup)" >&2; return 1; }
+  "$WINE" "$@"
+}
+wineserver() {
+  [ -n "${E2E_SANDBOXED:-}" ] || { echo "error: Wine runs only inside the sandbox (e2e_setup)" >&2; return 1; }
+  "$WINESERVER" "$@"
+}
 
 # What the run uses, for the first line of every test's and the demo's output.
 e2e_describe() {
