@@ -9,7 +9,7 @@ cd "$(dirname "$0")"
 interactive=0
 [ "${1:-}" = "--interactive" ] && interactive=1
 
-export E2E_WORK=$PWD/build/demo E2E_REQUIRED=1
+export E2E_WORK=$PWD/build/demo E2E_REQUIRED=1 UNINSTDAT=$PWD/build/host/uninstdat
 source tests/e2e/lib.sh  # chooses the build and the Wine for this host
 # Outside the sandbox: set-up and build; then e2e_setup runs this script
 # again inside the sandbox, where Wine sees only its prefix and a HOME of its
@@ -29,7 +29,6 @@ fi
 e2e_setup
 # The check that the installation is in place speaks to the reader here.
 pass() { echo "${1/laid out before the run: /In place before the run: }"; }
-UNINSTDAT=build/host/uninstdat
 
 APP='C:\Program Files\Widget'
 EXE="$APP\\uninst.exe"
