@@ -147,6 +147,7 @@ s6=$(bad_stage star); echo x >"$s6/files/C/Program Files/Widget/a*.txt"
 s7=$(bad_stage question); mkdir "$s7/files/C/Program Files/Widget/a?"
 s8=$(bad_stage replaces); echo '[windows]' >"$s8/files/C/Windows/win.ini"
 s9=$(bad_stage filelink); ln -s /etc/hostname "$s9/files/C/Windows/host.txt"
+s10=$(bad_stage wininit); printf '[rename]\r\nNUL=C:\\windows\\win.ini\r\n' >"$s10/files/C/Windows/WININIT.INI"
 RUN='HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion'
 SM='HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Control\Session Manager'
 r1=$(reg_stage runonce "$RUN\\RunOnce" "\"x\"=\"Z:\\\\usr\\\\bin\\\\touch $victims/ran\"")
@@ -173,6 +174,7 @@ a name with ;^3^holds ";"^"$D" --stage "$s5" --install-folder "$APP"
 a name with *^3^holds "*" or "?"^"$D" --stage "$s6" --install-folder "$APP"
 a name with ?^3^holds "*" or "?"^"$D" --stage "$s7" --install-folder "$APP"
 a stage that replaces a file of Windows^3^would replace a file of the machine itself^"$D" --stage "$s8" --install-folder "$APP"
+a WININIT.INI that Wine would carry out^3^Wine carries out WININIT.INI^"$D" --stage "$s10" --install-folder "$APP"
 RunOnce running a host program^3^under $RUN\\RunOnce: Wine's start-up runs^"$D" --stage "$r1" --install-folder "$APP"
 RunServicesOnce^3^RunServicesOnce: Wine's start-up runs^"$D" --stage "$r2" --install-folder "$APP"
 RunServices^3^RunServices: Wine's start-up runs^"$D" --stage "$r3" --install-folder "$APP"

@@ -295,6 +295,7 @@ TEST_F(PrefixLayoutTest, PlacesNewThingsOnThePristineNamesAndRefusesToReplace) {
       {"C:\\windows\\WIN.INI", false, "", false, "would replace a file of the machine itself"},
       {"C:\\windows\\win.ini\\x", false, "", false, "a file lies where the stage has a folder"},
       {"C:\\windows\\system", false, "", false, "a folder is there"},
+      {"C:\\Windows\\WinInit.ini", false, "", false, "Wine carries out WININIT.INI"},
       {"C:\\users\\u\\Escape\\passwd", false, "", false, "leads outside the prefix and HOME"},
       {"C:\\a\\..\\windows\\x", false, "", false, "\".\" or \"..\""},
   };

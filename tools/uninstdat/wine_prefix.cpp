@@ -243,6 +243,8 @@ bool PrefixLayout::Place(const std::string& path, const std::string& source, boo
     std::string target = layer_[base] + "/" + at;
     fs::create_directories(fs::path(target).parent_path(), ec);
     bool file = last && !wantFolder;
+    if (file && UpperAscii(windows) == "C:\\WINDOWS\\WININIT.INI")
+      return fail("Wine carries out WININIT.INI whenever the prefix starts, and a stage is data; leave it out");
     if (file && UpperAscii(windows).find("\\START MENU\\PROGRAMS\\STARTUP\\") != std::string::npos) {
       fs::remove(target, ec);
       FILE* empty = fopen(target.c_str(), "wb");

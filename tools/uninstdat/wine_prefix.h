@@ -83,8 +83,9 @@ class PrefixLayout {
   // run (the uninstaller deletes them by name). `replace` lets a file of the
   // layer be replaced (the uninstaller over a staged copy of itself). False
   // with `error` when the path would replace a file of the pristine prefix,
-  // put a file where a folder is or the other way round, or lead outside
-  // the prefix and HOME through a link.
+  // put a file where a folder is or the other way round, lead outside the
+  // prefix and HOME through a link, or lay out C:\windows\WININIT.INI
+  // (which Wine carries out whenever the prefix starts).
   bool Place(const std::string& path, const std::string& source, bool replace, Placed* placed,
              std::string* error);
 
