@@ -9,23 +9,26 @@ cd "$(dirname "$0")"
 interactive=0
 [ "${1:-}" = "--interactive" ] && interactive=1
 
-export E2E_WORK=$PWD/build/demo E2E_REQUIRED=1
+export E2E_WORK=$PWD/build/demo E2E_REQUIRED=1 UNINSTDAT=$PWD/build/host/uninstdat
 source tests/e2e/lib.sh  # chooses the build and the Wine for this host
-e2e_describe
-echo "Setting up and building (the first time this installs Wine and takes a few minutes)..."
-./scripts/setup.sh
-cmake --preset "win$WINE_BITS" >/dev/null && cmake --build --preset "win$WINE_BITS" -j2 >/dev/null
-cmake --preset host >/dev/null && cmake --build --preset host -j2 --target uninstdat >/dev/null
-
-if [ $interactive = 1 ] && [ -z "${DISPLAY:-}" ]; then
-  echo "No display: answering the boxes automatically."
-  interactive=0
+# Outside the sandbox: set-up and build; then e2e_setup runs this script
+# again inside the sandbox, where Wine sees only its prefix and a HOME of its
+# own (build/demo), never the user's.
+if [ -z "${E2E_SANDBOXED:-}" ]; then
+  e2e_describe
+  echo "Setting up and building (the first time this installs Wine and takes a few minutes)..."
+  ./scripts/setup.sh
+  cmake --preset "win$WINE_BITS" >/dev/null && cmake --build --preset "win$WINE_BITS" -j2 >/dev/null
+  cmake --preset host >/dev/null && cmake --build --preset host -j2 --target uninstdat >/dev/null
+  if [ $interactive = 1 ] && [ -z "${DISPLAY:-}" ]; then
+    echo "No display: answering the boxes automatically."
+    E2E_SCRIPT_ARGS=()
+  fi
+  echo "Preparing a private Wine prefix in build/demo, in a sandbox..."
 fi
-echo "Preparing a private Wine prefix in build/demo..."
 e2e_setup
 # The check that the installation is in place speaks to the reader here.
 pass() { echo "${1/laid out before the run: /In place before the run: }"; }
-UNINSTDAT=build/host/uninstdat
 
 APP='C:\Program Files\Widget'
 EXE="$APP\\uninst.exe"
@@ -82,9 +85,9 @@ echo "=== 1. A clean uninstall on the Windows NT family ==="
 set_windows_version win10
 install_widget examples/widget.json
 echo "The data file, as the uninstaller will read it (uninstdat plan):"
-write_wine_machine "$E2E_WORK/wine-machine.json"
+write_wine_machine "$TMPDIR/wine-machine.json"
 "$UNINSTDAT" plan "$(unix_path "$APP\\uninst.dat")" --family nt --exe-folder "$APP" \
-  --machine "$E2E_WORK/wine-machine.json" | sed 's/^/  /'
+  --machine "$TMPDIR/wine-machine.json" | sed 's/^/  /'
 before=$(snapshot)
 if [ $interactive = 1 ]; then
   echo "Answer the boxes on your display..."

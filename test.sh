@@ -7,6 +7,20 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
+# Nothing may touch the user's home: the whole run has a HOME of decoys
+# named like the tests' shortcuts and files, which must end byte for byte
+# as they began.
+decoys=$PWD/build/decoy-home
+rm -rf "$decoys"
+mkdir -p "$decoys/Desktop" "$decoys/Documents"
+for name in Tool Unlisted Widget 'Widget Tray' 'Widget Help' Manual Keep Other a ソフト サポート ソフトX; do
+  for folder in "$decoys" "$decoys/Desktop"; do echo "the user's $name" >"$folder/$name.lnk"; done
+done
+echo "the user's notes" >"$decoys/Documents/notes.txt"
+decoy_state() { (cd "$decoys" && find . -printf '%y %p %s %m %T@ %l\n' | sort && find . -type f -exec md5sum {} + | sort); }
+decoys_before=$(decoy_state)
+export HOME=$decoys
+
 ./scripts/setup.sh
 for preset in win32 win64; do
   cmake --preset $preset >/dev/null
@@ -33,4 +47,11 @@ echo "== short fuzz runs"
 ctest --preset fuzz -j2 || status=1
 echo "== unit tests, size check and end-to-end tests under Wine"
 ctest --preset host -j2 || status=1
+if [ "$(decoy_state)" = "$decoys_before" ]; then
+  echo "== HOME: the decoys are byte for byte as they were"
+else
+  echo "== FAIL: something changed HOME ($decoys):"
+  diff <(echo "$decoys_before") <(decoy_state) || true
+  status=1
+fi
 exit $status

@@ -4,6 +4,78 @@
 
 ROOT=${ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
 source "$ROOT/tools/wine/prefix.sh"
+E2E_WORK=${E2E_WORK:-$ROOT/build/host/e2e}  # the shared prefix and HOME live here
+E2E_SCRIPT=$(readlink -f "$0")
+E2E_SCRIPT_ARGS=("$@")
+
+e2e_cleanup() {
+  [ -n "${E2E_SANDBOXED:-}" ] && { wineserver -k >/dev/null 2>&1 || true; }
+  [ -n "${E2E_XVFB_PID:-}" ] && kill "$E2E_XVFB_PID" 2>/dev/null
+  return 0
+}
+
+# Runs this script again inside the sandbox (tools/wine/sandbox.sh) and ends
+# with its exit code: the shared prefix of the build folder and a HOME of its
+# own read-write; read-only the script, the tests' and the Wine helpers'
+# folders, the examples and the builds; nothing else of the host. So a test
+# that lays out shortcuts on the Desktop, or a data file that names Z:\ or
+# \\?\unix\, reaches only the sandbox. A script may define
+# e2e_after_sandbox, which then checks the host from outside afterwards.
+e2e_enter_sandbox() {
+  e2e_display
+  mkdir -p "$E2E_WORK/prefix$WINE_BITS" "$E2E_WORK/home$WINE_BITS"
+  sandbox_args "$E2E_WORK/prefix$WINE_BITS" "$E2E_WORK/home$WINE_BITS" || exit 1
+  local path name status=0
+  for path in "$E2E_SCRIPT" "$ROOT/tests" "$ROOT/tools/wine" "$ROOT/scripts" "$ROOT/examples" \
+    "${WIN32_BUILD_DIR:-$ROOT/build/win32}" "${WIN64_BUILD_DIR:-$ROOT/build/win64}" "$WIN_BUILD_DIR" \
+    "$UNINST_EXE" "$RUNNER_EXE" ${UNINSTDAT:+"$UNINSTDAT"}; do
+    [ -e "$path" ] && SANDBOX_ARGS+=(--ro-bind "$path" "$path")
+  done
+  for name in ROOT E2E_WORK E2E_REQUIRED E2E_FAIL_CODE E2E_DESCRIBED UNINST_EXE RUNNER_EXE UNINST_WINE \
+    WIN32_BUILD_DIR WIN64_BUILD_DIR UNINSTDAT HOST_RUNS_32BIT WINE_WAIT_LIMIT; do
+    [ -n "${!name+set}" ] && SANDBOX_ARGS+=(--setenv "$name" "${!name}")
+  done
+  bwrap "${SANDBOX_ARGS[@]}" --setenv E2E_SANDBOXED 1 --chdir "$(dirname "$E2E_SCRIPT")" \
+    bash "$E2E_SCRIPT" "${E2E_SCRIPT_ARGS[@]}" || status=$?
+  if declare -f e2e_after_sandbox >/dev/null; then
+    e2e_after_sandbox
+    [ "$failures" -eq 0 ] || status=1
+  fi
+  e2e_cleanup
+  exit $status
+}
+
+# Names the build and Wine and checks that everything is there, the sandbox
+# included, without entering it: for a test that runs no Wine itself
+# (uninstdat try makes its own sandboxes).
+e2e_check_outside() {
+  [ -n "${E2E_DESCRIBED:-}" ] || e2e_describe
+  e2e_require
+  e2e_check_wine
+  trap e2e_cleanup EXIT
+}
+
+# Names the build and Wine and checks that everything is there; outside the
+# sandbox it then runs the script again inside it (e2e_enter_sandbox); inside,
+# it makes the prefix once per build folder and Wine (about 15 s) and clears
+# what an earlier scenario left for a restart to act on.
+e2e_setup() {
+  if [ -z "${E2E_SANDBOXED:-}" ]; then
+    e2e_check_outside
+    host_runs_32bit || true
+    export HOST_RUNS_32BIT
+    e2e_enter_sandbox
+  fi
+  trap e2e_cleanup EXIT
+  if [ ! -f "$WINEPREFIX/.ready" ]; then
+    find "$WINEPREFIX" "$SANDBOX_HOME" -mindepth 1 -maxdepth 1 -exec rm -rf {} +
+    sandbox_make_prefix 2>&1 || e2e_wine_fails "no prefix in $E2E_WORK/prefix$WINE_BITS"
+    touch "$WINEPREFIX/.ready"
+  fi
+  wine reg delete 'HKLM\System\CurrentControlSet\Control\Session Manager' \
+    /v PendingFileRenameOperations /f >/dev/null 2>&1 || true
+  rm -f "$DRIVE_C/windows/wininit.ini" "$DRIVE_C/windows/wininit.bak" "$DRIVE_C/kavotel.bat"
+}
 
 failures=0
 checks=0

@@ -21,8 +21,8 @@ PROGRAMS="$WIN_OWN_START\\Programs"
 write_dat_932() {
   local out=$1
   shift
-  write_dat "$E2E_WORK/utf8.dat" "$@"
-  iconv -f UTF-8 -t CP932 <"$E2E_WORK/utf8.dat" >"$out"
+  write_dat "$TMPDIR/utf8.dat" "$@"
+  iconv -f UTF-8 -t CP932 <"$TMPDIR/utf8.dat" >"$out"
   LAID_OUT[${#LAID_OUT[@]} - 1]=$out
 }
 dat() {  # removal entries, registry list

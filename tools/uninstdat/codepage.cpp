@@ -12,6 +12,23 @@ namespace uninstdat {
 
 namespace {
 
+// The length of the well-formed UTF-8 sequence at `i`, or 0.
+size_t Utf8SequenceAt(const std::string& bytes, size_t i) {
+  unsigned char c = static_cast<unsigned char>(bytes[i]);
+  if (c < 0x80) return 1;
+  size_t length = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+  if (!length || i + length > bytes.size()) return 0;
+  unsigned char second = static_cast<unsigned char>(bytes[i + 1]);
+  // The second byte's range excludes overlong forms, surrogates and values
+  // beyond U+10FFFF.
+  unsigned char low = c == 0xE0 ? 0xA0 : c == 0xF0 ? 0x90 : 0x80;
+  unsigned char high = c == 0xED ? 0x9F : c == 0xF4 ? 0x8F : 0xBF;
+  if (second < low || second > high) return 0;
+  for (size_t k = 2; k < length; ++k)
+    if ((static_cast<unsigned char>(bytes[i + k]) & 0xC0) != 0x80) return 0;
+  return length;
+}
+
 // The code points of a UTF-8 text (which iconv produced, so well formed).
 std::vector<char32_t> CodePoints(const std::string& utf8) {
   std::vector<char32_t> points;
@@ -107,6 +124,51 @@ int LikelierDoubleByteCodePage(const std::string& bytes, int assumed) {
     }
   }
   return best;
+}
+
+bool IsValidUtf8(const std::string& bytes) {
+  for (size_t i = 0; i < bytes.size();) {
+    size_t length = Utf8SequenceAt(bytes, i);
+    if (!length) return false;
+    i += length;
+  }
+  return true;
+}
+
+std::string Utf8Escaped(const std::string& bytes) {
+  std::string out;
+  for (size_t i = 0; i < bytes.size();) {
+    if (size_t length = Utf8SequenceAt(bytes, i)) {
+      out.append(bytes, i, length);
+      i += length;
+    } else {
+      static const char kHex[] = "0123456789ABCDEF";
+      unsigned char c = static_cast<unsigned char>(bytes[i++]);
+      out += "<x";
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+      out += '>';
+    }
+  }
+  return out;
+}
+
+std::string Utf8ToUtf16Le(const std::string& utf8) {
+  std::string out;
+  auto unit = [&](unsigned u) {
+    out += static_cast<char>(u & 0xFF);
+    out += static_cast<char>(u >> 8);
+  };
+  for (char32_t point : CodePoints(utf8)) {
+    if (point < 0x10000) {
+      unit(static_cast<unsigned>(point));
+    } else {
+      point -= 0x10000;
+      unit(0xD800 | static_cast<unsigned>(point >> 10));
+      unit(0xDC00 | static_cast<unsigned>(point & 0x3FF));
+    }
+  }
+  return out;
 }
 
 }  // namespace uninstdat

@@ -37,6 +37,18 @@ inline bool IsAscii(const std::string& text) {
 
 // UTF-16LE text (as version 5 registry exports are written) as UTF-8.
 std::optional<std::string> Utf16LeToUtf8(const std::string& utf16);
+// UTF-8 text as UTF-16LE (the encoding Wine's regedit reads for Unicode);
+// the text must be valid UTF-8.
+std::string Utf8ToUtf16Le(const std::string& utf8);
+
+// Whether the bytes are well-formed UTF-8 (no overlong forms, no surrogates,
+// nothing beyond U+10FFFF).
+bool IsValidUtf8(const std::string& bytes);
+// The bytes as valid UTF-8: well-formed sequences kept, every other byte as
+// the text "<xNN>" (Windows allows no "<" in a file name, so the mark cannot
+// be taken for one), so that a name that is no UTF-8 still shows all of
+// itself.
+std::string Utf8Escaped(const std::string& bytes);
 
 // A data file does not record its code page. When the texts of `bytes` (a
 // data file) read badly in the single-byte code page `assumed` and well in

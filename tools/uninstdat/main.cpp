@@ -26,9 +26,7 @@
 #include "tools/uninstdat/manifest.h"
 #include "tools/uninstdat/model.h"
 #include "tools/uninstdat/scan.h"
-#ifndef _WIN32
 #include "tools/uninstdat/try.h"
-#endif
 
 #ifndef UNINSTDAT_VERSION
 #define UNINSTDAT_VERSION "unknown"
@@ -285,19 +283,24 @@ int Run(int argc, char** argv) {
       ->allow_extra_args(false);
   scan->add_option("--machine", scanMachine.machinePath, "JSON file of the machine's folders");
 
-  std::string tryInput, tryFamily = "nt", restart = "no", also, uninstaller;
-  bool tryJson = false, keep = false;
-  CLI::App* tryCommand = app.add_subcommand("try", "Run the real uninst.exe on a staged installation under Wine and prove it clean.");
+  std::string tryInput, restart = "no";
+  std::vector<std::string> tryFamilies;
+  TryOptions tryOptions;
+  CLI::App* tryCommand = app.add_subcommand("try", "Run the real uninst.exe on a staged installation in a sealed Wine sandbox and prove it clean.");
   tryCommand->add_option("FILE", tryInput, "a manifest or a data file")->required();
   tryCommand->add_option("--stage", stage, "the staged installation (as for scan)")->required();
-  tryCommand->add_option("--install-folder", installFolder, "where uninst.exe and the data file go")->required();
-  tryCommand->add_option("--family", tryFamily, "nt, 98 or 95 (default nt)");
+  tryCommand->add_option("--install-folder", installFolder, "where uninst.exe and the data file go, as the stage sees it (C:\\...)")->required();
+  tryCommand->add_option("--family", tryFamilies, "nt, 98 or 95; several separated by commas, each run and reported (default nt)")
+      ->delimiter(',');
   tryCommand->add_option("--restart", restart, "the answer to the restart question: yes or no (default no)");
-  tryCommand->add_option("--also", also, "a tree laid out like the stage that holds the machine's own files, which must stay");
-  tryCommand->add_option("--uninstaller", uninstaller, "the uninst.exe to run (default: the one beside uninstdat, else the build's)");
+  tryCommand->add_option("--also", tryOptions.also, "a tree laid out like the stage that holds the machine's own files, which must stay");
+  tryCommand->add_option("--uninstaller", tryOptions.uninstaller, "the uninst.exe to run (default: the one beside uninstdat, else the build's)");
+  tryCommand->add_option("--hold", tryOptions.hold, "a staged file (C:\\...) held open until the restart question is answered");
+  tryCommand->add_option("--junit", tryOptions.junit, "also write the report as JUnit XML to this file");
+  tryCommand->add_option("--timeout", tryOptions.timeout, "seconds each wait may take (default 120)")->check(CLI::Range(5, 3600));
   tryCommand->add_option("--codepage", codePage, "the ANSI code page");
-  tryCommand->add_flag("--json", tryJson, "one JSON record per line");
-  tryCommand->add_flag("--keep", keep, "keep the prefix and the snapshots");
+  tryCommand->add_flag("--json", tryOptions.json, "one JSON record per line");
+  tryCommand->add_flag("--keep", tryOptions.keep, "keep the work folder: the layers of the prefix and the snapshots");
 
   std::string helpTopic;
   CLI::App* help = app.add_subcommand("help", "Describe uninstdat or one of its commands.");
@@ -390,60 +393,23 @@ int Run(int argc, char** argv) {
     return Fail(kUsage, "try runs uninst.exe under Wine and is a Linux feature; run it on Linux");
 #else
     std::string lower = Lower(restart);
-    tryFamily = Lower(tryFamily);
     if (lower != "yes" && lower != "no") return Fail(kUsage, "--restart " + restart + ": use yes or no");
-    if (tryFamily != "nt" && tryFamily != "98" && tryFamily != "95")
-      return Fail(kUsage, "--family " + tryFamily + ": use nt, 98 or 95");
+    for (const std::string& given : tryFamilies) {
+      std::string family = Lower(given);
+      if (family != "nt" && family != "98" && family != "95")
+        return Fail(kUsage, "--family " + given + ": use nt, 98 or 95");
+      if (std::find(tryOptions.families.begin(), tryOptions.families.end(), family) == tryOptions.families.end())
+        tryOptions.families.push_back(family);
+    }
+    if (tryOptions.families.empty()) tryOptions.families = {"nt"};
+    std::string why = InstallFolderProblem(installFolder);
+    if (!why.empty()) return Fail(kUsage, why);
+    tryOptions.stage = stage;
+    tryOptions.installFolder = installFolder;
+    tryOptions.restart = lower == "yes";
     Input input;
     if (int code = Load(tryInput, codePage, &input)) return code;
-    TryOptions options;
-    options.stage = stage;
-    options.installFolder = installFolder;
-    options.family = tryFamily;
-    options.restart = lower == "yes";
-    options.also = also;
-    options.allUsers = SplitTexts(input.bytes).allUsers != 0;
-    options.uninstaller = uninstaller;
-    std::string self(argv[0]);
-    std::string beside = self.substr(0, self.rfind('/') + 1) + "uninst.exe";
-    if (options.uninstaller.empty() && access(beside.c_str(), R_OK) == 0) options.uninstaller = beside;
-    const char* tools = getenv("UNINSTDAT_WINE_TOOLS");
-    options.script = std::string(tools ? tools : UNINST_SOURCE_DIR "/tools/wine") + "/try.sh";
-    const char* tmp = getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/uninstdat-try.XXXXXX";
-    if (!mkdtemp(&pattern[0])) return Fail(kCannotWrite, "cannot make a work folder: " + std::string(strerror(errno)));
-    options.work = pattern;
-    std::string dat = options.work + "/uninst.dat", error;
-    if (!WriteOutput(dat, input.bytes, &error)) return Fail(kCannotWrite, error);
-    TryReport report;
-    int code = Try(options, dat, input.page->converter.number(), &report, &error);
-    if (!keep) std::filesystem::remove_all(options.work);
-    else std::cerr << "uninstdat: the prefix and the snapshots stay in " << options.work << "\n";
-    if (code == 3) return Fail(3, error);
-    if (tryJson) {
-      for (const std::string& box : report.boxes) std::cout << Json{{"record", "box"}, {"box", box}}.dump() << "\n";
-      for (const Json& r : report.left) std::cout << r.dump() << "\n";
-      for (const Json& r : report.removedUnstaged) std::cout << r.dump() << "\n";
-      Json summary = {{"record", "summary"}, {"left", report.left.size()},
-                      {"removedUnstaged", report.removedUnstaged.size()}, {"exit", code}};
-      if (!report.runError.empty()) summary["runError"] = report.runError;
-      std::cout << summary.dump() << "\n";
-    } else {
-      std::cout << "Boxes:\n";
-      for (const std::string& box : report.boxes) std::cout << "  " << box << "\n";
-      if (!report.runError.empty()) std::cout << "The run did not end well: " << report.runError << "\n";
-      auto list = [](const char* title, const std::vector<Json>& records) {
-        std::cout << title << ": " << (records.empty() ? "none" : std::to_string(records.size())) << "\n";
-        for (const Json& r : records) {
-          std::cout << "  " << r["kind"].get<std::string>() << " " << r["path"].get<std::string>();
-          if (r.contains("value")) std::cout << " value \"" << r["value"].get<std::string>() << "\"";
-          std::cout << "\n";
-        }
-      };
-      list("Staged and still there", report.left);
-      list("Removed though nobody staged it (the safety report)", report.removedUnstaged);
-    }
-    return code;
+    return RunTry(tryOptions, input.bytes, *input.page);
 #endif
   }
 

@@ -14,6 +14,7 @@
 #include "tools/uninstdat/io.h"
 #include "tools/uninstdat/key_shape.h"
 #include "tools/uninstdat/reference.h"
+#include "tools/uninstdat/stage.h"
 
 namespace uninstdat {
 namespace fs = std::filesystem;
@@ -145,20 +146,28 @@ std::string FullKey(const std::string& key) {
 
 }  // namespace
 
-bool ParseRegistryExport(const std::string& bytes, int codePage, std::vector<RegistryItem>* items,
-                         std::string* error) {
-  std::string text;
+bool DecodeRegistryExport(const std::string& bytes, int codePage, std::string* text, std::string* error) {
   if (bytes.compare(0, 2, "\xFF\xFE") == 0) {
     auto converted = Utf16LeToUtf8(bytes.substr(2));
     if (!converted) return *error = "the UTF-16 text does not convert", false;
-    text = *converted;
+    *text = *converted;
   } else if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
-    text = bytes.substr(3);
+    *text = bytes.substr(3);
+  } else if (bytes.compare(0, 36, "Windows Registry Editor Version 5.00") == 0 &&
+             IsValidUtf8(bytes)) {
+    *text = bytes;  // version 5 is Unicode: without a byte-order mark, UTF-8
   } else {
     auto converted = CodePageConverter(codePage).ToUtf8(bytes);
     if (!converted) return *error = "the text is not in code page " + std::to_string(codePage), false;
-    text = *converted;
+    *text = *converted;
   }
+  return true;
+}
+
+bool ParseRegistryExport(const std::string& bytes, int codePage, std::vector<RegistryItem>* items,
+                         std::string* error, std::vector<RegistryItem>* deletions) {
+  std::string text;
+  if (!DecodeRegistryExport(bytes, codePage, &text, error)) return false;
   // Logical lines: a trailing backslash continues a line (long hex values).
   std::vector<std::string> lines;
   std::istringstream in(text);
@@ -187,6 +196,7 @@ bool ParseRegistryExport(const std::string& bytes, int codePage, std::vector<Reg
       std::string name = l.substr(1, close - 1);
       if (!name.empty() && name[0] == '-') {
         key.clear();  // deleted, not created
+        if (deletions) deletions->push_back({FullKey(name.substr(1)), "", false});
         continue;
       }
       key = FullKey(name);
@@ -208,7 +218,10 @@ bool ParseRegistryExport(const std::string& bytes, int codePage, std::vector<Reg
       eq = i + 1;
     }
     if (eq == std::string::npos || eq >= l.size() || l[eq] != '=') continue;
-    if (l.compare(eq + 1, std::string::npos, "-") == 0) continue;  // a deletion
+    if (l.compare(eq + 1, std::string::npos, "-") == 0) {  // a deletion
+      if (deletions) deletions->push_back({key, value, l[0] == '@'});
+      continue;
+    }
     items->push_back({key, value, l[0] == '@'});
   }
   return true;
@@ -247,8 +260,7 @@ Json RegistryEntries(const std::vector<RegistryItem>& items, std::vector<std::st
 bool Scan(const ScanOptions& options, Json* manifest, std::vector<std::string>* notes,
           std::string* error) {
   fs::path stage(options.stage);
-  std::error_code ec;
-  if (!fs::is_directory(stage, ec)) return *error = "the stage " + options.stage + " is no folder", false;
+  if (!CheckStage(options.stage, error)) return false;  // a stage is data: no links, devices, odd names
   *manifest = Json::object();
   (*manifest)["codePage"] = options.codePage;
   (*manifest)["allUsers"] = options.allUsers;

@@ -32,11 +32,18 @@ struct RegistryItem {
   bool defaultValue = false;  // the unnamed value "@"
 };
 
+// The text of a .reg export as UTF-8: UTF-16LE or UTF-8 after a byte-order
+// mark; without one, a "Windows Registry Editor Version 5.00" file that is
+// valid UTF-8 is UTF-8, anything else is in `codePage` (a REGEDIT4 file).
+// False with `error` when it does not convert.
+bool DecodeRegistryExport(const std::string& bytes, int codePage, std::string* text, std::string* error);
+
 // The keys and values a .reg export creates, in its order (UTF-8). False with
 // `error` when it is no registry export. `codePage` is the one of a REGEDIT4
-// file (version 5 files are Unicode).
+// file (version 5 files are Unicode). `deletions`, when given, receives the
+// keys ([-KEY]) and values ("name"=-) it deletes.
 bool ParseRegistryExport(const std::string& bytes, int codePage, std::vector<RegistryItem>* items,
-                         std::string* error);
+                         std::string* error, std::vector<RegistryItem>* deletions = nullptr);
 
 // The registry list for the items of an export: a key it creates becomes a
 // whole-key entry (its subkeys go with it) only when one product owns it

@@ -1,8 +1,10 @@
-// `uninstdat try`: the real uninst.exe in a throwaway Wine prefix on a staged
-// installation, and the two lists that prove an uninstall: what was staged
-// and is still there, and what went though nobody staged it (the safety
-// report, which must be empty). The Wine side is tools/wine/try.sh, which
-// shares the end-to-end tests' prefix, layout and box-answering code.
+// `uninstdat try`: the real uninst.exe on a staged installation, in a
+// sealed Wine sandbox on a throwaway copy of a pristine prefix, and the
+// report that proves the uninstall (try_report.h). This unit checks every
+// input before any Wine work, lays the stage out (wine_prefix.h), runs the
+// Wine side (the helper try.sh beside the tool, which shares the end-to-end
+// tests' sandbox, prefix and box-answering runner), bounds every wait, and
+// removes its work folder however it ends.
 #pragma once
 
 #include <string>
@@ -14,32 +16,34 @@ namespace uninstdat {
 
 struct TryOptions {
   std::string stage;
-  std::string installFolder;  // Windows path on C:
-  std::string family = "nt";  // nt, 98 or 95
-  bool restart = false;       // the answer to the restart question
-  std::string also;           // a tree of the machine's own files, not staged
-  std::string uninstaller;    // uninst.exe to run; empty: the build's
-  std::string script;         // try.sh
-  std::string work;           // an empty folder for the prefix and snapshots
-  bool allUsers = false;      // the data file's word
+  std::string installFolder;          // a Windows path on C:, UTF-8, as the stage sees it
+  std::vector<std::string> families;  // nt, 98, 95 (lower case), each once
+  bool restart = false;               // the answer to the restart question
+  std::string also;                   // a tree of the machine's own files, not staged
+  std::string uninstaller;            // uninst.exe to run; empty: beside the tool, else the build's
+  std::string hold;                   // a staged file held open until the restart question
+  std::string junit;                  // where to write the report as JUnit XML
+  bool json = false;
+  bool keep = false;
+  int timeout = 120;                  // seconds for each wait
 };
 
-struct TryReport {
-  std::vector<std::string> boxes;     // "caption | text | answer"
-  std::vector<Json> left;             // staged and still there
-  std::vector<Json> removedUnstaged;  // gone though not staged
-  std::string runError;               // what the runner reported, if it failed
-};
+// Why `folder` cannot be the install folder, or empty: it must be an
+// absolute folder below C:\ without empty, "." or ".." components and
+// with names Windows can carry.
+std::string InstallFolderProblem(const std::string& folder);
 
-// Runs the script with `dataFile` and compares its snapshots. Returns the
-// exit code: 0 nothing staged is left and nothing unstaged went, 1 otherwise,
-// 3 when Wine cannot run here (`error` says why).
-int Try(const TryOptions& options, const std::string& dataFile, int codePage, TryReport* report,
-        std::string* error);
+// The Windows language setting (LANG) under which Wine's ANSI code page is
+// `codePage`, such as ja_JP.UTF-8 for 932.
+std::string LocaleForCodePage(int codePage);
 
-// The keys and values of a Wine registry file (system.reg or user.reg) as
-// "KEY" and "KEY;value" ("@" for the default value), ROOT\... with `root`
-// first, the names decoded to UTF-8.
-std::vector<std::string> ReadWineHive(const std::string& bytes, const std::string& root);
+// Runs try for the data file `dataFile` (its bytes; `page` its code page)
+// and prints the report on standard output (JSON records with
+// options.json), progress on standard error. Returns the exit code: 0
+// clean on every family, 1 something to mend (or a wait that timed out),
+// 2 usage, 3 an input that cannot be used or Wine or the sandbox cannot
+// run here (said on standard error), 4 the JUnit file cannot be written,
+// 130 when interrupted.
+int RunTry(const TryOptions& options, const std::string& dataFile, const TargetCodePage& page);
 
 }  // namespace uninstdat

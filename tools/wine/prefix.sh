@@ -1,13 +1,15 @@
 # The Wine side of running the real uninst.exe, shared by the end-to-end
-# tests, the demo and `uninstdat try`: the build and the Wine for this host, a
-# private prefix, a display, and the runner that answers message boxes.
-# Source it; it expects ROOT (the repository) or finds it itself. Set before:
-#   E2E_WORK        the folder of the prefix (default build/host/e2e)
+# tests, the demo and `uninstdat try`: the build and the Wine for this host,
+# the sandbox every Wine run happens in (sandbox.sh), a display, and the
+# runner that answers message boxes. Source it; it finds ROOT (the
+# repository) itself, also through a link to it. Set before:
 #   UNINST_EXE      the uninstaller to run (default: the chosen build's)
+#   RUNNER_EXE      the runner (default: the chosen build's)
 #   UNINST_WINE     32 or 64 to force a path
 
-ROOT=${ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
+ROOT=${ROOT:-$(cd "$(dirname "$(readlink -f "${BASH_SOURCE[0]}")")/../.." && pwd)}
 source "$ROOT/scripts/host.sh"
+source "$ROOT/tools/wine/sandbox.sh"
 
 # The build and the Wine: the shipped 32-bit uninst.exe under 32-bit Wine
 # where this host executes 32-bit programs, else the 64-bit build under 64-bit
@@ -30,25 +32,30 @@ fi
 WINESERVER=/usr/lib/wine/wineserver64
 [ -x "$WINESERVER" ] || WINESERVER=/usr/lib/wine/wineserver32
 export WINELOADER=$WINE WINESERVER
-E2E_WORK=${E2E_WORK:-$ROOT/build/host/e2e}
 UNINST_EXE=${UNINST_EXE:-$WIN_BUILD_DIR/uninst.exe}
 RUNNER_EXE=${RUNNER_EXE:-$WIN_BUILD_DIR/e2e_runner.exe}
 
-export WINEPREFIX=$E2E_WORK/prefix$WINE_BITS
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# Inside the sandbox: the prefix and its drive C:.
+WINEPREFIX=$SANDBOX_PREFIX
 DRIVE_C=$WINEPREFIX/drive_c
 WINE_USER=$(id -un)
 
-wine() { "$WINE" "$@"; }
-wineserver() { "$WINESERVER" "$@"; }
+# Wine only inside the sandbox: outside it a prefix would be the user's.
+wine() {
+  [ -n "${E2E_SANDBOXED:-}" ] || { echo "error: Wine runs only inside the sandbox (e2e_setup)" >&2; return 1; }
+  "$WINE" "$@"
+}
+wineserver() {
+  [ -n "${E2E_SANDBOXED:-}" ] || { echo "error: Wine runs only inside the sandbox (e2e_setup)" >&2; return 1; }
+  "$WINESERVER" "$@"
+}
 
 # What the run uses, for the first line of every test's and the demo's output.
 e2e_describe() {
   local version="not installed yet"
   [ -x "$WINE" ] && version=$("$WINE" --version 2>&1 | head -n 1)
-  echo "e2e: ${WINE_BITS}-bit uninst.exe (${UNINST_EXE#$ROOT/}) under ${WINE_BITS}-bit Wine ($WINE, $version)"
-  E2E_DESCRIBED=1
+  echo "e2e: ${WINE_BITS}-bit uninst.exe (${UNINST_EXE#$ROOT/}) under ${WINE_BITS}-bit Wine ($WINE, $version), in a bubblewrap sandbox"
+  export E2E_DESCRIBED=1
 }
 
 # A test that cannot run where it should: under ./test.sh (E2E_REQUIRED=1)
@@ -57,6 +64,7 @@ e2e_require() {
   local missing=()
   for tool in "$WINE" "$WINESERVER"; do [ -x "$tool" ] || missing+=("$tool"); done
   command -v Xvfb >/dev/null || [ -n "${DISPLAY:-}" ] || missing+=(Xvfb)
+  command -v bwrap >/dev/null || missing+=(bwrap)
   for file in "$UNINST_EXE" "$RUNNER_EXE"; do [ -f "$file" ] || missing+=("$file"); done
   if [ ${#missing[@]} -gt 0 ]; then
     if [ "${E2E_REQUIRED:-0}" = 1 ]; then
@@ -68,7 +76,8 @@ e2e_require() {
   fi
 }
 
-# Wine that cannot start is one error that names the cause.
+# Wine that cannot start, or a sandbox that cannot be made, is one error that
+# names the cause; Wine never runs unsealed.
 e2e_wine_fails() {
   echo "error: ${WINE_BITS}-bit Wine cannot start here: $1"
   exit "${E2E_FAIL_CODE:-1}"
@@ -80,6 +89,11 @@ e2e_check_wine() {
   local out
   if ! out=$("$WINE" --version 2>&1); then
     e2e_wine_fails "$WINE --version answered: $(printf '%s' "$out" | head -n 2 | tr '\n' ' ')"
+  fi
+  out=$(sandbox_problem)
+  if [ -n "$out" ]; then
+    echo "error: no sandbox for Wine: $out"
+    exit "${E2E_FAIL_CODE:-1}"
   fi
 }
 
@@ -98,38 +112,7 @@ e2e_display() {
   exit 1
 }
 
-e2e_cleanup() {
-  wineserver -k >/dev/null 2>&1 || true
-  [ -n "${E2E_XVFB_PID:-}" ] && kill "$E2E_XVFB_PID" 2>/dev/null
-  return 0
-}
-
-# Names the build and Wine, creates the prefix once per build folder and Wine
-# (about 10 s), and starts the display.
-e2e_setup() {
-  [ -n "${E2E_DESCRIBED:-}" ] || e2e_describe
-  e2e_require
-  e2e_check_wine
-  mkdir -p "$E2E_WORK"
-  e2e_display
-  trap e2e_cleanup EXIT
-  if [ ! -f "$WINEPREFIX/.ready" ]; then
-    rm -rf "$WINEPREFIX"
-    local out
-    out=$(wine wineboot -i 2>&1)
-    wineserver -w
-    if [ ! -f "$WINEPREFIX/system.reg" ] || [ ! -d "$DRIVE_C/windows" ]; then
-      e2e_wine_fails "wineboot made no prefix in $WINEPREFIX: $(printf '%s' "$out" | tail -n 3 | tr '\n' ' ')"
-    fi
-    touch "$WINEPREFIX/.ready"
-  fi
-  # Leftovers of an earlier scenario that a restart would act on.
-  wine reg delete 'HKLM\System\CurrentControlSet\Control\Session Manager' \
-    /v PendingFileRenameOperations /f >/dev/null 2>&1 || true
-  rm -f "$DRIVE_C/windows/wininit.ini" "$DRIVE_C/windows/wininit.bak" "$DRIVE_C/kavotel.bat"
-}
-
-# Windows folders of the prefix as this build sees them.
+# The Windows folders of the prefix as this build sees them.
 WIN_USER_DIR="C:\\users\\$WINE_USER"
 WIN_OWN_START="$WIN_USER_DIR\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu"
 WIN_ALL_START='C:\ProgramData\Microsoft\Windows\Start Menu'
@@ -159,7 +142,6 @@ set_windows_version() {
   wine reg add 'HKCU\Software\Wine\AppDefaults\uninst.exe' /v Version /d "$1" /f >/dev/null 2>&1
 }
 
-
 # Unix path of a Windows path on drive C:.
 unix_path() {
   local p=${1#[Cc]:}
@@ -180,8 +162,8 @@ run_runner() {
   [ "${1:-}" = -- ] && shift
   # Into a file, not a pipe: a process that the run started (the batch) may
   # hold the runner's output open for as long as it runs.
-  (cd "$DRIVE_C" && wine "$RUNNER_EXE" "${options[@]}" --cwd 'C:\' "$exe" "$@" >"$E2E_WORK/runner.out" 2>/dev/null)
-  RUN_OUT=$(tr -d '\r' <"$E2E_WORK/runner.out")
+  (cd "$DRIVE_C" && wine "$RUNNER_EXE" "${options[@]}" --cwd 'C:\' "$exe" "$@" >"$TMPDIR/runner.out" 2>/dev/null)
+  RUN_OUT=$(tr -d '\r' <"$TMPDIR/runner.out")
   if ! timeout "${WINE_WAIT_LIMIT:-300}" "$WINESERVER" -w; then
     wineserver -k >/dev/null 2>&1
     RUN_OUT+=$'\n'"error: processes of the prefix still ran after ${WINE_WAIT_LIMIT:-300} s; ended them"

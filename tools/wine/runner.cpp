@@ -3,7 +3,19 @@
 // and the demo can check boxes, answers and the exit code.
 //
 //   e2e_runner.exe [--hold PATH]... [--copy FROM TO]... [--cwd DIR]
-//                  [--timeout S] [--default] [--yes-no Yes|No] PROGRAM ANSWER...
+//                  [--timeout S] [--default] [--yes-no Yes|No] [--check FILE]
+//                  PROGRAM ANSWER...
+//   e2e_runner.exe --control none|restart
+//
+// --check names a file of paths, one a line: when the first box with a Yes
+// button (the restart question) shows, each of them that is still there is
+// printed as "deferred: PATH" before the box is answered. Every listed path
+// has had its turn by then, so these are the paths that resisted removal.
+//
+// --control starts no program: it is the control run of `uninstdat try`,
+// which takes the same path through Wine's start-up without the uninstaller:
+// "none" only starts the prefix, "restart" asks Wine for the restart that
+// the uninstaller asks for (ExitWindowsEx with EWX_REBOOT).
 //
 // --copy copies a file before the program starts. Wine carries out
 // WININIT.INI whenever a prefix starts, before the first process runs, so a
@@ -77,6 +89,29 @@ std::string OneLine(std::string text) {
   return text;
 }
 
+// Prints "deferred: PATH" for each path in `list` (a file, one path a line)
+// that FindFirstFileA finds.
+void PrintDeferred(const std::string& list) {
+  FILE* file = fopen(list.c_str(), "rb");
+  if (!file) {
+    printf("error: cannot read %s\n", list.c_str());
+    return;
+  }
+  char line[1024];
+  while (fgets(line, sizeof line, file)) {
+    size_t length = strlen(line);
+    while (length && (line[length - 1] == '\n' || line[length - 1] == '\r')) line[--length] = '\0';
+    if (!length) continue;
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA(line, &data);
+    if (find == INVALID_HANDLE_VALUE) continue;
+    FindClose(find);
+    printf("deferred: %s\n", line);
+  }
+  fclose(file);
+  fflush(stdout);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -84,8 +119,29 @@ int main(int argc, char** argv) {
   const char* cwd = nullptr;
   DWORD timeoutMs = 60000;
   bool byDefault = false;
-  std::string yesNo;
+  std::string yesNo, check;
   int i = 1;
+  if (argc == 3 && strcmp(argv[1], "--control") == 0) {
+    printf("acp: %u\n", GetACP());
+    // A window shown and closed, as the uninstaller's boxes are: the display
+    // starts as it does in the run.
+    HWND window = CreateWindowExA(0, "STATIC", "control", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
+                                  GetModuleHandleA(nullptr), nullptr);
+    if (window) {
+      ShowWindow(window, SW_SHOW);
+      MSG message;
+      for (DWORD start = GetTickCount(); GetTickCount() - start < 300;)
+        if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+        else Sleep(20);
+      DestroyWindow(window);
+    }
+    if (strcmp(argv[2], "restart") == 0 && !ExitWindowsEx(EWX_REBOOT, 0)) {
+      printf("error: ExitWindowsEx failed (%lu)\n", GetLastError());
+      return 2;
+    }
+    printf("exit: 0\n");
+    return 0;
+  }
   for (; i < argc; ++i) {
     if (strcmp(argv[i], "--hold") == 0 && i + 1 < argc) {
       HANDLE file = CreateFileA(argv[++i], GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -106,6 +162,8 @@ int main(int argc, char** argv) {
       byDefault = true;
     } else if (strcmp(argv[i], "--yes-no") == 0 && i + 1 < argc) {
       yesNo = argv[++i];
+    } else if (strcmp(argv[i], "--check") == 0 && i + 1 < argc) {
+      check = argv[++i];
     } else if (strcmp(argv[i], "--timeout") == 0 && i + 1 < argc) {
       timeoutMs = static_cast<DWORD>(atoi(argv[++i])) * 1000;
     } else {
@@ -147,6 +205,10 @@ int main(int argc, char** argv) {
     GetWindowTextA(found.dialog, caption, sizeof caption);
     std::string text;
     EnumChildWindows(found.dialog, CollectText, reinterpret_cast<LPARAM>(&text));
+    if (!check.empty() && GetDlgItem(found.dialog, IDYES)) {
+      PrintDeferred(check);
+      check.clear();
+    }
     std::string answer;
     if (next < answers.size()) {
       answer = answers[next++];
