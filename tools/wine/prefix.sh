@@ -162,8 +162,12 @@ run_runner() {
   [ "${1:-}" = -- ] && shift
   # Into a file, not a pipe: a process that the run started (the batch) may
   # hold the runner's output open for as long as it runs.
-  (cd "$DRIVE_C" && wine "$RUNNER_EXE" "${options[@]}" --cwd 'C:\' "$exe" "$@" >"$TMPDIR/runner.out" 2>/dev/null)
+  local status=0
+  (cd "$DRIVE_C" && wine "$RUNNER_EXE" "${options[@]}" --cwd 'C:\' "$exe" "$@" >"$TMPDIR/runner.out" 2>"$TMPDIR/runner.err") ||
+    status=$?
   RUN_OUT=$(tr -d '\r' <"$TMPDIR/runner.out")
+  # A runner that said nothing did not start: Wine's own words say why.
+  [ -n "$RUN_OUT" ] || RUN_OUT="error: the runner did not start (exit $status): $(head -c 400 "$TMPDIR/runner.err" | tr '\n' ' ')"
   if ! timeout "${WINE_WAIT_LIMIT:-300}" "$WINESERVER" -w; then
     wineserver -k >/dev/null 2>&1
     RUN_OUT+=$'\n'"error: processes of the prefix still ran after ${WINE_WAIT_LIMIT:-300} s; ended them"
