@@ -1,6 +1,7 @@
 // The uninstall data file; see data_file.h.
 #include "engine/data_file.h"
 
+#include "engine/data_file_layout.h"
 #include "engine/locations.h"
 
 namespace uninst {
@@ -68,9 +69,9 @@ void ParseDataFile(RunState& state, const char* bytes, uint32_t size, RemovalLis
     data.allUsers = word[0] | (word[1] << 8) | (word[2] << 16) | (static_cast<uint32_t>(word[3]) << 24);
   }
 
-  // The thirteen texts, each ended by a NUL inside the block; from the first
-  // one that is not, every text counts as empty.
-  const char* texts[13];
+  // The texts, each ended by a NUL inside the block; from the first one that
+  // is not, every text counts as empty.
+  const char* texts[kDataTextCount];
   const char* at = size >= 4 ? bytes + 4 : end;
   for (const char*& text : texts) {
     const char* nul = at < end ? FindByte(at, static_cast<size_t>(end - at), '\0') : nullptr;
@@ -83,7 +84,7 @@ void ParseDataFile(RunState& state, const char* bytes, uint32_t size, RemovalLis
     at = nul + 1;
   }
 
-  const char* entries = texts[0];
+  const char* entries = texts[TextIndex(DataText::kRemovalEntries)];
   const char* entriesEnd = entries + TextLength(entries);
   char work[kMaxPath];
   while (const char* bar = state.codePage.Find(entries, entriesEnd, '|')) {
@@ -93,12 +94,13 @@ void ParseDataFile(RunState& state, const char* bytes, uint32_t size, RemovalLis
     entries = bar + 1;
   }
 
-  const char** fields[12] = {
+  // Every text after the removal entries, in file order.
+  const char** fields[kDataTextCount - 1] = {
       &data.registryList,  &data.programGroup,   &data.desktopShortcuts,
       &data.sendToShortcuts, &data.startMenuShortcuts, &data.startupShortcuts,
       &data.messageCaption, &data.confirmPrompt,  &data.runningPrompt,
       &data.closingMessage, &data.reservedText,   &data.restartPrompt};
-  for (int i = 0; i < 12; ++i) *fields[i] = texts[i + 1];
+  for (int i = TextIndex(DataText::kRegistryList); i < kDataTextCount; ++i) *fields[i - 1] = texts[i];
 }
 
 bool LoadDataFile(RunState& state, const char* path, RemovalList& list, DataBlock* block) {
