@@ -35,24 +35,30 @@ RegKey LookupRootName(const char* name) {
   return 0;
 }
 
+RegistryEntryShape ReadRegistryEntry(const CodePage& codePage, char* entry, RegistryAction* action) {
+  char* semi = const_cast<char*>(codePage.Find(entry, ';'));
+  if (!semi) return kRegistryEntryNoSemicolon;
+  char* backslash = const_cast<char*>(codePage.Find(entry, semi, '\\'));
+  if (!backslash) return kRegistryEntryNoSubkey;
+  *semi = '\0';
+  *backslash = '\0';
+  action->rootName = entry;
+  action->root = LookupRootName(entry);
+  action->subkey = backslash + 1;
+  action->valueName = semi + 1;
+  action->deleteTree = action->valueName[0] == '\0';
+  if (!action->root) return kRegistryEntryUnknownRoot;
+  if (action->deleteTree && action->subkey[0] == '\0') return kRegistryEntryWholeRoot;
+  return kRegistryEntryActs;
+}
+
 void WalkRegistryList(const CodePage& codePage, char* copy,
                       void (*act)(void*, const RegistryAction&), void* context) {
   char* entry = copy;
   while (char* bar = const_cast<char*>(codePage.Find(entry, '|'))) {
     *bar = '\0';
-    char* semi = const_cast<char*>(codePage.Find(entry, ';'));
-    char* backslash = semi ? const_cast<char*>(codePage.Find(entry, semi, '\\')) : nullptr;
-    if (backslash) {
-      *semi = '\0';
-      *backslash = '\0';
-      RegistryAction action;
-      action.rootName = entry;
-      action.root = LookupRootName(entry);
-      action.subkey = backslash + 1;
-      action.valueName = semi + 1;
-      action.deleteTree = action.valueName[0] == '\0';
-      if (action.root && !(action.deleteTree && action.subkey[0] == '\0')) act(context, action);
-    }
+    RegistryAction action;
+    if (ReadRegistryEntry(codePage, entry, &action) == kRegistryEntryActs) act(context, action);
     entry = bar + 1;
   }
 }

@@ -22,12 +22,24 @@ struct RegistryAction {
 // The predefined key for a root name (whole name, ASCII case ignored), or 0.
 RegKey LookupRootName(const char* name);
 
+// What one entry of the registry list is to the uninstaller.
+enum RegistryEntryShape : int {
+  kRegistryEntryActs,         // an action
+  kRegistryEntryNoSemicolon,  // no ";": passed over
+  kRegistryEntryNoSubkey,     // no "\" before the ";": passed over
+  kRegistryEntryUnknownRoot,  // the text before the "\" is no root name: passed over
+  kRegistryEntryWholeRoot,    // a tree entry with an empty subkey, which would empty a whole root: passed over
+};
+
+// Reads one entry "root\subkey;value" (writable, NUL-ended, without its "|"):
+// from kRegistryEntryUnknownRoot on, `action` holds its parts (root 0 for an
+// unknown root), cut into pieces at the ";" and at the first "\" before it.
+// Separators honour double-byte characters.
+RegistryEntryShape ReadRegistryEntry(const CodePage& codePage, char* entry, RegistryAction* action);
+
 // Walks the list in `copy` (a writable copy, which the walk cuts into pieces)
-// and calls `act` for each entry that names a known root: "root\subkey;value|".
-// Entries without "|" after them, without ";", without "\" or with an unknown
-// root are passed over, and so is a tree entry with an empty subkey, which
-// would empty a whole predefined root. Separators honour double-byte
-// characters.
+// and calls `act` for each entry ended by "|" that ReadRegistryEntry finds to
+// be an action.
 void WalkRegistryList(const CodePage& codePage, char* copy,
                       void (*act)(void* context, const RegistryAction& action),
                       void* context);
