@@ -37,31 +37,31 @@ int ClassifyPath(Platform& platform, const char* path) {
   return (data.attributes & kFileAttributeDirectory) ? kPathFolder : kPathFile;
 }
 
-int PathExists(Platform& platform, const CodePage& codePage, const char* path) {
+bool PathExists(Platform& platform, const CodePage& codePage, const char* path) {
   char full[kMaxPath];
   uint32_t length = platform.GetFullPathName(path, full, kMaxPath);
-  if (length == 0 || length >= kMaxPath) return 0;
+  if (length == 0 || length >= kMaxPath) return false;
   char root[kMaxPath];
-  if (!VolumeRoot(codePage, full, root) || !platform.GetVolumeInformation(root)) return 0;
+  if (!VolumeRoot(codePage, full, root) || !platform.GetVolumeInformation(root)) return false;
   FindData data;
   Handle find = platform.FindFirstFile(path, &data);
-  if (find == kInvalidHandle) return 0;
+  if (find == kInvalidHandle) return false;
   platform.FindClose(find);
-  return 1;
+  return true;
 }
 
-int IsFileLocked(Platform& platform, const char* path) {
+bool IsFileLocked(Platform& platform, const char* path) {
   Handle file = platform.OpenExclusive(path);
   if (file != kInvalidHandle) {
     platform.CloseFile(file);
-    return 0;
+    return false;
   }
-  return platform.GetLastError() == kErrorSharingViolation ? 1 : 0;
+  return platform.GetLastError() == kErrorSharingViolation;
 }
 
-int IsExecutable(const char* path) {
+bool IsExecutable(const char* path) {
   const char* dot = FindLastByte(path, '.');
-  return dot && EqualsAsciiNoCase(dot, ".exe") ? 1 : 0;
+  return dot && EqualsAsciiNoCase(dot, ".exe");
 }
 
 int DeleteWithShell(Platform& platform, const CodePage& codePage, char* buffer, size_t size) {

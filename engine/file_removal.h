@@ -14,14 +14,14 @@ enum PathClass : int { kPathNothing = 0, kPathFile = 1, kPathFolder = 2 };
 
 // What FindFirstFileA finds first at `path`: nothing, a file or a folder.
 int ClassifyPath(Platform& platform, const char* path);
-// 1 when the path's volume answers and something is found at it, else 0.
-// The share root of a network path is found by characters in `codePage`.
-int PathExists(Platform& platform, const CodePage& codePage, const char* path);
-// 1 when opening the file exclusively fails with a sharing violation, else 0.
-int IsFileLocked(Platform& platform, const char* path);
-// 1 when the text from the last "." of the whole path is ".exe" in any ASCII
-// case, else 0.
-int IsExecutable(const char* path);
+// Whether the path's volume answers and something is found at it. The share
+// root of a network path is found by characters in `codePage`.
+bool PathExists(Platform& platform, const CodePage& codePage, const char* path);
+// Whether opening the file exclusively fails with a sharing violation.
+bool IsFileLocked(Platform& platform, const char* path);
+// Whether the text from the last "." of the whole path is ".exe" in any
+// ASCII case.
+bool IsExecutable(const char* path);
 
 // Deletes what is at the path in `buffer` (of `size` bytes) through the shell,
 // silently and outright, a folder with everything in it. Returns 0 when

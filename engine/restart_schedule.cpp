@@ -107,25 +107,25 @@ bool ReadAll(Platform& platform, Handle file, char** bytes, size_t* size) {
   return true;
 }
 
-int RewriteWininitFile(RunState& state, const char* path) {
+bool RewriteWininitFile(RunState& state, const char* path) {
   Platform& platform = state.platform;
   char windows[kMaxPath];
   uint32_t length = platform.GetWindowsDirectory(windows, kMaxPath);
-  if (length == 0 || length >= kMaxPath) return 0;
+  if (length == 0 || length >= kMaxPath) return false;
   char shortPath[kMaxPath];
   bool line = state.osFamily != kOsUnknown;
-  if (!ShortPathForWininit(platform, state.codePage, path, shortPath)) return 0;
+  if (!ShortPathForWininit(platform, state.codePage, path, shortPath)) return false;
 
   char temp[kMaxPath + 1];
-  if (!platform.GetTempFileName(windows, "WININIT.INI", 0, temp)) return 0;
+  if (!platform.GetTempFileName(windows, "WININIT.INI", 0, temp)) return false;
   char ini[kMaxPath];
   if (!CopyBounded(ini, sizeof ini, windows) ||
       !AppendPathComponent(state.codePage, ini, "WININIT.INI")) {
     platform.DeleteFile(temp);
-    return 0;
+    return false;
   }
   Handle out = platform.OpenFileReadWrite(temp);
-  if (out == kInvalidHandle) return 0;
+  if (out == kInvalidHandle) return false;
   Handle in = platform.OpenFileForReading(ini);
   char* old = nullptr;
   size_t oldSize = 0;
@@ -142,10 +142,10 @@ int RewriteWininitFile(RunState& state, const char* path) {
   // whole, WININIT.INI stays as it was.
   if (!ok || (in != kInvalidHandle && !platform.DeleteFile(ini))) {
     platform.DeleteFile(temp);
-    return 0;
+    return false;
   }
   platform.MoveFile(temp, ini);
-  return line ? 1 : 0;
+  return line;
 }
 
 }  // namespace
@@ -224,18 +224,18 @@ bool IsDriveOrShareRoot(const CodePage& codePage, const char* folder) {
   return names == 1 && firstName == 2 && folder[1] == ':';        // "C:", "C:\\"
 }
 
-int ScheduleDeleteAtRestart(RunState& state, const char* path) {
+bool ScheduleDeleteAtRestart(RunState& state, const char* path) {
   Platform& platform = state.platform;
   platform.SetFileAttributes(path, kFileAttributeNormal);
   if (state.osFamily == kOsNt)
-    return platform.MoveFileEx(path, nullptr, kMoveFileDelayUntilReboot) ? 1 : 0;
+    return platform.MoveFileEx(path, nullptr, kMoveFileDelayUntilReboot);
   return RewriteWininitFile(state, path);
 }
 
 void ScheduleDeferredList(RunState& state, const DeferredList& deferred) {
   if (!deferred.IsPresent()) return;
   const char* text = deferred.Text();
-  char path[600];
+  char path[kMaxPath];
   // By characters, as the data file was read: a trail byte equal to "|" (as
   // in 0x83 0x7C) is inside a path, and only the single-byte "|" that ends
   // every path ends one.

@@ -41,8 +41,8 @@ bool ShortPathForWininit(Platform& platform, const CodePage& codePage, const cha
 // Separators are found by characters in `codePage`.
 bool IsDriveOrShareRoot(const CodePage& codePage, const char* folder);
 
-// Schedules one path; returns 1 when it was scheduled.
-int ScheduleDeleteAtRestart(RunState& state, const char* path);
+// Schedules one path; returns whether it was scheduled.
+bool ScheduleDeleteAtRestart(RunState& state, const char* path);
 // Every path of `deferred`, in list order.
 void ScheduleDeferredList(RunState& state, const DeferredList& deferred);
 // The uninstaller's own file, then its folder (never a drive or share root).

@@ -13,12 +13,12 @@ namespace uninst {
 namespace {
 
 TEST(PathQueryTest, IsExecutable) {
-  struct Row { const char* path; int expected; };
+  struct Row { const char* path; bool expected; };
   const Row rows[] = {
-      {"C:\\A\\tool.exe", 1}, {"C:\\A\\TOOL.EXE", 1}, {"C:\\A\\tool.Exe", 1},
-      {"C:\\A\\tool.exe.txt", 0}, {"C:\\A\\tool.dll", 0}, {"C:\\A\\tool", 0},
-      {"C:\\My.Apps\\uninst", 0}, {"C:\\dir.exe\\file", 0}, {"tool.ex", 0},
-      {"C:\\v1.2\\tool.exe", 1}, {"C:\\A\\tool.exex", 0},
+      {"C:\\A\\tool.exe", true}, {"C:\\A\\TOOL.EXE", true}, {"C:\\A\\tool.Exe", true},
+      {"C:\\A\\tool.exe.txt", false}, {"C:\\A\\tool.dll", false}, {"C:\\A\\tool", false},
+      {"C:\\My.Apps\\uninst", false}, {"C:\\dir.exe\\file", false}, {"tool.ex", false},
+      {"C:\\v1.2\\tool.exe", true}, {"C:\\A\\tool.exex", false},
   };
   for (const Row& row : rows) EXPECT_EQ(IsExecutable(row.path), row.expected) << row.path;
 }
@@ -29,9 +29,9 @@ TEST(PathQueryTest, IsFileLockedOnlyOnSharingViolation) {
     platform.AddFile(std::string("C:\\A\\") + name);
   platform.locked.insert("C:\\A\\HELD");
   platform.unopenable.insert("C:\\A\\DENIED");
-  struct Row { const char* path; int locked; };
+  struct Row { const char* path; bool locked; };
   const Row rows[] = {
-      {"C:\\A\\free", 0}, {"C:\\A\\held", 1}, {"C:\\A\\denied", 0}, {"C:\\A\\missing", 0}};
+      {"C:\\A\\free", false}, {"C:\\A\\held", true}, {"C:\\A\\denied", false}, {"C:\\A\\missing", false}};
   for (const Row& row : rows) EXPECT_EQ(IsFileLocked(platform, row.path), row.locked) << row.path;
 }
 
@@ -46,14 +46,14 @@ TEST(PathQueryTest, ClassifyAndExists) {
   platform.volumes = {"C:\\", "\\\\SRV\\SHARE\\", "\\\\\x83\\S\\\x83\\X\\"};
   platform.AddFile("\\\\srv\\share\\d\\f.txt");
   platform.AddFile("\\\\\x83\\s\\\x83\\x\\d\\f.txt");
-  struct Row { const char* path; int kind; int exists; };
+  struct Row { const char* path; int kind; bool exists; };
   const Row rows[] = {
-      {"C:\\A\\f.txt", kPathFile, 1},
-      {"C:\\A", kPathFolder, 1},
-      {"C:\\A\\missing", kPathNothing, 0},
-      {"E:\\other\\f.txt", kPathFile, 0},
-      {"\\\\srv\\share\\d\\f.txt", kPathFile, 1},
-      {"\\\\\x83\\s\\\x83\\x\\d\\f.txt", kPathFile, 1},
+      {"C:\\A\\f.txt", kPathFile, true},
+      {"C:\\A", kPathFolder, true},
+      {"C:\\A\\missing", kPathNothing, false},
+      {"E:\\other\\f.txt", kPathFile, false},
+      {"\\\\srv\\share\\d\\f.txt", kPathFile, true},
+      {"\\\\\x83\\s\\\x83\\x\\d\\f.txt", kPathFile, true},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.path);

@@ -118,55 +118,55 @@ class ScheduleTest : public ::testing::Test {
 
 TEST_F(ScheduleTest, NtUsesDelayedMove) {
   state.osFamily = kOsNt;
-  EXPECT_EQ(ScheduleDeleteAtRestart(state, "C:\\Apps\\W\\a.dll"), 1);
+  EXPECT_TRUE(ScheduleDeleteAtRestart(state, "C:\\Apps\\W\\a.dll"));
   EXPECT_EQ(platform.scheduled, std::vector<std::string>{"C:\\Apps\\W\\a.dll"});
   EXPECT_EQ(platform.log.front(), "SetFileAttributes C:\\Apps\\W\\a.dll 128");
   EXPECT_TRUE(WindowsFolder().empty());
 }
 
 TEST_F(ScheduleTest, Win98WritesWininit) {
-  EXPECT_EQ(ScheduleDeleteAtRestart(state, "C:\\Apps\\W\\a.dll"), 1);
+  EXPECT_TRUE(ScheduleDeleteAtRestart(state, "C:\\Apps\\W\\a.dll"));
   EXPECT_EQ(Wininit(), "[rename]\r\nNUL=C:\\APPS\\W\\A.DLL\r\n");
   EXPECT_EQ(platform.log[1], "GetTempFileName C:\\WINDOWS WININIT.INI 0");
   EXPECT_EQ(WindowsFolder(), std::vector<std::string>{"WININIT.INI"}) << "temporary file moved";
 }
 
-TEST_F(ScheduleTest, UnknownFamilyWritesHeaderAndReportsZero) {
+TEST_F(ScheduleTest, UnknownFamilyWritesHeaderAndReportsNothingScheduled) {
   state.osFamily = kOsUnknown;
   platform.AddFile("C:\\WINDOWS\\WININIT.INI", "[boot]\r\n");
-  EXPECT_EQ(ScheduleDeleteAtRestart(state, "C:\\Apps\\W\\a.dll"), 0);
+  EXPECT_FALSE(ScheduleDeleteAtRestart(state, "C:\\Apps\\W\\a.dll"));
   EXPECT_EQ(Wininit(), "[boot]\r\n[rename]\r\n");
 }
 
 TEST_F(ScheduleTest, FailuresLeaveWininitAsItWas) {
   platform.AddFile("C:\\WINDOWS\\WININIT.INI", "[boot]\r\n");
   platform.tempFileFails = true;
-  EXPECT_EQ(ScheduleDeleteAtRestart(state, "C:\\Apps\\W\\a.dll"), 0);
+  EXPECT_FALSE(ScheduleDeleteAtRestart(state, "C:\\Apps\\W\\a.dll"));
   EXPECT_EQ(Wininit(), "[boot]\r\n");
   platform.tempFileFails = false;
   platform.deleteFails = true;
-  EXPECT_EQ(ScheduleDeleteAtRestart(state, "C:\\Apps\\W\\a.dll"), 0);
+  EXPECT_FALSE(ScheduleDeleteAtRestart(state, "C:\\Apps\\W\\a.dll"));
   EXPECT_EQ(Wininit(), "[boot]\r\n");
   EXPECT_EQ(WindowsFolder(), std::vector<std::string>{"WININIT.INI"}) << "temporary file deleted";
   platform.deleteFails = false;
   platform.unopenable.insert("C:\\WINDOWS\\WIN2.TMP");  // the next temporary file
-  EXPECT_EQ(ScheduleDeleteAtRestart(state, "C:\\Apps\\W\\a.dll"), 0);
+  EXPECT_FALSE(ScheduleDeleteAtRestart(state, "C:\\Apps\\W\\a.dll"));
   EXPECT_EQ(Wininit(), "[boot]\r\n");
   EXPECT_EQ(WindowsFolder(), (std::vector<std::string>{"WIN2.TMP", "WININIT.INI"})) << "left empty";
   platform.DeleteFile("C:\\WINDOWS\\WIN2.TMP");
   // A read error halfway is no end of file, and a short write no new file.
   platform.readFailsAt["C:\\WINDOWS\\WININIT.INI"] = 4;
-  EXPECT_EQ(ScheduleDeleteAtRestart(state, "C:\\Apps\\W\\a.dll"), 0);
+  EXPECT_FALSE(ScheduleDeleteAtRestart(state, "C:\\Apps\\W\\a.dll"));
   platform.readFailsAt.clear();
   platform.fullAt["C:\\WINDOWS\\WIN4.TMP"] = 5;
-  EXPECT_EQ(ScheduleDeleteAtRestart(state, "C:\\Apps\\W\\a.dll"), 0);
+  EXPECT_FALSE(ScheduleDeleteAtRestart(state, "C:\\Apps\\W\\a.dll"));
   EXPECT_EQ(Wininit(), "[boot]\r\n");
   EXPECT_EQ(WindowsFolder(), std::vector<std::string>{"WININIT.INI"}) << "temporary files deleted";
 }
 
 TEST_F(ScheduleTest, FailedMoveStillCountsAsScheduled) {
   platform.moveFails = true;
-  EXPECT_EQ(ScheduleDeleteAtRestart(state, "C:\\Apps\\W\\a.dll"), 1);
+  EXPECT_TRUE(ScheduleDeleteAtRestart(state, "C:\\Apps\\W\\a.dll"));
   EXPECT_EQ(platform.Content("C:\\WINDOWS\\WIN1.TMP"), "[rename]\r\nNUL=C:\\APPS\\W\\A.DLL\r\n");
 }
 
