@@ -3,7 +3,6 @@
 // page; the rest is the file. The parser must never read outside the file
 // and every path it yields must fit what its kind allows.
 #include <cstring>
-#include <string>
 
 #include "engine/data_file.h"
 #include "tests/unit/fake_platform.h"
@@ -22,11 +21,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   strcpy(state.exeFolder, "C:\\Program Files\\Widget");
   uninst::RemovalList list;
   list.Attach(&platform);
-  // An exactly sized copy, so that a read past its end is caught.
-  std::string block(reinterpret_cast<const char*>(data + 1), size - 1);
-  char* bytes = new char[block.size() + 1];
-  memcpy(bytes, block.data(), block.size());
-  uninst::ParseDataFile(state, bytes, static_cast<uint32_t>(block.size()), list);
+  // An exactly sized heap copy, so that AddressSanitizer catches a read of
+  // even one byte past its end (libFuzzer's own buffer may have more behind).
+  const size_t length = size - 1;
+  char* bytes = new char[length];
+  memcpy(bytes, data + 1, length);
+  uninst::ParseDataFile(state, bytes, static_cast<uint32_t>(length), list);
   for (const char* path = list.First(); path; path = list.Next(path)) {
     size_t length = strlen(path);
     bool absolute = length >= 2 && (path[1] == ':' || (path[0] == '\\' && path[1] == '\\'));

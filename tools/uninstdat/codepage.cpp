@@ -29,7 +29,7 @@ size_t Utf8SequenceAt(const std::string& bytes, size_t i) {
   return length;
 }
 
-// The code points of a UTF-8 text (which iconv produced, so well formed).
+// The code points of a UTF-8 text (which the converter produced, so well formed).
 std::vector<char32_t> CodePoints(const std::string& utf8) {
   std::vector<char32_t> points;
   for (size_t i = 0; i < utf8.size();) {

@@ -9,7 +9,7 @@ namespace uninstdat {
 
 class CodePageConverter {
  public:
-  // Fails (valid() false) when iconv knows no "CP<number>".
+  // Fails (valid() false) when the system's converter knows no such code page.
   explicit CodePageConverter(int codePage);
   bool valid() const { return valid_; }
   int number() const { return codePage_; }

@@ -17,7 +17,7 @@ namespace uninstdat {
 
 using Json = nlohmann::ordered_json;
 
-// Both views of the target code page: iconv for conversion, the engine's
+// Both views of the target code page: the converter, the engine's
 // lead-byte table for separator searches.
 struct TargetCodePage {
   explicit TargetCodePage(int number);
