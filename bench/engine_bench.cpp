@@ -6,6 +6,7 @@
 #include <string>
 
 #include "engine/data_file.h"
+#include "engine/data_file_layout.h"
 #include "engine/file_removal.h"
 #include "engine/registry.h"
 #include "engine/restart_schedule.h"
@@ -65,7 +66,7 @@ void BM_ParseDataFile(benchmark::State& state) {
     snprintf(entry, sizeof entry, kinds[i % 4], i, i);
     bytes += entry;
   }
-  bytes += std::string(13, '\0');
+  bytes += std::string(kDataTextCount, '\0');
   FakePlatform platform;
   RunState run(platform);
   run.osFamily = kOsNt;

@@ -156,7 +156,7 @@ TEST_F(DataFileTest, TruncatedFilesAreParsedAsFarAsTheyGo) {
     EXPECT_EQ(state.data.allUsers, cut >= 4 ? 1u : 0u);
     EXPECT_EQ(paths.size(), cut >= 9 ? 2u : 0u);  // entries complete with their NUL
     size_t end = 9;
-    for (size_t i = 0; i < 12; ++i) {
+    for (size_t i = 0; i < fields.size(); ++i) {
       end += fields[i].size() + 1;
       std::string expected = cut >= end ? fields[i] : "";
       EXPECT_EQ(std::string(state.data.*members[i]), expected) << "field " << i;

@@ -153,16 +153,16 @@ TEST_F(RunTest, EarlyEndsRemoveNothingAndKeepTheDataFile) {
 }
 
 TEST_F(RunTest, EmptyTextsSkipTheirBoxes) {
-  struct Row { const char* name; int emptied; std::vector<std::string> boxes; };
+  struct Row { const char* name; DataText emptied; std::vector<std::string> boxes; };
   const Row rows[] = {
-      {"no confirmation text", kConfirm, {"Widget was removed."}},
-      {"no closing text", kClosing, {"Remove Widget?"}},
-      {"no caption", kCaption, {}},
+      {"no confirmation text", DataText::kConfirmPrompt, {"Widget was removed."}},
+      {"no closing text", DataText::kClosingMessage, {"Remove Widget?"}},
+      {"no caption", DataText::kMessageCaption, {}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     Install();
-    fields[row.emptied] = "";
+    fields[FieldOf(row.emptied)] = "";
     Write("widget.exe|");
     platform.boxAnswers = {kIdOk, kIdOk};
     Run();
@@ -224,7 +224,7 @@ TEST_F(RunTest, LeftoverAndYesRestartsPerFamily) {
 }
 
 TEST_F(RunTest, LeftoverWithoutRestartTextEndsTheCleanWay) {
-  fields[kRestart] = "";
+  fields[FieldOf(DataText::kRestartPrompt)] = "";
   platform.AddFile("C:\\Apps\\Widget\\sub\\x.txt");
   Write("sub|sub\\x.txt|");
   platform.boxAnswers = {kIdOk, kIdOk};
