@@ -6,7 +6,9 @@
 #include <sstream>
 #include <string>
 
-#include "tools/uninstdat/analysis.h"
+#include "tools/uninstdat/lint/lint.h"
+#include "tools/uninstdat/plan/plan.h"
+#include "tools/uninstdat/plan/plan_render.h"
 
 namespace uninstdat {
 namespace {
@@ -35,7 +37,7 @@ void BM_Lint(benchmark::State& state) {
   TargetCodePage page(1252);
   std::vector<Target> targets;
   std::string error;
-  if (!MakeTargets({1, 2, 3}, nullptr, "", page, &targets, &error)) state.SkipWithError(error.c_str());
+  if (!MakeTargets({uninst::kOsWin95, uninst::kOsWin98, uninst::kOsNt}, nullptr, "", page, &targets, &error)) state.SkipWithError(error.c_str());
   for (auto _ : state) {
     Findings findings(20);
     Lint(bytes, {}, page, targets, &findings);
@@ -51,10 +53,11 @@ void BM_Plan(benchmark::State& state) {
   TargetCodePage page(1252);
   std::vector<Target> targets;
   std::string error;
-  if (!MakeTargets({3}, nullptr, "", page, &targets, &error)) state.SkipWithError(error.c_str());
+  if (!MakeTargets({uninst::kOsNt}, nullptr, "", page, &targets, &error)) state.SkipWithError(error.c_str());
   for (auto _ : state) {
     std::ostringstream out;
-    Plan(bytes, page, targets[0], 0, out);
+    PlanText text;
+    PlanRecords(bytes, page, targets[0], 0, [&](const PlanRecord& record) { out << text(record); });
     benchmark::DoNotOptimize(out.tellp());
   }
   state.SetItemsProcessed(state.iterations() * n);

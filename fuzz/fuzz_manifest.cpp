@@ -3,7 +3,7 @@
 // recurses with the input's nesting, and every allow rule it names reads.
 #include <string>
 
-#include "tools/uninstdat/analysis.h"
+#include "tools/uninstdat/lint/findings.h"
 #include "tools/uninstdat/manifest.h"
 
 using namespace uninstdat;

@@ -3,9 +3,10 @@
 // picks the code page; the rest is the file.
 #include <string>
 
-#include "tools/uninstdat/io.h"
+#include "tools/uninstdat/system/io.h"
 #include "tools/uninstdat/manifest.h"
 #include "tools/uninstdat/model.h"
+#include "tools/uninstdat/shown_manifest.h"
 
 using namespace uninstdat;
 

@@ -1,5 +1,6 @@
-// The code-page hint; see codepage.h. The conversions are
-// codepage_iconv.cpp on Linux and codepage_win.cpp on Windows.
+// The code page as the tool uses it, and the code-page hint; see codepage.h.
+// The conversions are system/codepage_iconv.cpp on Linux and
+// system/codepage_win.cpp on Windows.
 #include "tools/uninstdat/codepage.h"
 
 #include <algorithm>
@@ -9,6 +10,23 @@
 #include "tools/uninstdat/model.h"
 
 namespace uninstdat {
+
+TargetCodePage::TargetCodePage(int number) : converter(number) {
+  for (int b = 0; b < 256; ++b) codePage.SetLead(static_cast<uint8_t>(b), converter.IsLeadByte(b));
+}
+
+std::string Utf8(const TargetCodePage& page, std::string_view bytes) {
+  auto text = page.converter.ToUtf8(std::string(bytes));
+  return text ? *text
+              : "(bytes that are no text in code page " + std::to_string(page.converter.number()) + ")";
+}
+
+const char kWindowsAnsiCodePages[] = "874, 932, 936, 949, 950 and 1250 to 1258";
+
+bool IsWindowsAnsiCodePage(int number) {
+  return number == 874 || number == 932 || number == 936 || number == 949 || number == 950 ||
+         (number >= 1250 && number <= 1258);
+}
 
 namespace {
 
@@ -65,8 +83,8 @@ bool IsOtherLetter(char32_t c) {  // Greek, Cyrillic, Hebrew, Arabic, Thai
 // page, and a hostile file of 64 MiB of ASCII costs no copies.
 std::vector<std::string> Texts(const std::string& bytes) {
   DataFileTexts split = SplitTexts(bytes);
-  std::vector<std::string_view> all(split.text, split.text + split.found);
-  if (split.found < 13 && !split.rest.empty()) all.push_back(split.rest);
+  std::vector<std::string_view> all(split.texts.begin(), split.texts.begin() + split.found);
+  if (split.found < uninst::kDataTextCount && !split.rest.empty()) all.push_back(split.rest);
   std::vector<std::string> texts;
   for (std::string_view text : all)
     if (std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; }))

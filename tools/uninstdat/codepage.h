@@ -4,6 +4,9 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
+
+#include "engine/text.h"
 
 namespace uninstdat {
 
@@ -26,6 +29,22 @@ class CodePageConverter {
   bool valid_ = false;
   bool lead_[256] = {};
 };
+
+// Both views of the target code page: the converter, and the engine's
+// lead-byte table for separator searches.
+struct TargetCodePage {
+  explicit TargetCodePage(int number);
+  CodePageConverter converter;
+  uninst::CodePage codePage;
+};
+
+// The bytes as UTF-8, or a note that they are no text in the code page.
+std::string Utf8(const TargetCodePage& page, std::string_view bytes);
+
+// The Windows ANSI code pages a data file can be written in, and their list
+// as people read it.
+bool IsWindowsAnsiCodePage(int number);
+extern const char kWindowsAnsiCodePages[];
 
 // Whether every byte of `text` is ASCII, which every Windows ANSI code page
 // holds as it is: the converters pass such texts on without converting.

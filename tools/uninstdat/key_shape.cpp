@@ -10,8 +10,11 @@
 namespace uninstdat {
 namespace {
 
-const char* const kRoots[] = {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE",
-                              "HKEY_USERS",        "HKEY_CURRENT_CONFIG", "HKEY_DYN_DATA"};
+// The roots' long names, which the uninstaller knows, and their short ones,
+// which exports and people write.
+const char* const kRootNames[][2] = {
+    {"HKEY_CLASSES_ROOT", "HKCR"}, {"HKEY_LOCAL_MACHINE", "HKLM"}, {"HKEY_CURRENT_USER", "HKCU"},
+    {"HKEY_USERS", "HKU"},         {"HKEY_CURRENT_CONFIG", "HKCC"}, {"HKEY_DYN_DATA", "HKDD"}};
 
 // The views a program sees, in the order they are tried; each ends in a
 // backslash so that only whole components match.
@@ -114,12 +117,23 @@ size_t OwnedDepth(const std::vector<std::string_view>& parts) {
 
 }  // namespace
 
+const char* LongRootName(std::string_view root, bool shortOnly) {
+  std::string upper(root);
+  for (char& c : upper)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+  for (const auto& names : kRootNames)
+    if ((!shortOnly && upper == names[0]) || upper == names[1]) return names[0];
+  return nullptr;
+}
+
 std::string CanonicalKey(std::string_view key) {
   std::string upper(key);
   for (char& c : upper)
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
   while (!upper.empty() && upper.back() == '\\') upper.pop_back();
-  if (!OneOf(std::string_view(upper).substr(0, upper.find('\\')), kRoots)) return "";
+  std::string_view root = std::string_view(upper).substr(0, upper.find('\\'));
+  const char* longRoot = LongRootName(root);
+  if (!longRoot || root != longRoot) return "";
   upper += '\\';
   for (bool folded = true; folded;) {
     folded = false;

@@ -9,6 +9,11 @@
 
 namespace uninstdat {
 
+// The long name of a registry root written by its long or short name (HKLM
+// for HKEY_LOCAL_MACHINE), in any letter case; with `shortOnly`, only by its
+// short name. Null for anything else.
+const char* LongRootName(std::string_view root, bool shortOnly = false);
+
 // The key as a program sees it, for comparing: ROOT\subkey with the root's
 // long name, HKEY_LOCAL_MACHINE or HKEY_CURRENT_USER "Software\Classes" and
 // HKEY_CLASSES_ROOT "Wow6432Node" folded into HKEY_CLASSES_ROOT, and

@@ -31,10 +31,10 @@ const uninst::RegKey kFolderKey = 0x4B45;
 
 }  // namespace
 
-Machine DefaultMachine(int32_t family) {
+Machine DefaultMachine(uninst::OsFamilyValue family) {
   Machine m;
   m.family = family;
-  if (family == 3) {
+  if (family == uninst::kOsNt) {
     m.windowsDir = "C:\\Windows";
     m.systemDir = "C:\\Windows\\System32";
     m.tempDir = "C:\\Users\\User\\AppData\\Local\\Temp\\";
@@ -107,9 +107,9 @@ bool ApplyMachineJson(const Json& json, Machine* m, std::string* error) {
 
 bool MachinePlatform::GetVersionEx(uninst::OsVersion* out) {
   switch (machine_.family) {
-    case 1: *out = {uninst::kVerPlatformWin32Windows, 0}; return true;
-    case 2: *out = {uninst::kVerPlatformWin32Windows, 10}; return true;
-    case 3: *out = {uninst::kVerPlatformWin32Nt, 0}; return true;
+    case uninst::kOsWin95: *out = {uninst::kVerPlatformWin32Windows, 0}; return true;
+    case uninst::kOsWin98: *out = {uninst::kVerPlatformWin32Windows, 10}; return true;
+    case uninst::kOsNt: *out = {uninst::kVerPlatformWin32Nt, 0}; return true;
     default: return false;
   }
 }
@@ -172,5 +172,49 @@ int32_t MachinePlatform::RegQueryValueEx(uninst::RegKey, const char* name, char*
   *size = static_cast<uint32_t>(value.size() + 1);
   return 0;
 }
+
+bool MakeTargets(const std::vector<uninst::OsFamilyValue>& families, const Json* machineJson,
+                 const std::string& exeFolderUtf8, const TargetCodePage& page, std::vector<Target>* targets,
+                 std::string* error) {
+  const std::string pageName = "code page " + std::to_string(page.converter.number());
+  auto convert = [&](std::string* text, const std::string& what) {
+    auto converted = page.converter.ToAnsi(*text);
+    if (!converted) {
+      *error = what + " \"" + *text + "\" has a character that " + pageName + " cannot represent";
+      return false;
+    }
+    *text = *converted;
+    return true;
+  };
+  for (uninst::OsFamilyValue family : families) {
+    Target target;
+    target.machine = DefaultMachine(family);
+    if (machineJson && !ApplyMachineJson(*machineJson, &target.machine, error)) return false;
+    Machine& m = target.machine;
+    for (auto [text, name] : {std::pair<std::string*, const char*>{&m.windowsDir, "windowsDir"},
+                              {&m.systemDir, "systemDir"},
+                              {&m.tempDir, "tempDir"},
+                              {&m.programFilesDir, "programFilesDir"},
+                              {&m.commonFilesDir, "commonFilesDir"},
+                              {&m.profileDir, "profileDir"}})
+      if (!convert(text, std::string("the machine's ") + name)) return false;
+    for (auto& [csidl, folder] : m.shellFolders)
+      if (!convert(&folder, "the machine's shell folder " + std::to_string(csidl))) return false;
+    target.exeFolder = exeFolderUtf8.empty() ? m.programFilesDir + "\\Application" : exeFolderUtf8;
+    if (!exeFolderUtf8.empty() && !convert(&target.exeFolder, "the uninstaller's folder")) return false;
+    // ExeFolder never ends in a backslash.
+    while (!target.exeFolder.empty() && page.codePage.EndsWithSeparator(target.exeFolder.c_str()))
+      target.exeFolder.pop_back();
+    if (target.exeFolder.size() >= uninst::kMaxPath) {
+      *error = "the uninstaller's folder \"" + Utf8(page, target.exeFolder) + "\" has " +
+               std::to_string(target.exeFolder.size()) + " bytes in " + pageName +
+               ": a path has at most " + std::to_string(uninst::kMaxPath - 1);
+      return false;
+    }
+    targets->push_back(std::move(target));
+  }
+  return true;
+}
+
 
 }  // namespace uninstdat

@@ -8,24 +8,41 @@
 #include <string>
 #include <vector>
 
+#include "engine/run_state.h"
 #include "engine/text.h"
 #include "platform/platform.h"
-#include "tools/uninstdat/manifest.h"
+#include "tools/uninstdat/codepage.h"
+#include "tools/uninstdat/json.h"
 
 namespace uninstdat {
 
 struct Machine {
-  int32_t family = 3;
+  uninst::OsFamilyValue family = uninst::kOsNt;
   std::string windowsDir, systemDir, tempDir, programFilesDir, commonFilesDir;
   std::string profileDir;  // the user's profile folder (NT family); the uninstaller never asks for it
   std::map<int, std::string> shellFolders;  // by CSIDL
 };
 
-// Typical folders of each family (0 unknown, 1 Windows 95, 2 Windows 98/Me,
-// 3 NT family).
-Machine DefaultMachine(int32_t family);
+// Typical folders of each family.
+Machine DefaultMachine(uninst::OsFamilyValue family);
 // Overrides folders from a JSON description; false with `error` on a bad one.
 bool ApplyMachineJson(const Json& json, Machine* machine, std::string* error);
+
+// One machine that lint or plan looks at: a family, its folders and the
+// uninstaller's folder on it, every text in the target code page.
+struct Target {
+  Machine machine;
+  std::string exeFolder;
+};
+
+// The targets for `families`: each family's default machine, with the
+// folders of `machineJson` (may be null) over it, and the uninstaller's
+// folder `exeFolderUtf8`, or the machine's ProgramFilesDir and
+// "\Application" when it is empty. False with `error` when a text cannot be
+// written in the code page or does not fit a path.
+bool MakeTargets(const std::vector<uninst::OsFamilyValue>& families, const Json* machineJson,
+                 const std::string& exeFolderUtf8, const TargetCodePage& page, std::vector<Target>* targets,
+                 std::string* error);
 
 class MachinePlatform final : public uninst::Platform {
  public:

@@ -6,18 +6,12 @@
 #include <cstdio>
 #include <set>
 
-#include "engine/registry.h"
-
-#include "tools/uninstdat/analysis.h"
+#include "tools/uninstdat/key_shape.h"
+#include "tools/uninstdat/lint/lint_rules.h"
+#include "tools/uninstdat/names.h"
 
 namespace uninstdat {
 namespace {
-
-const char* const kFieldOrder[] = {
-    "$schema", "codePage", "allUsers", "removalEntries", "registryList", "programGroup",
-    "desktopShortcuts", "sendToShortcuts", "startMenuShortcuts", "startupShortcuts",
-    "messageCaption", "confirmPrompt", "runningPrompt", "closingMessage", "reservedText",
-    "restartPrompt", "trailing", "lintAllow"};
 
 // Edit distance, for the name an unknown one probably meant.
 size_t Distance(const std::string& a, const std::string& b) {
@@ -59,16 +53,6 @@ std::string UnknownName(const std::string& name, const std::vector<std::string>&
 }
 
 namespace {
-
-std::string Hex(const std::string& bytes) {
-  std::string hex;
-  char two[3];
-  for (unsigned char b : bytes) {
-    snprintf(two, sizeof two, "%02x", b);
-    hex += two;
-  }
-  return hex;
-}
 
 std::optional<std::string> FromHex(const std::string& hex) {
   if (hex.size() % 2) return std::nullopt;
@@ -166,14 +150,10 @@ std::string Item(const char* field, size_t index) {
 // long ones and would ignore the entry. Raw-string entries may hold one:
 // show writes those for entries the uninstaller ignores.
 void ShortRootName(const std::string& key, const std::string& where, Reader& reader) {
-  static const char* const kShort[][2] = {
-      {"HKCR", "HKEY_CLASSES_ROOT"}, {"HKLM", "HKEY_LOCAL_MACHINE"}, {"HKCU", "HKEY_CURRENT_USER"},
-      {"HKU", "HKEY_USERS"},         {"HKCC", "HKEY_CURRENT_CONFIG"}, {"HKDD", "HKEY_DYN_DATA"}};
-  std::string root = UpperAscii(key.substr(0, key.find('\\')));
-  for (const auto& names : kShort)
-    if (root == names[0])
-      reader.Error(where, "\"" + key.substr(0, root.size()) + "\" is a short root name, which the uninstaller does not know: it would ignore the entry; write " +
-                              names[1] + key.substr(root.size()));
+  std::string root = key.substr(0, key.find('\\'));
+  if (const char* longRoot = LongRootName(root, true))
+    reader.Error(where, "\"" + root + "\" is a short root name, which the uninstaller does not know: it would ignore the entry; write " +
+                            longRoot + key.substr(root.size()));
 }
 
 const Json& ArrayOf(const Json& manifest, const char* field, Reader& reader) {
@@ -189,21 +169,18 @@ const Json& ArrayOf(const Json& manifest, const char* field, Reader& reader) {
 
 }  // namespace
 
-const char kWindowsAnsiCodePages[] = "874, 932, 936, 949, 950 and 1250 to 1258";
-
-bool IsWindowsAnsiCodePage(int number) {
-  return number == 874 || number == 932 || number == 936 || number == 949 || number == 950 ||
-         (number >= 1250 && number <= 1258);
-}
-
 const ManifestVocabulary& Vocabulary() {
   static const ManifestVocabulary vocabulary = [] {
     ManifestVocabulary v;
-    v.fields.assign(std::begin(kFieldOrder), std::end(kFieldOrder));
+    v.fields = {"$schema", "codePage", "allUsers"};
+    for (const uninst::DataTextLayout& layout : uninst::kDataTexts) {
+      v.fields.push_back(layout.name);
+      if (layout.terminator) v.trailing.push_back(layout.name);
+    }
+    v.fields.push_back("trailing");
+    v.fields.push_back("lintAllow");
     v.alternates = {"default", "nt", "win98", "win95"};
     v.registryEntry = {"key", "value"};
-    v.trailing = {"removalEntries", "registryList"};
-    for (const char* name : kShortcutFieldNames) v.trailing.push_back(name);
     v.trailing.push_back("endOfFile");
     return v;
   }();
@@ -325,11 +302,6 @@ bool ParseManifestText(const std::string& raw, Json* manifest, std::string* erro
   }
   return true;
 }
-
-TargetCodePage::TargetCodePage(int number) : converter(number) {
-  for (int b = 0; b < 256; ++b) codePage.SetLead(static_cast<uint8_t>(b), converter.IsLeadByte(b));
-}
-
 std::string ComposeEntry(const Alternates& a) {
   if (!a.win98.empty() || !a.win95.empty())
     return a.defaultPath + ";" + a.nt + ";" + a.win98 + ";" + a.win95;
@@ -337,286 +309,157 @@ std::string ComposeEntry(const Alternates& a) {
   return a.defaultPath;
 }
 
-std::optional<DataFileModel> ModelFromManifest(const Json& manifest, const TargetCodePage& target,
-                                               std::vector<std::string>* errors) {
-  Reader reader(target, errors);
-  DataFileModel model;
-  if (!manifest.is_object()) {
-    errors->push_back("the manifest must be a JSON object");
-    return std::nullopt;
+namespace {
+
+// The manifest's fields read into a data file's parts in file order, every
+// error collected with its field and item.
+class ModelReader {
+ public:
+  ModelReader(const Json& manifest, const TargetCodePage& target, std::vector<std::string>* errors)
+      : manifest_(manifest), reader_(target, errors) {}
+
+  // Names that are no field, and the fields that the data file does not carry.
+  void CheckFields() {
+    const ManifestVocabulary& names = Vocabulary();
+    for (const auto& entry : manifest_.items())
+      if (std::find(names.fields.begin(), names.fields.end(), entry.key()) == names.fields.end())
+        reader_.Error(entry.key(), UnknownName(entry.key(), names.fields, "field of a data file"));
+    if (manifest_.contains("$schema") && !manifest_["$schema"].is_string())
+      reader_.Error("$schema", "must be the schema's address as a text");
+    if (manifest_.contains("codePage")) {
+      const Json& value = manifest_["codePage"];
+      bool ok = false;
+      int number = SmallInteger(value, 0, 65535, &ok);
+      if (!value.is_number_integer())
+        reader_.Error("codePage", "must be a number such as 1252, not " + value.dump());
+      else if (!ok || !IsWindowsAnsiCodePage(number))
+        reader_.Error("codePage", value.dump() + " is no Windows ANSI code page; use one of " + kWindowsAnsiCodePages);
+    }
+    if (manifest_.contains("lintAllow")) CheckLintAllow(manifest_["lintAllow"]);
   }
-  const ManifestVocabulary& names = Vocabulary();
-  for (const auto& entry : manifest.items())
-    if (std::find(names.fields.begin(), names.fields.end(), entry.key()) == names.fields.end())
-      reader.Error(entry.key(), UnknownName(entry.key(), names.fields, "field of a data file"));
-  if (manifest.contains("$schema") && !manifest["$schema"].is_string())
-    reader.Error("$schema", "must be the schema's address as a text");
-  if (manifest.contains("codePage")) {
-    const Json& value = manifest["codePage"];
-    bool ok = false;
-    int number = SmallInteger(value, 0, 65535, &ok);
-    if (!value.is_number_integer())
-      reader.Error("codePage", "must be a number such as 1252, not " + value.dump());
-    else if (!ok || !IsWindowsAnsiCodePage(number))
-      reader.Error("codePage", value.dump() + " is no Windows ANSI code page; use one of " +
-                                   kWindowsAnsiCodePages);
+
+  void ReadAllUsers(DataFileModel* model) {
+    if (!manifest_.contains("allUsers")) return;
+    const Json& value = manifest_["allUsers"];
+    if (value.is_boolean()) model->allUsers = value.get<bool>() ? 1 : 0;
+    else if (value.is_number_unsigned() && value.get<uint64_t>() <= 0xFFFFFFFFu)
+      model->allUsers = static_cast<uint32_t>(value.get<uint64_t>());
+    else reader_.Error("allUsers", "must be true, false or a number from 0 to 4294967295");
   }
-  if (manifest.contains("lintAllow")) {
-    const Json& allow = manifest["lintAllow"];
-    std::vector<std::string> codes;
-    for (const LintCode& code : LintCodes()) codes.push_back(code.code);
-    if (!allow.is_array()) reader.Error("lintAllow", "must be a list of texts \"CODE\" or \"CODE=TEXT\"");
+
+  // One text: a list's items, each followed by its terminator, or a text.
+  void ReadText(const uninst::DataTextLayout& layout, DataFileModel* model) {
+    std::string& text = (*model)[layout.text];
+    if (!layout.terminator) {
+      if (manifest_.contains(layout.name)) text = reader_.Text(manifest_[layout.name], layout.name);
+      return;
+    }
+    const Json& items = ArrayOf(manifest_, layout.name, reader_);
+    for (size_t i = 0; i < items.size(); ++i) {
+      std::string where = Item(layout.name, i);
+      if (layout.text == DataText::kRemovalEntries) text += RemovalEntry(items[i], where);
+      else if (layout.text == DataText::kRegistryList) text += RegistryEntry(items[i], where);
+      else text += reader_.Field(items[i], where, ";", "it ends the shortcut name");
+      text += layout.terminator;
+    }
+  }
+
+  // "trailing": the text after a list's last terminator, and the bytes
+  // after the last text.
+  void ReadTrailing(DataFileModel* model) {
+    if (!manifest_.contains("trailing")) return;
+    const Json& trailing = manifest_["trailing"];
+    if (!trailing.is_object()) return reader_.Error("trailing", "must be an object of list names and texts");
+    for (const auto& part : trailing.items()) {
+      std::string where = "trailing." + part.key();
+      if (part.key() == "endOfFile") {
+        model->endOfFile = reader_.Text(part.value(), where, true);
+        continue;
+      }
+      const uninst::DataTextLayout* list = nullptr;
+      for (const uninst::DataTextLayout& layout : uninst::kDataTexts)
+        if (layout.terminator && part.key() == layout.name) list = &layout;
+      if (!list) {
+        reader_.Error(where, UnknownName(part.key(), Vocabulary().trailing, "list of a data file"));
+      } else if (list->terminator == '|') {
+        (*model)[list->text] += reader_.Field(part.value(), where, "|", "it would end an entry", false);
+      } else {
+        (*model)[list->text] += reader_.Field(part.value(), where, ";", "it would end a name", false);
+      }
+    }
+  }
+
+ private:
+  void CheckLintAllow(const Json& allow) {
+    std::vector<std::string> codes = LintCodeNames();
+    if (!allow.is_array()) reader_.Error("lintAllow", "must be a list of texts \"CODE\" or \"CODE=TEXT\"");
     for (size_t i = 0; allow.is_array() && i < allow.size(); ++i) {
       std::string code = allow[i].is_string() ? allow[i].get<std::string>() : "";
       code = code.substr(0, code.find('='));
       if (!allow[i].is_string())
-        reader.Error(Item("lintAllow", i), "must be a text \"CODE\" or \"CODE=TEXT\", such as \"shared-system-file=<Fonts>\\\\widget.ttf\"");
+        reader_.Error(Item("lintAllow", i), "must be a text \"CODE\" or \"CODE=TEXT\", such as \"shared-system-file=<Fonts>\\\\widget.ttf\"");
       else if (std::find(codes.begin(), codes.end(), code) == codes.end())
-        reader.Error(Item("lintAllow", i), "\"" + code + "\" " + UnknownName(code, codes, "lint code"));
+        reader_.Error(Item("lintAllow", i), "\"" + code + "\" " + UnknownName(code, codes, "lint code"));
     }
   }
 
-  if (manifest.contains("allUsers")) {
-    const Json& value = manifest["allUsers"];
-    if (value.is_boolean()) model.allUsers = value.get<bool>() ? 1 : 0;
-    else if (value.is_number_unsigned() && value.get<uint64_t>() <= 0xFFFFFFFFu)
-      model.allUsers = static_cast<uint32_t>(value.get<uint64_t>());
-    else reader.Error("allUsers", "must be true, false or a number from 0 to 4294967295");
-  }
-
-  const Json& entries = ArrayOf(manifest, "removalEntries", reader);
-  model.removalEntries.items.reserve(entries.size());
-  for (size_t i = 0; i < entries.size(); ++i) {
-    std::string where = Item("removalEntries", i);
-    const Json& entry = entries[i];
-    if (entry.is_object() && !entry.contains("hex")) {
-      Alternates a;
-      const char* noSemicolon = "it would split the entry into other alternates";
-      for (const auto& part : entry.items()) {
-        const std::string& key = part.key();
-        std::string at = where + "." + key;
-        if (key == "default") a.defaultPath = reader.Field(part.value(), at, "|;", noSemicolon);
-        else if (key == "nt") a.nt = reader.Field(part.value(), at, "|;", noSemicolon);
-        else if (key == "win98") a.win98 = reader.Field(part.value(), at, "|;", noSemicolon);
-        else if (key == "win95") a.win95 = reader.Field(part.value(), at, "|", "it ends the entry");
-        else reader.Error(at, UnknownName(key, names.alternates, "alternate"));
-      }
-      model.removalEntries.items.push_back(ComposeEntry(a));
-    } else {
-      model.removalEntries.items.push_back(reader.Field(entry, where, "|", "it ends the entry"));
-    }
-  }
-
-  const Json& registry = ArrayOf(manifest, "registryList", reader);
-  model.registryList.items.reserve(registry.size());
-  for (size_t i = 0; i < registry.size(); ++i) {
-    std::string where = Item("registryList", i);
-    const Json& entry = registry[i];
-    if (entry.is_object() && !entry.contains("hex")) {
-      std::string key, value;
-      for (const auto& part : entry.items()) {
-        if (part.key() == "key") {
-          key = reader.Field(part.value(), where + ".key", "|;", "it would end the key path early");
-          if (part.value().is_string()) ShortRootName(part.value().get<std::string>(), where + ".key", reader);
-        }
-        else if (part.key() == "value") {
-          value = reader.Field(part.value(), where + ".value", "|", "it ends the entry");
-          if (value.empty())
-            reader.Error(where + ".value", "an empty value name would delete the whole key with all its subkeys; leave \"value\" out to delete the key");
-        } else reader.Error(where + "." + part.key(), UnknownName(part.key(), names.registryEntry, "part of a registry entry"));
-      }
-      if (!entry.contains("key")) reader.Error(where, "has no key");
-      model.registryList.items.push_back(key + ";" + value);
-    } else {
-      model.registryList.items.push_back(reader.Field(entry, where, "|", "it ends the entry"));
-    }
-  }
-
-  if (manifest.contains("programGroup"))
-    model.programGroup = reader.Text(manifest["programGroup"], "programGroup");
-  for (int list = 0; list < kShortcutLists; ++list) {
-    const char* field = kShortcutFieldNames[list];
-    const Json& names = ArrayOf(manifest, field, reader);
-    for (size_t i = 0; i < names.size(); ++i)
-      model.shortcuts[list].items.push_back(
-          reader.Field(names[i], Item(field, i), ";", "it ends the shortcut name"));
-  }
-  for (int m = 0; m < kMessages; ++m)
-    if (manifest.contains(kMessageFieldNames[m]))
-      model.messages[m] = reader.Text(manifest[kMessageFieldNames[m]], kMessageFieldNames[m]);
-
-  if (manifest.contains("trailing") && !manifest["trailing"].is_object())
-    reader.Error("trailing", "must be an object of list names and texts");
-  if (manifest.contains("trailing") && manifest["trailing"].is_object()) {
-    const Json& trailing = manifest["trailing"];
-    for (const auto& part : trailing.items()) {
-      std::string where = "trailing." + part.key();
-      if (part.key() == "removalEntries")
-        model.removalEntries.trailing = reader.Field(part.value(), where, "|", "it would end an entry", false);
-      else if (part.key() == "registryList")
-        model.registryList.trailing = reader.Field(part.value(), where, "|", "it would end an entry", false);
-      else if (part.key() == "endOfFile")
-        model.endOfFile = reader.Text(part.value(), where, true);
-      else {
-        bool found = false;
-        for (int list = 0; list < kShortcutLists; ++list)
-          if (part.key() == kShortcutFieldNames[list]) {
-            model.shortcuts[list].trailing =
-                reader.Field(part.value(), where, ";", "it would end a name", false);
-            found = true;
-          }
-        if (!found) reader.Error(where, UnknownName(part.key(), names.trailing, "list of a data file"));
-      }
-    }
-  }
-  if (!errors->empty()) return std::nullopt;
-  return model;
-}
-
-namespace {
-
-// The manifest's parts for the texts of a data file, each as build reads it
-// back into the same bytes.
-class Shown {
- public:
-  explicit Shown(const TargetCodePage& target) : target_(target) {}
-
-  // UTF-8 where the bytes convert there and back, else {"hex": ...}.
-  Json Text(std::string_view bytes) const {
-    std::string raw(bytes);
-    if (raw.find('\0') == std::string::npos) {
-      auto utf8 = target_.converter.ToUtf8(raw);
-      if (utf8 && target_.converter.ToAnsi(*utf8) == raw) return *utf8;
-    }
-    return Json{{"hex", Hex(raw)}};
-  }
-
-  // Alternates as an object where they compose back into the same text.
-  Json RemovalEntry(std::string_view entry) const {
-    Json shown = Text(entry);
-    std::vector<size_t> at = Semicolons(entry);
-    if (at.empty() || !shown.is_string()) return shown;
+  // A plain text, or an object of alternates.
+  std::string RemovalEntry(const Json& entry, const std::string& where) {
+    if (!entry.is_object() || entry.contains("hex")) return reader_.Field(entry, where, "|", "it ends the entry");
     Alternates a;
-    a.defaultPath = entry.substr(0, at[0]);
-    if (at.size() >= 2) a.nt = entry.substr(at[0] + 1, at[1] - at[0] - 1);
-    if (at.size() >= 3) {
-      a.win98 = entry.substr(at[1] + 1, at[2] - at[1] - 1);
-      a.win95 = entry.substr(at[2] + 1);
+    const char* noSemicolon = "it would split the entry into other alternates";
+    for (const auto& part : entry.items()) {
+      const std::string& key = part.key();
+      std::string at = where + "." + key;
+      if (key == "default") a.defaultPath = reader_.Field(part.value(), at, "|;", noSemicolon);
+      else if (key == "nt") a.nt = reader_.Field(part.value(), at, "|;", noSemicolon);
+      else if (key == "win98") a.win98 = reader_.Field(part.value(), at, "|;", noSemicolon);
+      else if (key == "win95") a.win95 = reader_.Field(part.value(), at, "|", "it ends the entry");
+      else reader_.Error(at, UnknownName(key, Vocabulary().alternates, "alternate"));
     }
-    if (ComposeEntry(a) != entry) return shown;
-    Json object;
-    object["default"] = Text(a.defaultPath);
-    if (!a.nt.empty()) object["nt"] = Text(a.nt);
-    if (!a.win98.empty()) object["win98"] = Text(a.win98);
-    if (!a.win95.empty()) object["win95"] = Text(a.win95);
-    return object;
+    return ComposeEntry(a);
   }
 
-  // {"key", "value"} for an entry whose key begins with a root name that
-  // the uninstaller knows, else the raw text: build refuses other keys in
-  // the object form (HKLM\...), and must take back what show writes.
-  Json RegistryEntry(std::string_view entry) const {
-    std::vector<size_t> at = Semicolons(entry);
-    if (at.empty()) return Text(entry);
-    std::string key(entry.substr(0, at[0]));
-    const char* backslash = target_.codePage.Find(key.c_str(), '\\');
-    if (!backslash || !uninst::LookupRootName(std::string(key.c_str(), backslash).c_str())) return Text(entry);
-    Json object;
-    object["key"] = Text(key);
-    if (at[0] + 1 < entry.size()) object["value"] = Text(entry.substr(at[0] + 1));
-    return object;
+  // {"key", "value"}, or a raw text.
+  std::string RegistryEntry(const Json& entry, const std::string& where) {
+    if (!entry.is_object() || entry.contains("hex")) return reader_.Field(entry, where, "|", "it ends the entry");
+    std::string key, value;
+    for (const auto& part : entry.items()) {
+      if (part.key() == "key") {
+        key = reader_.Field(part.value(), where + ".key", "|;", "it would end the key path early");
+        if (part.value().is_string()) ShortRootName(part.value().get<std::string>(), where + ".key", reader_);
+      } else if (part.key() == "value") {
+        value = reader_.Field(part.value(), where + ".value", "|", "it ends the entry");
+        if (value.empty())
+          reader_.Error(where + ".value", "an empty value name would delete the whole key with all its subkeys; leave \"value\" out to delete the key");
+      } else {
+        reader_.Error(where + "." + part.key(), UnknownName(part.key(), Vocabulary().registryEntry, "part of a registry entry"));
+      }
+    }
+    if (!entry.contains("key")) reader_.Error(where, "has no key");
+    return key + ";" + value;
   }
 
- private:
-  std::vector<size_t> Semicolons(std::string_view s) const {
-    std::vector<size_t> at;
-    const char* begin = s.data();
-    const char* end = begin + s.size();
-    for (const char* p = begin; (p = target_.codePage.Find(p, end, ';')); ++p) at.push_back(p - begin);
-    return at;
-  }
-  const TargetCodePage& target_;
+  const Json& manifest_;
+  Reader reader_;
 };
-
-// `value` as dump(2) writes it `depth` levels down.
-std::string Indented(const Json& value, int depth) {
-  std::string text = value.dump(2), indented;
-  for (char c : text) {
-    indented += c;
-    if (c == '\n') indented.append(2 * depth, ' ');
-  }
-  return indented;
-}
 
 }  // namespace
 
-bool WriteShownManifest(const std::string& bytes, const TargetCodePage& target,
-                        const std::function<bool(std::string_view)>& give) {
-  Shown shown(target);
-  bool going = true;  // until `give` says stop; the rest is then skipped cheaply
-  auto write = [&](const std::string& part) {
-    if (going) going = give(part);
-  };
-  const uninst::CodePage& cp = target.codePage;
-  DataFileTexts texts = SplitTexts(bytes);
-  bool first = true;
-  auto member = [&](const char* name) {
-    write(first ? "{\n  " : ",\n  ");
-    first = false;
-    write(Json(name).dump() + ": ");
-  };
-  // A list item by item, so that memory does not grow with it.
-  auto list = [&](const char* name, std::string_view text, char terminator, bool removal) {
-    member(name);
-    write("[");
-    bool any = false;
-    std::string_view rest = ForEachItem(cp, text, terminator, [&](std::string_view item, size_t) {
-      if (!going) return;
-      Json value = removal ? shown.RemovalEntry(item) : terminator == '|' ? shown.RegistryEntry(item) : shown.Text(item);
-      write((any ? ",\n    " : "\n    ") + Indented(value, 2));
-      any = true;
-    });
-    write(any ? "\n  ]" : "]");
-    return rest;
-  };
-
-  member("codePage");
-  write(std::to_string(target.converter.number()));
-  member("allUsers");
-  write(texts.allUsers <= 1 ? (texts.allUsers ? "true" : "false") : std::to_string(texts.allUsers));
-  Json trailing = Json::object();
-  std::string_view rest = list("removalEntries", texts.text[0], '|', true);
-  if (!rest.empty()) trailing["removalEntries"] = shown.Text(rest);
-  rest = list("registryList", texts.text[1], '|', false);
-  if (!rest.empty()) trailing["registryList"] = shown.Text(rest);
-  member("programGroup");
-  write(Indented(shown.Text(texts.text[2]), 1));
-  for (int i = 0; i < kShortcutLists; ++i) {
-    rest = list(kShortcutFieldNames[i], texts.text[3 + i], ';', false);
-    if (!rest.empty()) trailing[kShortcutFieldNames[i]] = shown.Text(rest);
+std::optional<DataFileModel> ModelFromManifest(const Json& manifest, const TargetCodePage& target,
+                                               std::vector<std::string>* errors) {
+  if (!manifest.is_object()) {
+    errors->push_back("the manifest must be a JSON object");
+    return std::nullopt;
   }
-  for (int i = 0; i < kMessages; ++i) {
-    member(kMessageFieldNames[i]);
-    write(Indented(shown.Text(texts.text[7 + i]), 1));
-  }
-  // The bytes after the last text; a text without its NUL counts as empty
-  // for the uninstaller, and so do the texts after it.
-  if (texts.found == 13 && !texts.rest.empty()) trailing["endOfFile"] = Json{{"hex", Hex(std::string(texts.rest))}};
-  if (!trailing.empty()) {
-    member("trailing");
-    write(Indented(trailing, 1));
-  }
-  write("\n}\n");
-  return going;
-}
-
-Json ManifestFromModel(const DataFileModel& model, const TargetCodePage& target) {
-  std::string text;
-  WriteShownManifest(Encode(model), target, [&](std::string_view part) {
-    text.append(part);
-    return true;
-  });
-  return Json::parse(text);
+  ModelReader reader(manifest, target, errors);
+  DataFileModel model;
+  reader.CheckFields();
+  reader.ReadAllUsers(&model);
+  for (const uninst::DataTextLayout& layout : uninst::kDataTexts) reader.ReadText(layout, &model);
+  reader.ReadTrailing(&model);
+  if (!errors->empty()) return std::nullopt;
+  return model;
 }
 
 }  // namespace uninstdat

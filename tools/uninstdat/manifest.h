@@ -1,34 +1,17 @@
 // The manifest: a data file written as JSON in the data file's own field
-// names, with UTF-8 texts; and the way back from a file to a manifest.
+// names (engine/data_file_layout.h), with UTF-8 texts, read into the data
+// file's parts. The way back is shown_manifest.h.
 #pragma once
 
-#include <functional>
-#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
-#include "engine/text.h"
 #include "tools/uninstdat/codepage.h"
+#include "tools/uninstdat/json.h"
 #include "tools/uninstdat/model.h"
 
 namespace uninstdat {
-
-using Json = nlohmann::ordered_json;
-
-// Both views of the target code page: the converter, the engine's
-// lead-byte table for separator searches.
-struct TargetCodePage {
-  explicit TargetCodePage(int number);
-  CodePageConverter converter;
-  uninst::CodePage codePage;
-};
-
-// The Windows ANSI code pages a data file can be written in, and their list
-// as people read it.
-bool IsWindowsAnsiCodePage(int number);
-extern const char kWindowsAnsiCodePages[];
 
 // Whether `raw` is a manifest rather than a data file: text without NUL
 // bytes that begins, after an optional UTF-8 byte-order mark and blanks,
@@ -73,17 +56,6 @@ const ManifestVocabulary& Vocabulary();
 // name it probably meant) and the code page.
 std::optional<DataFileModel> ModelFromManifest(const Json& manifest, const TargetCodePage& target,
                                                std::vector<std::string>* errors);
-
-// Gives, part by part to `give`, the manifest (as dump(2) lays it out,
-// ended by a line end) that build turns back into `bytes`, the data file:
-// the texts of the file as far as it is well formed. Memory does not grow
-// with the file's lists. Stops when `give` returns false, and then returns
-// false.
-bool WriteShownManifest(const std::string& bytes, const TargetCodePage& target,
-                        const std::function<bool(std::string_view)>& give);
-
-// The manifest that ModelFromManifest turns back into the same parts.
-Json ManifestFromModel(const DataFileModel& model, const TargetCodePage& target);
 
 // A removal entry's alternates as the uninstaller reads them.
 struct Alternates {

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "tools/uninstdat/key_shape.h"
-#include "tools/uninstdat/model.h"
+#include "tools/uninstdat/names.h"
 
 namespace uninstdat {
 

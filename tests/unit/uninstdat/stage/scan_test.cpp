@@ -1,0 +1,121 @@
+// scan: the manifest of a stage, each entry written as the uninstaller
+// finds it on the machine, and a realistic product that passes lint.
+#include "tools/uninstdat/stage/scan.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+#include "tools/uninstdat/lint/lint.h"
+#include "tools/uninstdat/manifest.h"
+
+namespace uninstdat {
+namespace {
+
+// Entries: relative in the install folder, the deepest machine folder's
+// macro, else absolute; no folder that holds a machine folder.
+TEST(ScanTest, EntriesFromTheStage) {
+  std::string stage = ::testing::TempDir() + "/uninstdat-stage";
+  std::filesystem::remove_all(stage);
+  for (const char* file : {"files/C/Program Files/Widget/a.txt", "files/C/Windows/Fonts/w.ttf",
+                           "files/C/Windows/w.ini", "files/C/Data/x.txt", "files/D/Shared/y.txt"}) {
+    std::filesystem::create_directories(std::filesystem::path(stage + "/" + file).parent_path());
+    std::ofstream(stage + "/" + file) << "x";
+  }
+  ScanOptions options;
+  options.stage = stage;
+  options.installFolder = "C:\\Program Files\\Widget";
+  options.machine = DefaultMachine(uninst::kOsNt);
+  options.machine.programFilesDir = "C:\\Program Files";
+  Json manifest;
+  std::vector<std::string> notes;
+  std::string error;
+  ASSERT_TRUE(Scan(options, &manifest, &notes, &error)) << error;
+  EXPECT_EQ(manifest["removalEntries"], Json({"C:\\Data\\x.txt", "C:\\Data", "a.txt", "<Win>\\w.ini",
+                                              "<Fonts>\\w.ttf", "D:\\Shared\\y.txt", "D:\\Shared"}));
+  std::filesystem::remove_all(stage);
+}
+
+// A product as authors ship it: its own keys, and values it adds under keys
+// of Windows (a font, an environment variable, a shell folder, a file
+// association). scan lists those values one by one and whole keys only for
+// the product's own; Windows' folders are never listed; and the manifest,
+// its texts written, passes lint --strict with its own font allowed.
+TEST(ScanTest, RealisticStage) {
+  std::string stage = ::testing::TempDir() + "/uninstdat-realistic-stage";
+  std::filesystem::remove_all(stage);
+  auto put = [&](const std::string& file, const std::string& text) {
+    std::filesystem::create_directories(std::filesystem::path(stage + "/" + file).parent_path());
+    std::ofstream(stage + "/" + file, std::ios::binary) << text;
+  };
+  for (const char* file : {"files/C/Program Files/Widget/widget.exe", "files/C/Windows/Fonts/wdgtsans.ttf",
+                           "files/C/Windows/inf/wdgt.inf", "files/C/ProgramData/Widget Co/cache.bin",
+                           "files/C/Users/Public/Documents/Widget/readme.txt", "shell/Programs/Widget/Widget.lnk"})
+    put(file, "x");
+  put("registry.reg",
+      "REGEDIT4\r\n\r\n"
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts]\r\n"
+      "\"Widget Sans (TrueType)\"=\"wdgtsans.ttf\"\r\n"
+      "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment]\r\n"
+      "\"WIDGET_HOME\"=\"C:\\\\Program Files\\\\Widget\"\r\n"
+      "[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders]\r\n"
+      "\"Widget Data\"=\"C:\\\\Users\\\\User\\\\Documents\\\\Widget\"\r\n"
+      "[HKEY_CLASSES_ROOT\\.wdg]\r\n@=\"Widget.Document\"\r\n\"Content Type\"=\"application/x-widget\"\r\n"
+      "[HKEY_CLASSES_ROOT\\.wdg\\OpenWithProgids]\r\n\"Widget.Document\"=\"\"\r\n"
+      "[HKEY_CLASSES_ROOT\\Widget.Document]\r\n@=\"Widget Document\"\r\n"
+      "[HKEY_CLASSES_ROOT\\Widget.Document\\shell\\open\\command]\r\n@=\"widget.exe \\\"%1\\\"\"\r\n"
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Widget Co\\Widget]\r\n\"Version\"=\"1.0\"\r\n"
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Widget]\r\n"
+      "\"DisplayName\"=\"Widget\"\r\n");
+  ScanOptions options;
+  options.stage = stage;
+  options.installFolder = "C:\\Program Files\\Widget";
+  options.machine = DefaultMachine(uninst::kOsNt);
+  Json manifest;
+  std::vector<std::string> notes;
+  std::string error;
+  ASSERT_TRUE(Scan(options, &manifest, &notes, &error)) << error;
+  std::filesystem::remove_all(stage);
+
+  EXPECT_EQ(manifest["removalEntries"],
+            Json({"widget.exe", "C:\\ProgramData\\Widget Co\\cache.bin", "C:\\ProgramData\\Widget Co",
+                  "C:\\Users\\Public\\Documents\\Widget\\readme.txt", "C:\\Users\\Public\\Documents\\Widget",
+                  "<Fonts>\\wdgtsans.ttf", "<Win>\\inf\\wdgt.inf"}));
+  std::vector<std::string> registry;
+  for (const Json& e : manifest["registryList"])
+    registry.push_back(e["key"].get<std::string>() + (e.contains("value") ? ";" + e["value"].get<std::string>() : ""));
+  EXPECT_EQ(registry, (std::vector<std::string>{
+                          "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts;Widget Sans (TrueType)",
+                          "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment;WIDGET_HOME",
+                          "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders;Widget Data",
+                          "HKEY_CLASSES_ROOT\\.wdg;Content Type",
+                          "HKEY_CLASSES_ROOT\\.wdg\\OpenWithProgids;Widget.Document",
+                          "HKEY_CLASSES_ROOT\\Widget.Document",
+                          "HKEY_LOCAL_MACHINE\\SOFTWARE\\Widget Co\\Widget",
+                          "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Widget"}));
+  EXPECT_EQ(std::count_if(notes.begin(), notes.end(),
+                          [](const std::string& note) { return note.find("HKEY_CLASSES_ROOT\\.wdg") != std::string::npos; }),
+            3) << Json(notes).dump();  // its default value, and the two keys that stay
+
+  for (const char* field : {"messageCaption", "confirmPrompt", "runningPrompt", "closingMessage", "restartPrompt"})
+    manifest[field] = std::string("Widget: ") + field;
+  TargetCodePage page(1252);
+  std::vector<std::string> errors;
+  auto model = ModelFromManifest(manifest, page, &errors);
+  ASSERT_TRUE(model) << errors[0];
+  std::vector<Target> targets;
+  ASSERT_TRUE(MakeTargets({uninst::kOsWin95, uninst::kOsWin98, uninst::kOsNt}, nullptr, "", page, &targets, &error)) << error;
+  AllowRule font;
+  ASSERT_TRUE(ParseAllowRule("shared-system-file", page, &font, &error));
+  Findings findings(0, {font});
+  Lint(Encode(*model), {}, page, targets, &findings);
+  for (const Finding& f : findings.kept())
+    EXPECT_TRUE(f.allowed) << f.code() << " " << f.Where() << ": " << f.what;
+  EXPECT_EQ(findings.toMend(), 0u);
+  EXPECT_EQ(findings.allowed(), 1u);
+}
+
+}  // namespace
+}  // namespace uninstdat

@@ -1,0 +1,116 @@
+// try's comparison of the snapshots with what was staged and with the
+// control run: each change of a run, and what it reports.
+#include "tools/uninstdat/try/try_report.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/unit/uninstdat/try/try_fixture.h"
+#include "tools/uninstdat/try/try_render.h"
+
+namespace uninstdat {
+namespace {
+
+// The report's findings as lines, from its JSON records.
+std::vector<std::string> Findings(const FamilyReport& report) {
+  std::vector<std::string> found;
+  for (const TryRecord& record : report.records) {
+    Json r = TryRecordJson(record, report.family);
+    std::string kind = r["record"];
+    if (kind == "box" || (kind == "restart" && !r["asked"].get<bool>())) continue;
+    std::string text = kind + " " + r.value("path", "") + (r.contains("value") ? ";" + r["value"].get<std::string>() : "");
+    if (kind == "restart") text = "restart " + r["deferred"].dump();
+    if (kind == "error") text = "error " + r["what"].get<std::string>();
+    if (r.contains("now")) text += " now " + r["now"].get<std::string>();
+    found.push_back(text);
+  }
+  return found;
+}
+
+TEST(TryReportTest, ComparesTheRunWithWhatWasStagedAndWithTheControlRun) {
+  const struct {
+    const char* name;
+    void (*change)(TryRun&);
+    std::vector<std::string> findings;
+    int exit;
+  } rows[] = {
+      {"clean", [](TryRun&) {}, {}, 0},
+      {"a staged file left", [](TryRun& r) { r.after.files[{"C", "App/a.txt"}] = {'f', ""}; },
+       {"left C:\\App\\a.txt"}, 1},
+      {"a staged shortcut left in HOME, named through the Desktop link",
+       [](TryRun& r) { r.after.files[{"HOME", "Desktop/x.lnk"}] = {'f', ""}; },
+       {"left C:\\users\\u\\Desktop\\x.lnk"}, 1},
+      {"the uninstaller and its folder left",
+       [](TryRun& r) { r.after.files[{"C", "App"}] = {'d', ""}, r.after.files[{"C", "App/uninst.exe"}] = {'f', ""}; },
+       {"uninstaller-left C:\\App\\uninst.exe", "uninstaller-left C:\\App"}, 1},
+      {"a machine file deleted", [](TryRun& r) { r.after.files.erase({"C", "windows/win.ini"}); },
+       {"removed-unstaged C:\\windows\\win.ini"}, 1},
+      {"a user's file in HOME deleted", [](TryRun& r) { r.after.files.erase({"HOME", "Desktop/mine.lnk"}); },
+       {"removed-unstaged C:\\users\\u\\Desktop\\mine.lnk"}, 1},
+      {"Wine's churn: the control run deleted the same file",
+       [](TryRun& r) { r.after.files.erase({"C", "windows/win.ini"}), r.control.files.erase({"C", "windows/win.ini"}); },
+       {}, 0},
+      {"churn of a folder does not cover what it held",
+       [](TryRun& r) {
+         r.after.files.erase({"HOME", "Desktop"}), r.after.files.erase({"HOME", "Desktop/mine.lnk"});
+         r.control.files.erase({"HOME", "Desktop"});
+       },
+       {"removed-unstaged C:\\users\\u\\Desktop\\mine.lnk"}, 1},
+      {"a link led elsewhere, not as in the control run",
+       [](TryRun& r) { r.after.files[{"C", "users/u/Desktop"}] = {'l', "/"}; r.control.files[{"C", "users/u/Desktop"}] = {'l', "/x"}; },
+       {"removed-unstaged C:\\users\\u\\Desktop now link"}, 1},
+      {"a machine value deleted", [](TryRun& r) { r.after.registry.erase({"HKEY_CURRENT_USER\\Software\\Wine", "x", true}); },
+       {"removed-unstaged HKEY_CURRENT_USER\\Software\\Wine;x"}, 1},
+      {"Wine's churn in the registry",
+       [](TryRun& r) {
+         r.after.registry.erase({"HKEY_CURRENT_USER\\Software\\Wine", "x", true});
+         r.control.registry.erase({"HKEY_CURRENT_USER\\Software\\Wine", "x", true});
+       },
+       {}, 0},
+      {"the staged key left", [](TryRun& r) { r.after.registry = r.before.registry; },
+       {"left HKEY_CURRENT_USER\\Software\\Co", "left HKEY_CURRENT_USER\\Software\\Co\\W",
+        "left HKEY_CURRENT_USER\\Software\\Co\\W;v"}, 1},
+      {"the parent the import made for the one key exported, left empty",
+       [](TryRun& r) {
+         r.exported = {{"HKEY_CURRENT_USER\\Software\\Co\\W", "", false}};
+         r.after.registry.insert({"HKEY_CURRENT_USER\\Software\\Co", "", false});
+       },
+       {"left-empty HKEY_CURRENT_USER\\Software\\Co"}, 1},
+      {"the shared Run key the import made is nobody's: neither left nor left empty",
+       [](TryRun& r) {
+         const std::string run = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+         r.exported.push_back({run, "", false});
+         r.exported.push_back({run, "W", false});
+         for (Snapshot* s : {&r.before, &r.after, &r.control}) s->registry.insert({run, "", false});
+         r.before.registry.insert({run, "W", true});
+         r.control.registry.insert({run, "W", true});
+       },
+       {}, 0},
+      {"the restart question, and what was deferred",
+       [](TryRun& r) { r.runOutput = "box: W | Restart? | No\ndeferred: C:\\App\\a.txt\nexit: 0\n"; },
+       {"restart [\"C:\\\\App\\\\a.txt\"]"}, 1},
+      {"an entry that matches nothing staged is only a hint",
+       [](TryRun& r) { r.listed = {{0, "C:\\App\\a.txt"}, {1, "C:\\App\\made-at-run-time.log"}}; },
+       {"unmatched C:\\App\\made-at-run-time.log"}, 0},
+      {"the runner's error", [](TryRun& r) { r.runOutput = "error: timeout, 1 boxes answered\n"; },
+       {"error the run: timeout, 1 boxes answered"}, 1},
+      {"a wait that timed out in the control run",
+       [](TryRun& r) { r.controlOutput = "error: timeout: processes of the prefix still ran after 5 s; they were ended\n"; },
+       {"error the control run: timeout: processes of the prefix still ran after 5 s; they were ended"}, 1},
+      {"a name that is no UTF-8", [](TryRun& r) {
+         r.before.files[{"C", "caf\xE9"}] = r.control.files[{"C", "caf\xE9"}] = {'f', ""};
+       },
+       {"removed-unstaged C:\\caf<xE9>"}, 1},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    RunFixture fixture;
+    row.change(fixture.run);
+    FamilyReport report = CompareRun(fixture.run);
+    EXPECT_EQ(Findings(report), row.findings);
+    EXPECT_EQ(TrySummaryJson(report)["exit"], row.exit);
+    EXPECT_NO_THROW(TryReportJsonLines(report));  // every text is UTF-8
+  }
+}
+
+}  // namespace
+}  // namespace uninstdat

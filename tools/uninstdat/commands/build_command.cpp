@@ -1,0 +1,70 @@
+// `uninstdat build`: writes a data file from a manifest, so that a failed
+// write leaves the old file as it was; with --strict, only when lint finds
+// nothing to mend.
+#include <CLI/CLI.hpp>
+
+#include <iostream>
+
+#include "tools/uninstdat/commands/command.h"
+#include "tools/uninstdat/commands/options.h"
+#include "tools/uninstdat/lint/lint.h"
+#include "tools/uninstdat/lint/lint_render.h"
+#include "tools/uninstdat/system/io.h"
+
+namespace uninstdat {
+namespace {
+
+class Build : public Command {
+ public:
+  CLI::App* Add(CLI::App& app) override {
+    CLI::App* build = app.add_subcommand("build", "Write a data file from a JSON manifest.");
+    build->add_option("MANIFEST", manifestPath_, "the manifest (- for standard input)")->required();
+    build->add_option("-o,--output", output_, "the data file to write (- for standard output)")->required();
+    AddCodePage(build, &codePage_, "target ANSI code page (default: the manifest's, else 1252)");
+    build->add_flag("--strict", strict_, "lint first, and write nothing when there is a finding to mend");
+    AddAllow(build, &allow_, "with --strict: acknowledge a finding, CODE or CODE=TEXT (the entry's text); repeatable");
+    return build;
+  }
+
+  Exit Run() override {
+    if (auto e = CheckCodePage(codePage_)) return *e;
+    if (SameFile(manifestPath_, output_))
+      return Fail(Exit::kUsage, "refusing to write the data file over its own manifest " + manifestPath_);
+    Input input;
+    if (auto e = LoadInput(manifestPath_, codePage_, &input)) return *e;
+    if (!input.manifest)
+      return Fail(Exit::kBadInput, manifestPath_ + " is no manifest (JSON text that begins with {)");
+    std::vector<AllowRule> rules;
+    if (auto e = AllowRules(allow_, input, &rules)) return *e;
+    if (strict_)
+      if (auto e = LintFirst(input, std::move(rules))) return *e;
+    std::string error;
+    if (!WriteOutput(output_, input.bytes, &error)) return Fail(Exit::kCannotWrite, error);
+    return Exit::kDone;
+  }
+
+ private:
+  // kFindings, after listing them, when lint finds something to mend.
+  std::optional<Exit> LintFirst(const Input& input, std::vector<AllowRule> rules) {
+    std::vector<Target> targets;
+    std::string error;
+    if (!MakeTargets({uninst::kOsWin95, uninst::kOsWin98, uninst::kOsNt}, nullptr, "", *input.page, &targets, &error))
+      return Fail(Exit::kBadInput, error);
+    Findings findings(20, std::move(rules));
+    Lint(input.bytes, {}, *input.page, targets, &findings);
+    if (!findings.toMend()) return std::nullopt;
+    std::cout << FindingsText(findings);
+    return Fail(Exit::kFindings, "--strict: " + std::to_string(findings.toMend()) + " findings to mend; no file written");
+  }
+
+  std::string manifestPath_, output_;
+  int codePage_ = 0;
+  bool strict_ = false;
+  std::vector<std::string> allow_;
+};
+
+}  // namespace
+
+std::unique_ptr<Command> BuildCommand() { return std::make_unique<Build>(); }
+
+}  // namespace uninstdat

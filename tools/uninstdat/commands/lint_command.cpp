@@ -1,0 +1,53 @@
+// `uninstdat lint`: every quiet fault of a data file or manifest, as text
+// or JSON lines; with --strict, exit 1 when one is to be mended.
+#include <CLI/CLI.hpp>
+
+#include <iostream>
+
+#include "tools/uninstdat/commands/command.h"
+#include "tools/uninstdat/commands/options.h"
+#include "tools/uninstdat/lint/lint.h"
+#include "tools/uninstdat/lint/lint_render.h"
+
+namespace uninstdat {
+namespace {
+
+class LintFile : public Command {
+ public:
+  CLI::App* Add(CLI::App& app) override {
+    CLI::App* lint = app.add_subcommand("lint", "List every quiet fault of a data file or manifest.");
+    file_.AddFile(lint);
+    lint->add_flag("--strict", strict_, "exit 1 when there is a finding to mend (not a note, not allowed)");
+    AddJson(lint, &json_, "one JSON record per line for each finding");
+    AddCount(lint, "--max-per-code", &maxPerCode_, "findings listed per code, the rest counted (0: all; default 20)");
+    AddAllow(lint, &allow_, "acknowledge a finding: CODE, or CODE=TEXT for the entry whose text is TEXT; repeatable");
+    file_.AddMachine(lint, "95, 98 and nt");
+    return lint;
+  }
+
+  Exit Run() override {
+    Input input;
+    if (auto e = file_.Load(&input)) return *e;
+    std::vector<AllowRule> rules;
+    if (auto e = AllowRules(allow_, input, &rules)) return *e;
+    std::vector<Target> targets;
+    if (auto e = MakeTargetsFrom(file_.machine, {uninst::kOsWin95, uninst::kOsWin98, uninst::kOsNt}, *input.page, &targets))
+      return *e;
+    Findings findings(maxPerCode_, std::move(rules));
+    Lint(input.bytes, input.problems, *input.page, targets, &findings);
+    std::cout << (json_ ? FindingsJsonLines(findings) : FindingsText(findings));
+    return strict_ && findings.toMend() ? Exit::kFindings : Exit::kDone;
+  }
+
+ private:
+  AnalysisOptions file_;
+  bool strict_ = false, json_ = false;
+  size_t maxPerCode_ = 20;
+  std::vector<std::string> allow_;
+};
+
+}  // namespace
+
+std::unique_ptr<Command> LintCommand() { return std::make_unique<LintFile>(); }
+
+}  // namespace uninstdat

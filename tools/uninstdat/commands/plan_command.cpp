@@ -1,0 +1,57 @@
+// `uninstdat plan`: what the uninstaller would do, in its order, on each
+// family named, as text or JSON lines written as they are made.
+#include <CLI/CLI.hpp>
+
+#include <iostream>
+
+#include "tools/uninstdat/commands/command.h"
+#include "tools/uninstdat/commands/options.h"
+#include "tools/uninstdat/plan/plan.h"
+#include "tools/uninstdat/plan/plan_render.h"
+
+namespace uninstdat {
+namespace {
+
+class PlanFile : public Command {
+ public:
+  CLI::App* Add(CLI::App& app) override {
+    CLI::App* plan = app.add_subcommand("plan", "Tell what the uninstaller would do, in its order.");
+    file_.AddFile(plan);
+    AddJson(plan, &json_, "one JSON record per line: boxes, programs, shortcuts, registry, each entry's outcome");
+    AddCount(plan, "--max-per-reason", &maxPerReason_,
+             "records listed per kind and reason, the rest counted (0: all; default 20)");
+    file_.AddMachine(plan, "nt");
+    return plan;
+  }
+
+  Exit Run() override {
+    Input input;
+    if (auto e = file_.Load(&input)) return *e;
+    std::vector<Target> targets;
+    if (auto e = MakeTargetsFrom(file_.machine, {uninst::kOsNt}, *input.page, &targets)) return *e;
+    for (size_t t = 0; t < targets.size(); ++t) {
+      if (json_) {
+        PlanRecords(input.bytes, *input.page, targets[t], maxPerReason_,
+                    [](const PlanRecord& record) { std::cout << PlanJson(record).dump() << "\n"; });
+      } else {
+        if (t) std::cout << "\n";
+        PlanText text;
+        PlanRecords(input.bytes, *input.page, targets[t], maxPerReason_,
+                    [&](const PlanRecord& record) { std::cout << text(record); });
+      }
+    }
+    for (const std::string& p : input.problems) Say(file_.path + ": " + p);
+    return Exit::kDone;
+  }
+
+ private:
+  AnalysisOptions file_;
+  bool json_ = false;
+  size_t maxPerReason_ = 20;
+};
+
+}  // namespace
+
+std::unique_ptr<Command> PlanCommand() { return std::make_unique<PlanFile>(); }
+
+}  // namespace uninstdat

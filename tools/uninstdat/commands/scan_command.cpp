@@ -1,0 +1,79 @@
+// `uninstdat scan`: the manifest of everything a staged installation holds.
+#include <CLI/CLI.hpp>
+
+#include "tools/uninstdat/commands/command.h"
+#include "tools/uninstdat/commands/options.h"
+#include "tools/uninstdat/manifest.h"
+#include "tools/uninstdat/stage/scan.h"
+#include "tools/uninstdat/system/io.h"
+
+namespace uninstdat {
+namespace {
+
+class ScanStage : public Command {
+ public:
+  CLI::App* Add(CLI::App& app) override {
+    CLI::App* scan = app.add_subcommand("scan", "Write a manifest that lists everything a staged installation holds.");
+    scan->add_option("STAGE", stage_, "the stage: files/<drive>/..., shell/<folder>/..., registry.reg")->required();
+    scan->add_option("--install-folder", installFolder_, "the product's folder, such as C:\\Program Files\\Widget")
+        ->required();
+    scan->add_option("-o,--output", output_, "the manifest to write (default: standard output)");
+    AddCodePage(scan, &codePage_, "the manifest's code page (default 1252)");
+    scan->add_flag("--all-users", allUsers_, "the shortcuts are the all-users ones on the NT family");
+    AddFamilies(scan, &families_, "whose default folders become location macros: 95, 98, nt or unknown (default nt)");
+    AddMachine(scan, &machinePath_, "JSON file of the machine's folders");
+    return scan;
+  }
+
+  Exit Run() override {
+    if (auto e = CheckCodePage(codePage_)) return *e;
+    ScanOptions options;
+    if (auto e = Options(&options)) return *e;
+    Json manifest;
+    std::vector<std::string> notes;
+    std::string error;
+    if (!Scan(options, &manifest, &notes, &error)) return Fail(Exit::kBadInput, error);
+    for (const std::string& note : notes) Say("note: " + note);
+    // The names must be texts of the code page, or build would refuse them.
+    TargetCodePage page(options.codePage);
+    std::vector<std::string> errors;
+    if (!ModelFromManifest(manifest, page, &errors)) {
+      for (const std::string& e : errors) Say(e);
+      return Fail(Exit::kBadInput, "the stage holds names that code page " + std::to_string(options.codePage) +
+                                       " cannot carry; give --codepage");
+    }
+    if (!WriteOutput(output_, manifest.dump(2) + "\n", &error)) return Fail(Exit::kCannotWrite, error);
+    return Exit::kDone;
+  }
+
+ private:
+  std::optional<Exit> Options(ScanOptions* options) {
+    std::vector<uninst::OsFamilyValue> families;
+    if (auto e = ParseFamilies(families_, {uninst::kOsWin95, uninst::kOsWin98, uninst::kOsNt, uninst::kOsUnknown},
+                               {uninst::kOsNt}, &families))
+      return e;
+    if (families.size() > 1) return Fail(Exit::kUsage, "--family: scan takes one family");
+    options->stage = stage_;
+    options->installFolder = installFolder_;
+    options->codePage = codePage_ ? codePage_ : 1252;
+    options->allUsers = allUsers_;
+    options->machine = DefaultMachine(families[0]);
+    if (machinePath_.empty()) return std::nullopt;
+    Json machine;
+    std::string error;
+    if (auto e = LoadMachine(machinePath_, &machine)) return e;
+    if (!ApplyMachineJson(machine, &options->machine, &error)) return Fail(Exit::kBadInput, machinePath_ + ": " + error);
+    return std::nullopt;
+  }
+
+  std::string stage_, installFolder_, output_ = "-", machinePath_;
+  int codePage_ = 0;
+  bool allUsers_ = false;
+  std::vector<std::string> families_;
+};
+
+}  // namespace
+
+std::unique_ptr<Command> ScanCommand() { return std::make_unique<ScanStage>(); }
+
+}  // namespace uninstdat

@@ -1,0 +1,58 @@
+// `uninstdat show`: a data file as the manifest that build turns back into
+// the same bytes, written as it goes.
+#include <CLI/CLI.hpp>
+
+#include <iostream>
+
+#include "tools/uninstdat/commands/command.h"
+#include "tools/uninstdat/commands/options.h"
+#include "tools/uninstdat/model.h"
+#include "tools/uninstdat/shown_manifest.h"
+#include "tools/uninstdat/system/io.h"
+
+namespace uninstdat {
+namespace {
+
+class Show : public Command {
+ public:
+  CLI::App* Add(CLI::App& app) override {
+    CLI::App* show = app.add_subcommand("show", "Print a data file as a manifest that build turns into the same bytes.");
+    show->add_option("FILE", path_, "the data file (- for standard input)")->required();
+    AddCodePage(show, &codePage_, "the file's ANSI code page (default 1252)");
+    show->add_flag("--force", force_, "show a file that does not look like a data file");
+    return show;
+  }
+
+  Exit Run() override {
+    if (auto e = CheckCodePage(codePage_)) return *e;
+    Input input;
+    if (auto e = LoadInput(path_, codePage_, &input)) return *e;
+    if (input.manifest) return Fail(Exit::kUsage, path_ + " is a manifest; show reads data files (build one first)");
+    std::string why = WhyNotADataFile(input.bytes);
+    // What show writes, build must read back: a manifest over the input
+    // limit (millions of tiny entries) is counted first, never written.
+    size_t size = 0;
+    if (why.empty() && !WriteShownManifest(input.bytes, *input.page, [&](std::string_view part) {
+          return (size += part.size()) <= kMaxInputBytes;
+        }))
+      why = "its manifest would have more than the " + std::to_string(kMaxInputBytes >> 20) + " MiB that build reads";
+    if (!why.empty() && !force_)
+      return Fail(Exit::kBadInput, path_ + " does not look like a data file: " + why + "; --force shows it anyway");
+    for (const std::string& p : input.problems) Say(path_ + ": " + p);
+    // Part by part: the output of a large file never lies in memory whole.
+    WriteShownManifest(input.bytes, *input.page, [](std::string_view part) { return bool(std::cout << part); });
+    std::cout.flush();
+    return std::cout ? Exit::kDone : Fail(Exit::kCannotWrite, "standard output: " + LastSystemError());
+  }
+
+ private:
+  std::string path_;
+  int codePage_ = 0;
+  bool force_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<Command> ShowCommand() { return std::make_unique<Show>(); }
+
+}  // namespace uninstdat

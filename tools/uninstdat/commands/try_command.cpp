@@ -1,0 +1,114 @@
+// `uninstdat try`: the real uninst.exe on a staged installation, sealed in
+// a Wine sandbox, and the report that proves the uninstall: text or JSON
+// lines, and JUnit XML on request. Exit 0 clean on every family, 1 something
+// to mend.
+#include <CLI/CLI.hpp>
+
+#include <iostream>
+
+#include "tools/uninstdat/commands/command.h"
+#include "tools/uninstdat/commands/options.h"
+#include "tools/uninstdat/system/io.h"
+#include "tools/uninstdat/system/process.h"
+#include "tools/uninstdat/try/try_render.h"
+#include "tools/uninstdat/try/try_session.h"
+
+namespace uninstdat {
+namespace {
+
+Exit ExitOf(TryOutcome::Failure failure) {
+  switch (failure) {
+    case TryOutcome::kBadArgument: return Exit::kUsage;
+    case TryOutcome::kUnusable: return Exit::kBadInput;
+    case TryOutcome::kCannotWrite: return Exit::kCannotWrite;
+    case TryOutcome::kInterrupted: return Exit::kInterrupted;
+    case TryOutcome::kNone: break;
+  }
+  return Exit::kDone;
+}
+
+class TryStage : public Command {
+ public:
+  CLI::App* Add(CLI::App& app) override {
+    CLI::App* command = app.add_subcommand(
+        "try", "Run the real uninst.exe on a staged installation in a sealed Wine sandbox and prove it clean.");
+    command->add_option("FILE", input_, "a manifest or a data file")->required();
+    command->add_option("--stage", options_.stage, "the staged installation (as for scan)")->required();
+    command->add_option("--install-folder", options_.installFolder,
+                        "where uninst.exe and the data file go, as the stage sees it (C:\\...)")
+        ->required();
+    AddFamilies(command, &families_, "nt, 98 or 95; several separated by commas, each run and reported (default nt)");
+    command->add_option("--restart", restart_, "the answer to the restart question: yes or no (default no)");
+    command->add_option("--also", options_.also,
+                        "a tree laid out like the stage that holds the machine's own files, which must stay");
+    command->add_option("--uninstaller", options_.uninstaller,
+                        "the uninst.exe to run (default: the one beside uninstdat, else the build's)");
+    command->add_option("--hold", options_.hold,
+                        "a staged file (C:\\...) held open until the restart question is answered");
+    command->add_option("--junit", junit_, "also write the report as JUnit XML to this file");
+    command->add_option("--timeout", options_.timeout, "seconds each wait may take (default 120)")
+        ->check(CLI::Range(5, 3600));
+    AddCodePage(command, &codePage_, "the ANSI code page");
+    AddJson(command, &json_, "one JSON record per line");
+    command->add_flag("--keep", options_.keep, "keep the work folder: the layers of the prefix and the snapshots");
+    return command;
+  }
+
+  Exit Run() override {
+    if (auto e = CheckCodePage(codePage_)) return *e;
+    if (const char* why = WineUnavailableHere()) return Fail(Exit::kUsage, why);
+    if (auto e = Options()) return *e;
+    Input input;
+    if (auto e = LoadInput(input_, codePage_, &input)) return *e;
+    TryOutcome outcome =
+        RunTry(options_, input.bytes, *input.page, [](const std::string& line) { std::cerr << line << "\n"; });
+    Exit code = outcome.failure == TryOutcome::kInterrupted ? Exit::kInterrupted  // without a word
+                : outcome.failure                                ? Fail(ExitOf(outcome.failure), outcome.message)
+                                                                 : Report(outcome);
+    if (!outcome.keptFolder.empty()) Say("the work folder stays: " + outcome.keptFolder);
+    return code;
+  }
+
+ private:
+  std::optional<Exit> Options() {
+    std::string lower;
+    for (char c : restart_) lower += c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+    if (lower != "yes" && lower != "no") return Fail(Exit::kUsage, "--restart " + restart_ + ": use yes or no");
+    options_.restart = lower == "yes";
+    if (auto e = ParseFamilies(families_, {uninst::kOsNt, uninst::kOsWin98, uninst::kOsWin95}, {uninst::kOsNt},
+                               &options_.families))
+      return e;
+    std::string why = InstallFolderProblem(options_.installFolder);
+    if (!why.empty()) return Fail(Exit::kUsage, why);
+    return std::nullopt;
+  }
+
+  // The reports, then the JUnit file.
+  Exit Report(const TryOutcome& outcome) {
+    bool clean = true;
+    for (const FamilyReport& report : outcome.reports) {
+      clean = clean && report.Clean();
+      std::cout << (json_ ? TryReportJsonLines(report) : TryReportText(report));
+    }
+    Exit code = clean ? Exit::kDone : Exit::kFindings;
+    if (json_) std::cout << Json{{"record", "end"}, {"exit", static_cast<int>(code)}}.dump() << "\n";
+    std::cout.flush();
+    std::string error;
+    if (!junit_.empty() && !WriteOutput(junit_, JUnitXml(outcome.reports), &error))
+      return Fail(Exit::kCannotWrite, error);
+    std::cerr << "try: done in " << static_cast<int>(outcome.seconds + 0.5) << " s\n";
+    return code;
+  }
+
+  TryOptions options_;
+  std::string input_, restart_ = "no", junit_;
+  std::vector<std::string> families_;
+  int codePage_ = 0;
+  bool json_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<Command> TryCommand() { return std::make_unique<TryStage>(); }
+
+}  // namespace uninstdat

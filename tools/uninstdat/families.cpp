@@ -1,0 +1,46 @@
+// The Windows families' names; see families.h.
+#include "tools/uninstdat/families.h"
+
+namespace uninstdat {
+namespace {
+
+struct FamilyNames {
+  OsFamilyValue family;
+  const char* name;
+  const char* longName;
+};
+
+const FamilyNames kFamilies[] = {
+    {uninst::kOsUnknown, "unknown", "unknown"},
+    {uninst::kOsWin95, "95", "Windows 95"},
+    {uninst::kOsWin98, "98", "Windows 98/Me"},
+    {uninst::kOsNt, "nt", "NT family"},
+};
+
+const FamilyNames& Of(OsFamilyValue family) {
+  for (const FamilyNames& names : kFamilies)
+    if (names.family == family) return names;
+  return kFamilies[0];
+}
+
+}  // namespace
+
+const char* FamilyName(OsFamilyValue family) { return Of(family).name; }
+
+const char* FamilyLongName(OsFamilyValue family) { return Of(family).longName; }
+
+std::optional<OsFamilyValue> FamilyOfName(const std::string& name) {
+  std::string lower;
+  for (char c : name) lower += c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+  for (const FamilyNames& names : kFamilies)
+    if (lower == names.name) return names.family;
+  return std::nullopt;
+}
+
+std::string FamilyList(const std::vector<OsFamilyValue>& families) {
+  std::string text;
+  for (OsFamilyValue family : families) text += (text.empty() ? "" : ", ") + std::string(FamilyLongName(family));
+  return text;
+}
+
+}  // namespace uninstdat

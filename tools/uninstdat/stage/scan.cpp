@@ -1,0 +1,286 @@
+// From a staged installation to a manifest; see scan.h.
+#include "tools/uninstdat/stage/scan.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include "tools/uninstdat/key_shape.h"
+#include "tools/uninstdat/model.h"
+#include "tools/uninstdat/names.h"
+#include "tools/uninstdat/reference.h"
+#include "tools/uninstdat/stage/stage.h"
+#include "tools/uninstdat/system/io.h"
+
+namespace uninstdat {
+namespace fs = std::filesystem;
+namespace {
+
+// Whether `path` is `base` or inside it (ASCII case ignored), and the rest.
+bool Under(const std::string& path, const std::string& base, std::string* rest) {
+  std::string p = UpperAscii(path), b = UpperAscii(base);
+  while (!b.empty() && b.back() == '\\') b.pop_back();
+  if (p == b) return rest->clear(), true;
+  if (p.compare(0, b.size() + 1, b + "\\") != 0) return false;
+  *rest = path.substr(b.size() + 1);
+  return true;
+}
+
+// The names in a folder, sorted by their bytes, so that the output is stable.
+std::vector<fs::directory_entry> Sorted(const fs::path& folder) {
+  std::vector<fs::directory_entry> entries;
+  for (const fs::directory_entry& entry : fs::directory_iterator(folder)) entries.push_back(entry);
+  std::sort(entries.begin(), entries.end(),
+            [](const fs::directory_entry& a, const fs::directory_entry& b) {
+              return a.path().filename().string() < b.path().filename().string();
+            });
+  return entries;
+}
+
+struct Base {
+  std::string folder;  // Windows path
+  std::string macro;   // "" for the install folder: entries relative to it
+};
+
+class EntryWriter {
+ public:
+  explicit EntryWriter(const ScanOptions& options) : machineFolders_(options.machine, codePage_) {
+    const Machine& m = options.machine;
+    auto add = [&](const std::string& folder, const char* macro) {
+      std::string f = folder;
+      while (!f.empty() && f.back() == '\\') f.pop_back();
+      if (!f.empty()) bases_.push_back({f, macro});
+    };
+    add(options.installFolder, "");
+    add(m.windowsDir, "<Win>");
+    add(m.systemDir, "<Autosys>");
+    auto fonts = m.shellFolders.find(uninst::kCsidlFonts);
+    add(fonts != m.shellFolders.end() ? fonts->second : m.windowsDir + "\\Fonts", "<Fonts>");
+    add(m.tempDir, "<WinTemp>");
+    add(m.programFilesDir, "<ProgramFiles>");
+    add(m.commonFilesDir, "<CommonFiles>");
+  }
+
+  // The entry for a staged path: relative inside the install folder, through
+  // the macro of the deepest machine folder it lies in, else absolute.
+  std::string Entry(const std::string& path) const {
+    const Base* best = nullptr;
+    std::string bestRest;
+    for (const Base& base : bases_) {
+      std::string rest;
+      if (Under(path, base.folder, &rest) && !rest.empty() &&
+          (!best || base.folder.size() > best->folder.size()))
+        best = &base, bestRest = rest;
+    }
+    if (!best) return path;
+    return best->macro.empty() ? bestRest : best->macro + "\\" + bestRest;
+  }
+
+  // A folder is the installer's own, and listed, unless a fresh machine has
+  // it (C:\Windows, its Fonts, C:\ProgramData, ...: nobody's to remove), or
+  // it is the install folder or holds it: that goes by the uninstaller's
+  // self-removal.
+  bool Listed(const std::string& folder) const {
+    if (machineFolders_.Has(folder)) return false;
+    for (const Base& base : bases_) {
+      std::string rest;
+      if (Under(base.folder, folder, &rest)) return false;
+    }
+    return true;
+  }
+
+ private:
+  std::vector<Base> bases_;
+  uninst::CodePage codePage_;  // UTF-8: no lead bytes
+  MachineFolders machineFolders_;
+};
+
+// Every file, then every folder after all it holds (post-order, by name).
+void Walk(const fs::path& folder, const std::string& windows, const EntryWriter& writer,
+          Json* entries) {
+  std::vector<fs::directory_entry> children = Sorted(folder);
+  for (const fs::directory_entry& child : children)
+    if (!child.is_directory()) entries->push_back(writer.Entry(windows + "\\" + child.path().filename().string()));
+  for (const fs::directory_entry& child : children)
+    if (child.is_directory()) {
+      std::string path = windows + "\\" + child.path().filename().string();
+      Walk(child.path(), path, writer, entries);
+      if (writer.Listed(path)) entries->push_back(writer.Entry(path));
+    }
+}
+
+// Shortcut names below a shell folder: relative paths without ".lnk".
+void Shortcuts(const fs::path& folder, const std::string& prefix, const char* field, Json* names,
+               std::vector<std::string>* notes) {
+  for (const fs::directory_entry& child : Sorted(folder)) {
+    std::string name = child.path().filename().string();
+    if (child.is_directory()) {
+      notes->push_back(std::string(field) + ": the folder " + prefix + name +
+                       " is not removed, only the shortcuts in it");
+      Shortcuts(child.path(), prefix + name + "\\", field, names, notes);
+    } else if (name.size() > 4 && UpperAscii(name.substr(name.size() - 4)) == ".LNK") {
+      names->push_back(prefix + name.substr(0, name.size() - 4));
+    } else {
+      notes->push_back(std::string(field) + ": " + prefix + name + " is no shortcut (.lnk) and is not listed");
+    }
+  }
+}
+
+}  // namespace
+
+Json RegistryEntries(const std::vector<RegistryItem>& items, std::vector<std::string>* notes) {
+  Json registry = Json::array();
+  std::set<std::string> whole, values, noted;  // canonical keys, "KEY;VALUE" in upper case
+  auto covered = [&](const std::string& canonical) {
+    for (size_t at = canonical.size(); at != std::string::npos && at > 0; at = canonical.rfind('\\', at - 1))
+      if (whole.count(canonical.substr(0, at))) return true;
+    return false;
+  };
+  for (const RegistryItem& item : items) {
+    std::string canonical = CanonicalKey(item.key);
+    if (covered(canonical)) continue;
+    if (item.value.empty() && !item.defaultValue) {
+      KeyVerdict verdict = JudgeWholeKey(item.key);
+      if (verdict.kind == KeyVerdict::kProduct) {
+        registry.push_back({{"key", item.key}});
+        whole.insert(canonical);
+      } else if (verdict.kind == KeyVerdict::kShared && noted.insert(canonical).second) {
+        notes->push_back("registry.reg: " + item.key +
+                         " has no shape that one product owns: its values are listed one by one, and the key stays");
+      }
+    } else if (item.defaultValue) {
+      notes->push_back("registry.reg: the default value of " + item.key +
+                       " cannot be listed alone (an empty value name deletes the whole key)");
+    } else if (values.insert(canonical + ";" + UpperAscii(item.value)).second) {
+      registry.push_back({{"key", item.key}, {"value", item.value}});
+    }
+  }
+  return registry;
+}
+
+namespace {
+
+// The stage's shell folder that holds each shortcut list's shortcuts.
+const char* ShellFolderOf(DataText list) {
+  switch (list) {
+    case DataText::kDesktopShortcuts: return "Desktop";
+    case DataText::kSendToShortcuts: return "SendTo";
+    case DataText::kStartMenuShortcuts: return "StartMenu";
+    default: return "Startup";
+  }
+}
+
+// The box texts as scan writes them: placeholders that lint reports
+// (placeholder-text) until the author writes the texts.
+const char* Placeholder(DataText text) {
+  switch (text) {
+    case DataText::kMessageCaption: return "TODO: the product's name, the caption of every box";
+    case DataText::kConfirmPrompt: return "TODO: Remove the product and all of its components?";
+    case DataText::kRunningPrompt: return "TODO: The product is still running. Close it, then press OK.";
+    case DataText::kClosingMessage: return "TODO: The product was removed from your computer.";
+    case DataText::kRestartPrompt: return "TODO: Some files could not be removed. Restart Windows now to remove them?";
+    default: return "";
+  }
+}
+
+// The manifest's fields from what the stage holds.
+class StageScanner {
+ public:
+  StageScanner(const ScanOptions& options, std::vector<std::string>* notes)
+      : options_(options), stage_(options.stage), writer_(options), notes_(notes) {}
+
+  // The value of one field of the manifest; false with `error`.
+  bool Field(DataText text, Json* value, std::string* error) {
+    switch (text) {
+      case DataText::kRemovalEntries: return Files(value, error);
+      case DataText::kRegistryList: return Registry(value, error);
+      case DataText::kProgramGroup: return Group(value, error);
+      default: break;
+    }
+    if (IsShortcutList(text)) {
+      *value = Json::array();
+      fs::path folder = stage_ / "shell" / ShellFolderOf(text);
+      if (fs::is_directory(folder)) Shortcuts(folder, "", uninst::Layout(text).name, value, notes_);
+    } else {
+      *value = Placeholder(text);
+    }
+    return true;
+  }
+
+ private:
+  // Every staged file and folder, each folder after everything in it.
+  bool Files(Json* entries, std::string* error) {
+    *entries = Json::array();
+    if (!fs::is_directory(stage_ / "files")) return true;
+    for (const fs::directory_entry& drive : Sorted(stage_ / "files")) {
+      std::string letter = drive.path().filename().string();
+      if (!drive.is_directory() || letter.size() != 1 || !std::isalpha(static_cast<unsigned char>(letter[0])))
+        return *error = "files/" + letter + ": the stage's files must lie in one folder per drive letter (files/C/...)", false;
+      letter[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(letter[0])));
+      Walk(drive.path(), letter + ":", writer_, entries);
+    }
+    return true;
+  }
+
+  // Whole keys only where one product owns them.
+  bool Registry(Json* registry, std::string* error) {
+    *registry = Json::array();
+    fs::path reg = stage_ / "registry.reg";
+    if (!fs::exists(reg)) return true;
+    std::string bytes;
+    if (!ReadInput(reg.string(), &bytes, error)) return false;
+    std::vector<RegistryItem> items;
+    if (!ParseRegistryExport(bytes, options_.codePage, &items, error)) return *error = "registry.reg: " + *error, false;
+    *registry = RegistryEntries(items, notes_);
+    return true;
+  }
+
+  bool Group(Json* value, std::string* error) {
+    std::string group;
+    fs::path programs = stage_ / "shell" / "Programs";
+    if (fs::is_directory(programs)) {
+      std::vector<fs::directory_entry> groups = Sorted(programs);
+      if (groups.size() != 1 || !groups[0].is_directory())
+        return *error = "shell/Programs must hold the program group, one folder (found " +
+                        std::to_string(groups.size()) + " entries)", false;
+      group = groups[0].path().filename().string();
+      if (IsSharedProgramGroup(UpperAscii(group))) {
+        notes_->push_back("shell/Programs: the group " + group +
+                          " is a folder that Windows or every product shares; it is not listed, so its shortcuts stay");
+        group.clear();
+      }
+    }
+    *value = group;
+    return true;
+  }
+
+  const ScanOptions& options_;
+  fs::path stage_;
+  EntryWriter writer_;
+  std::vector<std::string>* notes_;
+};
+
+}  // namespace
+
+bool Scan(const ScanOptions& options, Json* manifest, std::vector<std::string>* notes, std::string* error) {
+  if (!CheckStage(options.stage, error)) return false;  // a stage is data: no links, devices, odd names
+  *manifest = Json::object();
+  (*manifest)["codePage"] = options.codePage;
+  (*manifest)["allUsers"] = options.allUsers;
+  try {
+    StageScanner scanner(options, notes);
+    for (const uninst::DataTextLayout& layout : uninst::kDataTexts) {
+      Json value;
+      if (!scanner.Field(layout.text, &value, error)) return false;
+      (*manifest)[layout.name] = value;
+    }
+  } catch (const fs::filesystem_error& e) {
+    return *error = std::string("cannot read the stage: ") + e.what(), false;
+  }
+  return true;
+}
+
+}  // namespace uninstdat

@@ -1,0 +1,37 @@
+// The same services on Windows; see process.h. Wine, and with it try, is a
+// Linux matter: what only try needs does nothing here.
+#include "tools/uninstdat/system/process.h"
+
+#include <stdlib.h>
+
+namespace uninstdat {
+
+const char* WineUnavailableHere() {
+  return "try runs uninst.exe under Wine and is a Linux feature; run it on Linux";
+}
+
+void CatchInterrupts() {}
+
+bool Interrupted() { return false; }
+
+void IgnoreFileSizeLimitSignal() {}
+
+ScriptResult RunScript(const std::vector<std::string>&, int, bool) { return ScriptResult(); }
+
+std::string OwnFolder() { return ""; }
+
+bool IsReadableFile(const std::string&) { return false; }
+
+std::string Environment(const char* name) {
+  const char* value = getenv(name);
+  return value ? value : "";
+}
+
+bool MakeTemporaryFolder(const std::string&, const std::string&, std::string*, std::string* error) {
+  *error = WineUnavailableHere();
+  return false;
+}
+
+bool HasLocale(const std::string&) { return false; }
+
+}  // namespace uninstdat

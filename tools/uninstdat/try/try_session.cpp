@@ -1,0 +1,375 @@
+// `uninstdat try`'s session; see try_session.h.
+#include "tools/uninstdat/try/try_session.h"
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "tools/uninstdat/families.h"
+#include "tools/uninstdat/model.h"
+#include "tools/uninstdat/names.h"
+#include "tools/uninstdat/plan/plan.h"
+#include "tools/uninstdat/stage/registry_export.h"
+#include "tools/uninstdat/stage/stage.h"
+#include "tools/uninstdat/system/io.h"
+#include "tools/uninstdat/system/process.h"
+#include "tools/uninstdat/try/wine_prefix.h"
+
+namespace uninstdat {
+namespace fs = std::filesystem;
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
+
+// Why the session stopped: the failure and its message.
+struct Stop {
+  TryOutcome::Failure failure = TryOutcome::kNone;
+  std::string message;
+  explicit operator bool() const { return failure != TryOutcome::kNone; }
+};
+Stop Failed(TryOutcome::Failure failure, const std::string& message) { return {failure, message}; }
+
+// The work folder, removed however the run ends (unless kept).
+struct WorkFolder {
+  std::string path;
+  bool keep = false;
+  ~WorkFolder() {
+    if (path.empty() || keep) return;
+    std::error_code ec;
+    fs::remove_all(path, ec);
+    if (ec) {  // a folder Wine made read-only: make every folder writable, then again
+      for (auto it = fs::recursive_directory_iterator(path, fs::directory_options::skip_permission_denied, ec);
+           !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
+        if (it->is_directory(ec) && !it->is_symlink(ec)) fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+      fs::remove_all(path, ec);
+    }
+  }
+};
+
+std::string ReadAll(const std::string& path) {
+  std::string bytes, error;
+  ReadInput(path, &bytes, &error);
+  return bytes;
+}
+
+bool WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out << bytes;
+  return static_cast<bool>(out.flush());
+}
+
+// The three hives of a prefix or a snapshot.
+void ReadHives(const std::string& folder, RegistrySnapshot* registry) {
+  ReadWineHive(ReadAll(folder + "/system.reg"), "HKEY_LOCAL_MACHINE", registry);
+  ReadWineHive(ReadAll(folder + "/user.reg"), "HKEY_CURRENT_USER", registry);
+  ReadWineHive(ReadAll(folder + "/userdef.reg"), "HKEY_USERS\\.DEFAULT", registry);
+}
+
+Snapshot ReadSnapshot(const std::string& folder, std::string* error) {
+  Snapshot snapshot;
+  if (!ReadFileSnapshot(ReadAll(folder + "/files"), &snapshot.files)) *error = "a snapshot in " + folder + " is cut short";
+  ReadHives(folder, &snapshot.registry);
+  return snapshot;
+}
+
+const char* FamilyHeading(uninst::OsFamilyValue family) {
+  return family == uninst::kOsNt ? "the Windows NT family" : FamilyLongName(family);
+}
+const char* WineVersionName(uninst::OsFamilyValue family) {
+  return family == uninst::kOsNt ? "win10" : family == uninst::kOsWin98 ? "win98" : "win95";
+}
+
+// What every family's run shares, found before any Wine work: the stage's
+// export, try's Wine helper, the uninstaller and Wine's language; then the
+// pristine prefix of this host's Wine.
+struct Setup {
+  std::string exportText;
+  std::vector<RegistryItem> exported;
+  std::string script, uninstaller, language;
+  std::map<std::string, std::string> host;  // what the helper says of the prefix: prefix, home, user, wow64, ...
+  RegistrySnapshot pristine;
+};
+
+Stop CheckExport(const TryOptions& options, const TargetCodePage& page, Setup* setup) {
+  std::string error, path = options.stage + "/registry.reg";
+  if (!fs::exists(fs::symlink_status(path))) return {};
+  std::string bytes;
+  std::vector<RegistryItem> deletions;
+  if (!ReadInput(path, &bytes, &error)) return Failed(TryOutcome::kUnusable, error);
+  if (!DecodeRegistryExport(bytes, page.converter.number(), &setup->exportText, &error) ||
+      !ParseRegistryExport(bytes, page.converter.number(), &setup->exported, &error, &deletions))
+    return Failed(TryOutcome::kUnusable, "registry.reg: " + error);
+  if (!CheckRegistryExport(setup->exported, deletions, &error)) return Failed(TryOutcome::kUnusable, error);
+  return {};
+}
+
+Stop CheckInputs(const TryOptions& options, const TargetCodePage& page, Setup* setup) {
+  std::string error;
+  if (std::string why = InstallFolderProblem(options.installFolder); !why.empty())
+    return Failed(TryOutcome::kBadArgument, why);
+  if (!CheckStage(options.stage, &error)) return Failed(TryOutcome::kUnusable, error);
+  if (!options.also.empty() && !CheckStage(options.also, &error)) return Failed(TryOutcome::kUnusable, "--also: " + error);
+  if (Stop stop = CheckExport(options, page, setup)) return stop;
+  std::string own = OwnFolder(), tools = Environment("UNINSTDAT_WINE_TOOLS");
+  setup->script = (tools.empty() ? own + "/wine" : tools) + "/try.sh";
+  if (!IsReadableFile(setup->script))
+    return Failed(TryOutcome::kUnusable, "cannot find try's Wine helper " + setup->script +
+                                             " (it lies in the folder \"wine\" beside uninstdat; UNINSTDAT_WINE_TOOLS names another)");
+  setup->uninstaller = options.uninstaller;
+  if (setup->uninstaller.empty() && IsReadableFile(own + "/uninst.exe")) setup->uninstaller = own + "/uninst.exe";
+  if (!setup->uninstaller.empty() && !IsReadableFile(setup->uninstaller))
+    return Failed(TryOutcome::kUnusable, "--uninstaller " + setup->uninstaller + " is no file that can be read");
+  int number = page.converter.number();
+  setup->language = LocaleForCodePage(number);
+  if (HasLocale(setup->language)) return {};
+  if (number == 1252) {
+    setup->language = "C.UTF-8";  // Wine takes 1252 there as well
+    return {};
+  }
+  std::string name = setup->language.substr(0, setup->language.find('.'));
+  return Failed(TryOutcome::kUnusable, "code page " + std::to_string(number) + " needs the locale " + setup->language +
+                                           ", which this machine lacks, or Wine runs with 1252; make it (as root) with: "
+                                           "localedef -i " + name + " -f UTF-8 " + setup->language);
+}
+
+// The pristine prefix of this host's Wine, made once and kept.
+Stop PreparePrefix(const WorkFolder& work, Setup* setup) {
+  std::string xdg = Environment("XDG_CACHE_HOME"), home = Environment("HOME");
+  std::string cache = !xdg.empty() ? xdg + "/uninstdat" : !home.empty() ? home + "/.cache/uninstdat" : work.path + "/cache";
+  ScriptResult prepared = RunScript({"bash", setup->script, "prepare", cache}, 600, true);
+  if (Interrupted()) return Failed(TryOutcome::kInterrupted, "");
+  if (prepared.code != 0)
+    return Failed(TryOutcome::kUnusable, prepared.timedOut ? "making the pristine prefix took over 10 minutes"
+                                                           : "Wine cannot run here (the reason is above)");
+  std::istringstream in(prepared.output);
+  for (std::string line; std::getline(in, line);)
+    if (size_t eq = line.find('='); eq != std::string::npos) setup->host[line.substr(0, eq)] = line.substr(eq + 1);
+  if (setup->uninstaller.empty()) setup->uninstaller = setup->host["uninstaller"];
+  if (!IsReadableFile(setup->uninstaller))
+    return Failed(TryOutcome::kUnusable,
+                  "no uninst.exe beside uninstdat and none built (" + setup->uninstaller + "); give --uninstaller");
+  ReadHives(setup->host["prefix"], &setup->pristine);
+  return {};
+}
+
+// One family's run: the prefix laid out, the Wine side, the snapshots.
+class FamilyRun {
+ public:
+  FamilyRun(const TryOptions& options, const Setup& setup, const std::string& dataFile, const TargetCodePage& page,
+            const std::string& workPath, uninst::OsFamilyValue family)
+      : options_(options), setup_(setup), dataFile_(dataFile), page_(page), host_(setup.host),
+        dir_(workPath + "/" + FamilyName(family)), workPath_(workPath) {
+    run_.family = family;
+    run_.page = &page;
+    view_.family = family;
+    view_.wow64 = host_["wow64"] == "yes";
+    view_.user = host_["user"];
+    view_.allUsers = SplitTexts(dataFile).allUsers != 0;
+  }
+
+  Stop Run(const std::function<void(const std::string&)>& progress, FamilyReport* report) {
+    const auto started = Clock::now();
+    std::string hold;
+    if (Stop stop = LayOut(&hold)) return stop;
+    if (Stop stop = WriteInputs()) return stop;
+    progress("try: " + std::string(FamilyName(run_.family)) + ": " + FamilyHeading(run_.family) + ", " +
+             run_.installFolder.windowsPath);
+    if (Stop stop = RunWineSide(hold)) return stop;
+    *report = CompareRun(run_);
+    int number = page_.converter.number();
+    if (report->codePageSeen && report->codePageSeen != number)
+      return Failed(TryOutcome::kUnusable, "Wine ran with code page " + std::to_string(report->codePageSeen) + ", not " +
+                                               std::to_string(number) + " (LANG " + setup_.language + ")");
+    progress("try: " + std::string(FamilyName(run_.family)) + ": done in " +
+             std::to_string(static_cast<int>(Seconds(started) + 0.5)) + " s");
+    return {};
+  }
+
+ private:
+  // The machine's own files, then the stage, then the uninstaller and its
+  // data file in the install folder; `hold` gets the file to hold open.
+  Stop LayOut(std::string* hold) {
+    std::string layerPrefix = dir_ + "/layer/prefix", layerHome = dir_ + "/layer/home", error;
+    fs::create_directories(layerPrefix);
+    fs::create_directories(layerHome);
+    PrefixLayout layout(host_["prefix"], host_["home"], layerPrefix, layerHome);
+    std::vector<Placed> also;
+    if (!options_.also.empty() && !layout.LayOutTree(options_.also, view_, &also, &error))
+      return Failed(TryOutcome::kUnusable, "--also: " + error);
+    if (!layout.LayOutTree(options_.stage, view_, &run_.staged, &error))
+      return Failed(TryOutcome::kUnusable, "the stage's " + error);
+    std::string install = MapStagePath(view_, options_.installFolder);
+    while (install.back() == '\\') install.pop_back();
+    if (!layout.Place(install, "", false, &run_.installFolder, &error))
+      return Failed(TryOutcome::kBadArgument, "--install-folder: " + error);
+    if (run_.installFolder.existed)
+      return Failed(TryOutcome::kBadArgument, "--install-folder " + options_.installFolder +
+                                                  " is a folder of the machine itself (" +
+                                                  run_.installFolder.windowsPath + "); name the product's own folder");
+    const std::string& folder = run_.installFolder.windowsPath;
+    if (!layout.Place(folder + "\\uninst.exe", setup_.uninstaller, true, &run_.uninstaller, &error) ||
+        !layout.Place(folder + "\\uninst.dat", workPath_ + "/uninst.dat", true, &run_.dataFile, &error))
+      return Failed(TryOutcome::kUnusable, error);
+    // An installer leaves its uninstaller writable; a read-only one would
+    // keep the self-removal batch deleting it for ever.
+    for (const Placed* item : {&run_.uninstaller, &run_.dataFile})
+      fs::permissions(layerPrefix + "/drive_c/" + item->location.path, fs::perms(0644), fs::perm_options::replace);
+    if (options_.hold.empty()) return {};
+    std::string wanted = UpperAscii(MapStagePath(view_, options_.hold));
+    for (const Placed& item : run_.staged)
+      if (!item.folder && UpperAscii(item.windowsPath) == wanted) *hold = item.windowsPath;
+    if (hold->empty()) return Failed(TryOutcome::kBadArgument, "--hold " + options_.hold + " is no file of the stage");
+    return {};
+  }
+
+  // The registry to import (Run values made inert, the Windows version the
+  // uninstaller is to see), the paths the uninstaller will list, and its
+  // own path, for the Wine side.
+  Stop WriteInputs() {
+    std::string version = std::string("[HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\uninst.exe]\r\n\"Version\"=\"") +
+                          WineVersionName(run_.family) + "\"\r\n";
+    run_.exported = setup_.exported;
+    std::string listed;
+    if (Stop stop = ListedPaths(&listed)) return stop;
+    if (!WriteFile(dir_ + "/import.reg", RegistryImportText(setup_.exportText, setup_.exported, version)) ||
+        !WriteFile(dir_ + "/listed.txt", listed) || !WriteFile(dir_ + "/uninstaller.txt", run_.uninstaller.windowsPath))
+      return Failed(TryOutcome::kCannotWrite, "cannot write in " + dir_);
+    return {};
+  }
+
+  // The paths the uninstaller will list, by its own resolver on this
+  // prefix's folders: for the deferred paths and the entries that match
+  // nothing staged.
+  Stop ListedPaths(std::string* listed) {
+    Target target;
+    target.machine = WineMachine(view_);
+    target.exeFolder = run_.installFolder.windowsPath;
+    Machine& m = target.machine;
+    bool converts = true;
+    for (std::string* text : {&m.windowsDir, &m.systemDir, &m.tempDir, &m.programFilesDir, &m.commonFilesDir,
+                              &target.exeFolder}) {
+      auto converted = page_.converter.ToAnsi(*text);
+      converts = converts && converted;
+      if (converted) *text = *converted;
+    }
+    for (auto& folder : m.shellFolders) {
+      auto converted = page_.converter.ToAnsi(folder.second);
+      converts = converts && converted;
+      if (converted) folder.second = *converted;
+    }
+    if (!converts)
+      return Failed(TryOutcome::kUnusable, "the install folder or the prefix's user name has characters that code page " +
+                                               std::to_string(page_.converter.number()) + " cannot carry");
+    // Every entry's record (no cap: 0), for the paths the run will remove.
+    PlanRecords(dataFile_, page_, target, 0, [&](const PlanRecord& record) {
+      const PlanEntry* entry = std::get_if<PlanEntry>(&record);
+      if (!entry || !entry->listed) return;
+      if (auto bytes = page_.converter.ToAnsi(entry->path)) *listed += *bytes + "\r\n";
+      run_.listed.push_back({entry->entry, OnDiskPath(view_, entry->path)});
+    });
+    return {};
+  }
+
+  Stop RunWineSide(const std::string& hold) {
+    ScriptResult ran = RunScript({"bash", setup_.script, "run", host_["prefix"], host_["home"], dir_,
+                                  options_.restart ? "Yes" : "No", std::to_string(options_.timeout), setup_.language, hold},
+                                 3 * options_.timeout + 300, false);
+    if (Interrupted()) return Failed(TryOutcome::kInterrupted, "");
+    if (ran.code != 0 && !ran.timedOut)
+      return Failed(TryOutcome::kUnusable,
+                    "the Wine side of try failed (exit code " + std::to_string(ran.code) + "; the reason is above)");
+    std::string error;
+    run_.pristine = setup_.pristine;
+    run_.before = ReadSnapshot(dir_ + "/before.snap", &error);
+    run_.after = ReadSnapshot(dir_ + "/after.snap", &error);
+    run_.control = ReadSnapshot(dir_ + "/control.snap", &error);
+    run_.runOutput = ReadAll(dir_ + "/run.out");
+    run_.controlOutput = ReadAll(dir_ + "/control.out");
+    run_.importOutput = ReadAll(dir_ + "/import.out");
+    if (ran.timedOut) run_.runOutput += "\nerror: timeout: the Wine side did not end in time and was ended\n";
+    if (!error.empty()) run_.runOutput += "\nerror: " + error + "\n";
+    return {};
+  }
+
+  const TryOptions& options_;
+  const Setup& setup_;
+  const std::string& dataFile_;
+  const TargetCodePage& page_;
+  std::map<std::string, std::string> host_;
+  std::string dir_, workPath_;
+  WineView view_;
+  TryRun run_;
+};
+
+Stop RunInWorkFolder(const TryOptions& options, const std::string& dataFile, const TargetCodePage& page,
+                     const std::function<void(const std::string&)>& progress, Setup* setup, const WorkFolder& work,
+                     std::vector<FamilyReport>* reports) {
+  if (Stop stop = PreparePrefix(work, setup)) return stop;
+  if (!WriteFile(work.path + "/uninst.dat", dataFile))
+    return Failed(TryOutcome::kCannotWrite, "cannot write in " + work.path);
+  for (uninst::OsFamilyValue family : options.families) {
+    FamilyRun run(options, *setup, dataFile, page, work.path, family);
+    FamilyReport report;
+    if (Stop stop = run.Run(progress, &report)) return stop;
+    reports->push_back(std::move(report));
+  }
+  return {};
+}
+
+}  // namespace
+
+std::string InstallFolderProblem(const std::string& folder) {
+  if (folder.size() < 4 || (folder[0] != 'C' && folder[0] != 'c') || folder[1] != ':' || folder[2] != '\\')
+    return "the install folder must be an absolute folder on C:, such as C:\\Program Files\\Widget";
+  std::string rest = folder.substr(3);
+  if (!rest.empty() && rest.back() == '\\') rest.pop_back();
+  for (size_t from = 0; from <= rest.size();) {
+    size_t slash = std::min(rest.find('\\', from), rest.size());
+    std::string name = rest.substr(from, slash - from);
+    if (name.empty() || name == "." || name == "..")
+      return "the install folder " + folder + " has an empty, \".\" or \"..\" component; name the folder itself";
+    if (const char* why = BadWindowsName(name)) return "the install folder's component \"" + name + "\" " + why;
+    from = slash + 1;
+  }
+  return "";
+}
+
+std::string LocaleForCodePage(int codePage) {
+  static const std::map<int, const char*> kLocales = {
+      {874, "th_TH"},  {932, "ja_JP"},  {936, "zh_CN"},  {949, "ko_KR"},  {950, "zh_TW"},
+      {1250, "pl_PL"}, {1251, "ru_RU"}, {1252, "en_US"}, {1253, "el_GR"}, {1254, "tr_TR"},
+      {1255, "he_IL"}, {1256, "ar_EG"}, {1257, "lt_LT"}, {1258, "vi_VN"}};
+  auto it = kLocales.find(codePage);
+  return it == kLocales.end() ? "" : std::string(it->second) + ".UTF-8";
+}
+
+TryOutcome RunTry(const TryOptions& options, const std::string& dataFile, const TargetCodePage& page,
+                  const std::function<void(const std::string&)>& progress) {
+  const auto started = Clock::now();
+  TryOutcome outcome;
+  Setup setup;
+  Stop stop = CheckInputs(options, page, &setup);
+  if (!stop) {
+    // Where it all happens, removed however the run ends.
+    CatchInterrupts();
+    std::string tmp = Environment("TMPDIR"), path, error;
+    if (!MakeTemporaryFolder(tmp.empty() ? "/tmp" : tmp, "uninstdat-try.", &path, &error)) {
+      stop = Failed(TryOutcome::kCannotWrite, "cannot make a work folder: " + error);
+    } else {
+      WorkFolder work{path, options.keep};
+      stop = RunInWorkFolder(options, dataFile, page, progress, &setup, work, &outcome.reports);
+      if (options.keep) outcome.keptFolder = path;
+    }
+  }
+  outcome.failure = stop.failure;
+  outcome.message = stop.message;
+  if (stop) outcome.reports.clear();
+  outcome.seconds = Seconds(started);
+  return outcome;
+}
+
+}  // namespace uninstdat

@@ -1,0 +1,63 @@
+// `uninstdat try`'s session: the real uninst.exe on a staged installation,
+// in a sealed Wine sandbox on a throwaway copy of a pristine prefix. It
+// checks every input before any Wine work, lays the stage out
+// (wine_prefix.h), runs the Wine side (the helper try.sh beside the tool,
+// which shares the end-to-end tests' sandbox, prefix and box-answering
+// runner), bounds every wait, compares the snapshots (try_report.h) and
+// removes its work folder however it ends. It returns the reports, or why
+// it could not make them; what that means for the exit code is the
+// command's.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "engine/run_state.h"
+#include "tools/uninstdat/codepage.h"
+#include "tools/uninstdat/try/try_report.h"
+
+namespace uninstdat {
+
+struct TryOptions {
+  std::string stage;
+  std::string installFolder;                   // a Windows path on C:, UTF-8, as the stage sees it
+  std::vector<uninst::OsFamilyValue> families;  // each once, in the order to run
+  bool restart = false;                        // the answer to the restart question
+  std::string also;                            // a tree of the machine's own files, not staged
+  std::string uninstaller;                     // uninst.exe to run; empty: beside the tool, else the build's
+  std::string hold;                            // a staged file held open until the restart question
+  bool keep = false;                           // keep the work folder
+  int timeout = 120;                           // seconds for each wait
+};
+
+struct TryOutcome {
+  enum Failure {
+    kNone,
+    kBadArgument,  // an option names what cannot be: the install folder, the file to hold
+    kUnusable,     // an input that cannot be used, or Wine or the sandbox cannot run here
+    kCannotWrite,  // the work folder cannot be written
+    kInterrupted,
+  };
+  Failure failure = kNone;
+  std::string message;  // why, naming the input
+  std::vector<FamilyReport> reports;  // one per family, when there is no failure
+  std::string keptFolder;             // the work folder, when it was kept
+  double seconds = 0;                 // how long it took
+};
+
+// Why `folder` cannot be the install folder, or empty: it must be an
+// absolute folder below C:\ without empty, "." or ".." components and
+// with names Windows can carry.
+std::string InstallFolderProblem(const std::string& folder);
+
+// The Windows language setting (LANG) under which Wine's ANSI code page is
+// `codePage`, such as ja_JP.UTF-8 for 932.
+std::string LocaleForCodePage(int codePage);
+
+// Runs try for the data file `dataFile` (its bytes; `page` its code page).
+// `progress` gets a line for each step worth telling while it runs.
+TryOutcome RunTry(const TryOptions& options, const std::string& dataFile, const TargetCodePage& page,
+                  const std::function<void(const std::string&)>& progress);
+
+}  // namespace uninstdat

@@ -1,0 +1,320 @@
+// The prefix as the uninstaller sees it, and a stage laid out onto it; see
+// wine_prefix.h.
+#include "tools/uninstdat/try/wine_prefix.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <system_error>
+
+#include "engine/locations.h"
+#include "tools/uninstdat/names.h"
+
+namespace uninstdat {
+namespace fs = std::filesystem;
+namespace {
+
+// `path` with its leading folder `from` (any ASCII case, whole components)
+// replaced by `to`; false when it does not begin with that folder.
+bool Rebase(const std::string& path, const std::string& from, const std::string& to, std::string* out) {
+  std::string upper = UpperAscii(path), head = UpperAscii(from);
+  if (upper.compare(0, head.size(), head) != 0) return false;
+  if (upper.size() > head.size() && upper[head.size()] != '\\') return false;
+  *out = to + path.substr(head.size());
+  return true;
+}
+
+std::string Join(const std::string& folder, const std::string& name) {
+  return folder.empty() ? name : folder + "/" + name;
+}
+
+std::string Parent(const std::string& path) {
+  size_t slash = path.rfind('/');
+  return slash == std::string::npos ? "" : path.substr(0, slash);
+}
+
+const char kSandboxPrefix[] = "/sandbox/prefix";
+const char kSandboxHome[] = "/sandbox/home";
+
+}  // namespace
+
+std::string MapStagePath(const WineView& view, const std::string& path) {
+  std::string out;
+  std::string system = view.family != uninst::kOsNt ? "C:\\windows\\system"
+                       : view.wow64     ? "C:\\windows\\syswow64"
+                                        : "C:\\windows\\system32";
+  if (Rebase(path, "C:\\Windows\\System32", system, &out)) return out;
+  if (view.wow64 && Rebase(path, "C:\\Program Files", "C:\\Program Files (x86)", &out)) return out;
+  return path;
+}
+
+std::string OnDiskPath(const WineView& view, const std::string& path) {
+  std::string out;
+  if (view.wow64 && Rebase(path, "C:\\windows\\system32", "C:\\windows\\syswow64", &out)) return out;
+  return path;
+}
+
+Machine WineMachine(const WineView& view) {
+  Machine m;
+  m.family = view.family;
+  std::string user = "C:\\users\\" + view.user;
+  std::string own = user + "\\AppData\\Roaming\\Microsoft\\Windows\\";
+  std::string all = "C:\\ProgramData\\Microsoft\\Windows\\Start Menu";
+  // Wine's GetSystemDirectory names System32 for every Windows version it
+  // reports, also 95 and 98.
+  m.windowsDir = "C:\\windows";
+  m.systemDir = "C:\\windows\\system32";
+  m.tempDir = user + "\\Temp\\";
+  m.programFilesDir = view.wow64 ? "C:\\Program Files (x86)" : "C:\\Program Files";
+  m.commonFilesDir = m.programFilesDir + "\\Common Files";
+  m.shellFolders = {
+      {uninst::kCsidlDesktopDirectory, user + "\\Desktop"},
+      {uninst::kCsidlCommonDesktopDirectory, "C:\\users\\Public\\Desktop"},
+      {uninst::kCsidlSendTo, own + "SendTo"},
+      {uninst::kCsidlStartMenu, own + "Start Menu"},
+      {uninst::kCsidlPrograms, own + "Start Menu\\Programs"},
+      {uninst::kCsidlStartup, own + "Start Menu\\Programs\\StartUp"},
+      {uninst::kCsidlCommonStartMenu, all},
+      {uninst::kCsidlCommonPrograms, all + "\\Programs"},
+      {uninst::kCsidlCommonStartup, all + "\\Programs\\StartUp"},
+      {uninst::kCsidlFonts, "C:\\windows\\Fonts"},
+  };
+  return m;
+}
+
+std::string ShellFolder(const WineView& view, const std::string& name) {
+  bool shared = view.family == uninst::kOsNt && view.allUsers;
+  Machine m = WineMachine(view);
+  int csidl = name == "Programs"    ? (shared ? uninst::kCsidlCommonPrograms : uninst::kCsidlPrograms)
+              : name == "Desktop"   ? (shared ? uninst::kCsidlCommonDesktopDirectory : uninst::kCsidlDesktopDirectory)
+              : name == "StartMenu" ? (shared ? uninst::kCsidlCommonStartMenu : uninst::kCsidlStartMenu)
+              : name == "Startup"   ? (shared ? uninst::kCsidlCommonStartup : uninst::kCsidlStartup)
+              : name == "SendTo"    ? uninst::kCsidlSendTo
+                                    : -1;
+  return csidl < 0 ? "" : m.shellFolders[csidl];
+}
+
+PrefixLayout::PrefixLayout(const std::string& lowerPrefix, const std::string& lowerHome,
+                           const std::string& layerPrefix, const std::string& layerHome)
+    : lower_{{"prefix", lowerPrefix}, {"home", lowerHome}}, layer_{{"prefix", layerPrefix}, {"home", layerHome}} {}
+
+// The names in a folder of the pristine prefix and of the layer (the layer's
+// over the pristine ones), by upper-case name. Read once, kept up to date as
+// the layer grows.
+const std::map<std::string, PrefixLayout::Entry>& PrefixLayout::Listing(const std::string& base,
+                                                                        const std::string& path) {
+  std::string key = base + "\n" + path;
+  auto it = listings_.find(key);
+  if (it != listings_.end()) return it->second;
+  std::map<std::string, Entry>& listing = listings_[key];
+  for (const std::string& root : {lower_[base], layer_[base]}) {
+    std::error_code ec;
+    for (fs::directory_iterator d(root + "/" + path, ec), end; !ec && d != end; d.increment(ec)) {
+      Entry entry;
+      entry.name = d->path().filename().string();
+      fs::file_status status = d->symlink_status(ec);
+      entry.type = fs::is_symlink(status) ? 'l' : fs::is_directory(status) ? 'd' : 'f';
+      if (entry.type == 'l') entry.target = fs::read_symlink(d->path(), ec).string();
+      entry.inLower = root == lower_[base];
+      listing[UpperAscii(entry.name)] = entry;
+    }
+  }
+  return listing;
+}
+
+bool PrefixLayout::Find(const std::string& base, const std::string& path, const std::string& name,
+                        Entry* entry) {
+  const auto& listing = Listing(base, path);
+  auto it = listing.find(UpperAscii(name));
+  if (it == listing.end()) return false;
+  *entry = it->second;
+  return true;
+}
+
+// Where the link at `path` of `base` leads: into the prefix or HOME, by an
+// absolute path of the sandbox or a relative one; anything else leaves them.
+bool PrefixLayout::FollowLink(std::string* base, std::string* path, const std::string& target,
+                              std::string* error) {
+  std::string rest;
+  if (target.compare(0, sizeof kSandboxPrefix - 1, kSandboxPrefix) == 0) {
+    *base = "prefix";
+    rest = target.substr(sizeof kSandboxPrefix - 1);
+  } else if (target.compare(0, sizeof kSandboxHome - 1, kSandboxHome) == 0) {
+    *base = "home";
+    rest = target.substr(sizeof kSandboxHome - 1);
+  } else if (!target.empty() && target[0] != '/') {
+    rest = Parent(*path) + "/" + target;
+  } else {
+    *error = "leads outside the prefix and HOME (to " + target + ")";
+    return false;
+  }
+  if (!rest.empty() && rest[0] != '/') {
+    *error = "leads outside the prefix and HOME (to " + target + ")";
+    return false;
+  }
+  std::vector<std::string> parts;
+  for (size_t from = 0; from <= rest.size();) {
+    size_t slash = std::min(rest.find('/', from), rest.size());
+    std::string part = rest.substr(from, slash - from);
+    from = slash + 1;
+    if (part.empty() || part == ".") continue;
+    if (part == "..") {
+      if (parts.empty()) return *error = "leads above the prefix (to " + target + ")", false;
+      parts.pop_back();
+    } else {
+      parts.push_back(part);
+    }
+  }
+  path->clear();
+  for (const std::string& part : parts) *path = Join(*path, part);
+  return true;
+}
+
+// The folder of drive `letter` in the prefix: drive_c for C:, the folder a
+// dosdevices link leads to inside the prefix, else a new drive_<x> with its
+// link (which covers a link to the host's / such as Z:).
+std::string PrefixLayout::DriveRoot(char letter, std::string* base) {
+  *base = "prefix";
+  char lower = static_cast<char>(std::tolower(static_cast<unsigned char>(letter)));
+  std::string drive = std::string("drive_") + lower;
+  if (lower == 'c') return drive;
+  Entry link;
+  std::string name = std::string(1, lower) + ":";
+  if (Find("prefix", "dosdevices", name, &link) && link.type == 'l' && link.target == "../" + drive) return drive;
+  std::error_code ec;
+  fs::create_directories(layer_["prefix"] + "/" + drive, ec);
+  fs::create_directories(layer_["prefix"] + "/dosdevices", ec);
+  fs::remove(layer_["prefix"] + "/dosdevices/" + name, ec);
+  fs::create_symlink("../" + drive, layer_["prefix"] + "/dosdevices/" + name, ec);
+  listings_.erase("prefix\ndosdevices");
+  listings_.erase("prefix\n");
+  return drive;
+}
+
+bool PrefixLayout::Place(const std::string& path, const std::string& source, bool replace, Placed* placed,
+                         std::string* error) {
+  auto fail = [&](const std::string& why) {
+    *error = path + ": " + why;
+    return false;
+  };
+  if (path.size() < 3 || !std::isalpha(static_cast<unsigned char>(path[0])) || path[1] != ':' || path[2] != '\\')
+    return fail("not an absolute Windows path");
+  std::vector<std::string> names;
+  for (size_t from = 3; from <= path.size();) {
+    size_t slash = std::min(path.find('\\', from), path.size());
+    names.push_back(path.substr(from, slash - from));
+    if (names.back().empty() || names.back() == "." || names.back() == "..")
+      return fail("an empty, \".\" or \"..\" component");
+    from = slash + 1;
+  }
+  std::string base, folder = DriveRoot(path[0], &base);
+  std::string windows(1, static_cast<char>(std::toupper(static_cast<unsigned char>(path[0]))));
+  windows += ":";
+  const bool wantFolder = source.empty();
+  bool existed = true;  // the drive's root
+  for (size_t i = 0; i < names.size(); ++i) {
+    const bool last = i + 1 == names.size();
+    Entry entry;
+    bool found = Find(base, folder, names[i], &entry);
+    std::string at = Join(folder, found ? entry.name : names[i]);
+    windows += "\\" + (found ? entry.name : names[i]);
+    for (int hops = 0; found && entry.type == 'l'; ++hops) {
+      std::string why;
+      if (hops == 16 || !FollowLink(&base, &at, entry.target, &why)) return fail("the link " + windows + " " + why);
+      if (at.empty()) {  // the root of the prefix or of HOME
+        entry = Entry{"", 'd', "", true};
+        break;
+      }
+      if (!Find(base, Parent(at), at.substr(at.rfind('/') + 1), &entry))
+        return fail("the link " + windows + " leads to nothing");
+    }
+    if (found && entry.type == 'd') {
+      if (last && !wantFolder) return fail("a folder is there, and the stage has a file");
+      folder = at;
+      existed = entry.inLower;
+      continue;
+    }
+    if (found && !last) return fail("a file lies where the stage has a folder");
+    if (found && entry.inLower)
+      return fail("would replace a file of the machine itself, and a stage only adds; leave it out of the stage");
+    if (found && !replace) return fail("is laid out twice (by the stage and by --also)");
+    // Something new in the layer: a folder on the way, or the last item.
+    std::error_code ec;
+    std::string target = layer_[base] + "/" + at;
+    fs::create_directories(fs::path(target).parent_path(), ec);
+    bool file = last && !wantFolder;
+    if (file && UpperAscii(windows) == "C:\\WINDOWS\\WININIT.INI")
+      return fail("Wine carries out WININIT.INI whenever the prefix starts, and a stage is data; leave it out");
+    if (file && UpperAscii(windows).find("\\START MENU\\PROGRAMS\\STARTUP\\") != std::string::npos) {
+      fs::remove(target, ec);
+      FILE* empty = fopen(target.c_str(), "wb");
+      if (!empty || fclose(empty) != 0) return fail("cannot write " + target);
+    } else if (file) {
+      if (!fs::copy_file(source, target, fs::copy_options::overwrite_existing, ec))
+        return fail("cannot copy " + source + ": " + ec.message());
+    } else if (!fs::create_directory(target, ec) && ec) {
+      return fail("cannot make " + target + ": " + ec.message());
+    }
+    Listing(base, Parent(at));
+    listings_[base + "\n" + Parent(at)][UpperAscii(names[i])] = Entry{names[i], file ? 'f' : 'd', "", false};
+    folder = at;
+    existed = false;
+  }
+  placed->windowsPath = windows;
+  placed->folder = wantFolder;
+  placed->existed = existed;
+  if (base == "home") {
+    placed->location = {"HOME", folder};
+  } else if (folder.compare(0, 6, "drive_") == 0 && folder.size() >= 7 && (folder.size() == 7 || folder[7] == '/')) {
+    placed->location = {std::string(1, static_cast<char>(std::toupper(static_cast<unsigned char>(folder[6])))),
+                        folder.size() > 8 ? folder.substr(8) : ""};
+  } else {
+    return fail("lies outside every drive of the prefix");
+  }
+  return true;
+}
+
+bool PrefixLayout::LayOutTree(const std::string& tree, const WineView& view, std::vector<Placed>* placed,
+                              std::string* error) {
+  std::error_code ec;
+  // Every entry below `folder`, parents first, names sorted so that the
+  // layout is the same every time.
+  auto walk = [&](const fs::path& folder, const std::string& windows, auto&& self) -> bool {
+    std::vector<fs::directory_entry> entries;
+    for (fs::directory_iterator d(folder, ec), end; !ec && d != end; d.increment(ec)) entries.push_back(*d);
+    if (ec) return *error = "cannot read " + folder.string() + ": " + ec.message(), false;
+    std::sort(entries.begin(), entries.end());
+    for (const fs::directory_entry& entry : entries) {
+      std::string path = MapStagePath(view, windows + "\\" + entry.path().filename().string());
+      bool isFolder = entry.is_directory(ec);
+      Placed item;
+      if (!Place(path, isFolder ? "" : entry.path().string(), false, &item, error)) return false;
+      placed->push_back(item);
+      if (isFolder && !self(entry.path(), windows + "\\" + entry.path().filename().string(), self)) return false;
+    }
+    return true;
+  };
+  fs::path files = fs::path(tree) / "files";
+  if (fs::is_directory(files, ec)) {
+    for (fs::directory_iterator d(files, ec), end; !ec && d != end; d.increment(ec)) {
+      std::string letter = d->path().filename().string();
+      if (letter.size() != 1 || !std::isalpha(static_cast<unsigned char>(letter[0])) || !d->is_directory(ec))
+        return *error = "files/" + letter + ": the files lie in one folder per drive letter (files/C/...)", false;
+      letter[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(letter[0])));
+      if (!walk(d->path(), letter + ":", walk)) return false;
+    }
+  }
+  fs::path shell = fs::path(tree) / "shell";
+  if (fs::is_directory(shell, ec)) {
+    for (fs::directory_iterator d(shell, ec), end; !ec && d != end; d.increment(ec)) {
+      std::string name = d->path().filename().string();
+      std::string folder = ShellFolder(view, name);
+      if (folder.empty() || !d->is_directory(ec))
+        return *error = "shell/" + name + ": use Programs, Desktop, StartMenu, Startup or SendTo", false;
+      if (!walk(d->path(), folder, walk)) return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace uninstdat
