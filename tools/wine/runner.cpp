@@ -112,133 +112,157 @@ void PrintDeferred(const std::string& list) {
   fflush(stdout);
 }
 
-}  // namespace
+// The control run: the prefix's start-up, a window shown and closed as the
+// uninstaller's boxes are (so the display starts as it does in the run),
+// and with "restart" the restart the uninstaller asks for.
+int Control(const char* kind) {
+  printf("acp: %u\n", GetACP());
+  HWND window = CreateWindowExA(0, "STATIC", "control", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
+                                GetModuleHandleA(nullptr), nullptr);
+  if (window) {
+    ShowWindow(window, SW_SHOW);
+    MSG message;
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 300;)
+      if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+      else Sleep(20);
+    DestroyWindow(window);
+  }
+  if (strcmp(kind, "restart") == 0 && !ExitWindowsEx(EWX_REBOOT, 0)) {
+    printf("error: ExitWindowsEx failed (%lu)\n", GetLastError());
+    return 2;
+  }
+  printf("exit: 0\n");
+  return 0;
+}
 
-int main(int argc, char** argv) {
-  std::vector<HANDLE> held;
+struct Options {
+  std::vector<HANDLE> held;  // files held open without sharing until a release: answer
   const char* cwd = nullptr;
   DWORD timeoutMs = 60000;
   bool byDefault = false;
   std::string yesNo, check;
+  std::vector<std::string> answers;
+};
+
+// Reads the options before PROGRAM, holding and copying files as they come;
+// `program` gets the program's index. False, after printing why, on an error.
+bool ReadOptions(int argc, char** argv, Options* options, int* program) {
   int i = 1;
-  if (argc == 3 && strcmp(argv[1], "--control") == 0) {
-    printf("acp: %u\n", GetACP());
-    // A window shown and closed, as the uninstaller's boxes are: the display
-    // starts as it does in the run.
-    HWND window = CreateWindowExA(0, "STATIC", "control", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
-                                  GetModuleHandleA(nullptr), nullptr);
-    if (window) {
-      ShowWindow(window, SW_SHOW);
-      MSG message;
-      for (DWORD start = GetTickCount(); GetTickCount() - start < 300;)
-        if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
-        else Sleep(20);
-      DestroyWindow(window);
-    }
-    if (strcmp(argv[2], "restart") == 0 && !ExitWindowsEx(EWX_REBOOT, 0)) {
-      printf("error: ExitWindowsEx failed (%lu)\n", GetLastError());
-      return 2;
-    }
-    printf("exit: 0\n");
-    return 0;
-  }
   for (; i < argc; ++i) {
     if (strcmp(argv[i], "--hold") == 0 && i + 1 < argc) {
       HANDLE file = CreateFileA(argv[++i], GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
       if (file == INVALID_HANDLE_VALUE) {
         printf("error: cannot hold %s (%lu)\n", argv[i], GetLastError());
-        return 2;
+        return false;
       }
-      held.push_back(file);
+      options->held.push_back(file);
     } else if (strcmp(argv[i], "--copy") == 0 && i + 2 < argc) {
       if (!CopyFileA(argv[i + 1], argv[i + 2], FALSE)) {
         printf("error: cannot copy %s to %s (%lu)\n", argv[i + 1], argv[i + 2], GetLastError());
-        return 2;
+        return false;
       }
       i += 2;
     } else if (strcmp(argv[i], "--cwd") == 0 && i + 1 < argc) {
-      cwd = argv[++i];
+      options->cwd = argv[++i];
     } else if (strcmp(argv[i], "--default") == 0) {
-      byDefault = true;
+      options->byDefault = true;
     } else if (strcmp(argv[i], "--yes-no") == 0 && i + 1 < argc) {
-      yesNo = argv[++i];
+      options->yesNo = argv[++i];
     } else if (strcmp(argv[i], "--check") == 0 && i + 1 < argc) {
-      check = argv[++i];
+      options->check = argv[++i];
     } else if (strcmp(argv[i], "--timeout") == 0 && i + 1 < argc) {
-      timeoutMs = static_cast<DWORD>(atoi(argv[++i])) * 1000;
+      options->timeoutMs = static_cast<DWORD>(atoi(argv[++i])) * 1000;
     } else {
       break;
     }
   }
   if (i >= argc) {
     printf("error: no program\n");
-    return 2;
+    return false;
   }
-  printf("acp: %u\n", GetACP());
-  std::string command = std::string("\"") + argv[i++] + "\"";
-  std::vector<std::string> answers(argv + i, argv + argc);
-  size_t next = 0;
+  *program = i;
+  options->answers.assign(argv + i + 1, argv + argc);
+  return true;
+}
 
+// The answer to the box `dialog`, or false when the options give none.
+bool ChooseAnswer(Options& options, size_t* next, HWND dialog, std::string* answer) {
+  if (*next < options.answers.size()) *answer = options.answers[(*next)++];
+  else if (!options.yesNo.empty()) *answer = GetDlgItem(dialog, IDYES) ? options.yesNo : "OK";
+  else if (!options.byDefault) return false;
+  else
+    for (const char* label : {"Cancel", "No", "OK"})
+      if (GetDlgItem(dialog, ButtonId(label))) *answer = label;
+  return true;
+}
+
+// Answers one box of the program; false, after printing why, when it has
+// no answer or no button for it.
+bool AnswerBox(Options& options, size_t* next, HWND dialog, HANDLE process) {
+  Sleep(200);  // let the box finish laying out its text
+  char caption[1024] = "";
+  GetWindowTextA(dialog, caption, sizeof caption);
+  std::string text;
+  EnumChildWindows(dialog, CollectText, reinterpret_cast<LPARAM>(&text));
+  if (!options.check.empty() && GetDlgItem(dialog, IDYES)) {
+    PrintDeferred(options.check);
+    options.check.clear();
+  }
+  std::string answer;
+  if (!ChooseAnswer(options, next, dialog, &answer)) {
+    printf("box: %s | %s | <no answer left>\n", caption, OneLine(text).c_str());
+    printf("error: unexpected box\n");
+    fflush(stdout);
+    TerminateProcess(process, 98);
+    return false;
+  }
+  if (answer.compare(0, 8, "release:") == 0) {
+    for (HANDLE file : options.held) CloseHandle(file);
+    options.held.clear();
+    answer = answer.substr(8);
+  }
+  HWND button = ButtonId(answer) ? GetDlgItem(dialog, ButtonId(answer)) : nullptr;
+  printf("box: %s | %s | %s\n", caption, OneLine(text).c_str(), answer.c_str());
+  fflush(stdout);
+  if (!button) {
+    printf("error: no button %s\n", answer.c_str());
+    TerminateProcess(process, 97);
+    return false;
+  }
+  PostMessageA(button, BM_CLICK, 0, 0);
+  for (int wait = 0; wait < 100 && IsWindow(dialog); ++wait) Sleep(50);
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 3 && strcmp(argv[1], "--control") == 0) return Control(argv[2]);
+  Options options;
+  int program = 0;
+  if (!ReadOptions(argc, argv, &options, &program)) return 2;
+  printf("acp: %u\n", GetACP());
+  std::string command = std::string("\"") + argv[program] + "\"";
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
   std::vector<char> line(command.begin(), command.end());
   line.push_back('\0');
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, cwd, &startup,
-                      &process)) {
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, options.cwd, &startup, &process)) {
     printf("error: cannot start %s (%lu)\n", command.c_str(), GetLastError());
     return 2;
   }
-  DWORD started = GetTickCount();
-  for (;;) {
+  size_t next = 0;
+  for (DWORD started = GetTickCount();;) {
     if (WaitForSingleObject(process.hProcess, 100) == WAIT_OBJECT_0) break;
-    if (GetTickCount() - started > timeoutMs) {
+    if (GetTickCount() - started > options.timeoutMs) {
       printf("error: timeout, %u boxes answered\n", static_cast<unsigned>(next));
       TerminateProcess(process.hProcess, 99);
       return 2;
     }
     Found found = {process.dwProcessId, nullptr};
     EnumWindows(FindDialog, reinterpret_cast<LPARAM>(&found));
-    if (!found.dialog) continue;
-    Sleep(200);  // let the box finish laying out its text
-    char caption[1024] = "";
-    GetWindowTextA(found.dialog, caption, sizeof caption);
-    std::string text;
-    EnumChildWindows(found.dialog, CollectText, reinterpret_cast<LPARAM>(&text));
-    if (!check.empty() && GetDlgItem(found.dialog, IDYES)) {
-      PrintDeferred(check);
-      check.clear();
-    }
-    std::string answer;
-    if (next < answers.size()) {
-      answer = answers[next++];
-    } else if (!yesNo.empty()) {
-      answer = GetDlgItem(found.dialog, IDYES) ? yesNo : "OK";
-    } else if (byDefault) {
-      for (const char* label : {"Cancel", "No", "OK"})
-        if (GetDlgItem(found.dialog, ButtonId(label))) answer = label;
-    } else {
-      printf("box: %s | %s | <no answer left>\n", caption, OneLine(text).c_str());
-      printf("error: unexpected box\n");
-      fflush(stdout);
-      TerminateProcess(process.hProcess, 98);
-      return 2;
-    }
-    if (answer.compare(0, 8, "release:") == 0) {
-      for (HANDLE file : held) CloseHandle(file);
-      held.clear();
-      answer = answer.substr(8);
-    }
-    HWND button = ButtonId(answer) ? GetDlgItem(found.dialog, ButtonId(answer)) : nullptr;
-    printf("box: %s | %s | %s\n", caption, OneLine(text).c_str(), answer.c_str());
-    fflush(stdout);
-    if (!button) {
-      printf("error: no button %s\n", answer.c_str());
-      TerminateProcess(process.hProcess, 97);
-      return 2;
-    }
-    PostMessageA(button, BM_CLICK, 0, 0);
-    for (int wait = 0; wait < 100 && IsWindow(found.dialog); ++wait) Sleep(50);
+    if (found.dialog && !AnswerBox(options, &next, found.dialog, process.hProcess)) return 2;
   }
   DWORD code = 0;
   GetExitCodeProcess(process.hProcess, &code);

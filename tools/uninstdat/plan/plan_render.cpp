@@ -51,7 +51,7 @@ struct JsonVisitor {
   }
   Json operator()(const PlanEnd& e) const {
     Json record = {{"record", "end"}, {"restartQuestion", e.restartQuestion}, {"folderRemoved", e.folderRemoved}};
-    if (e.restartQuestion) record["restartPrompt"] = e.restartPrompt;
+    if (e.restartQuestion) record[uninst::Layout(DataText::kRestartPrompt).name] = e.restartPrompt;
     return record;
   }
 };

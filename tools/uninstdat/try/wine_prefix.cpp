@@ -239,24 +239,8 @@ bool PrefixLayout::Place(const std::string& path, const std::string& source, boo
       return fail("would replace a file of the machine itself, and a stage only adds; leave it out of the stage");
     if (found && !replace) return fail("is laid out twice (by the stage and by --also)");
     // Something new in the layer: a folder on the way, or the last item.
-    std::error_code ec;
-    std::string target = layer_[base] + "/" + at;
-    fs::create_directories(fs::path(target).parent_path(), ec);
-    bool file = last && !wantFolder;
-    if (file && UpperAscii(windows) == "C:\\WINDOWS\\WININIT.INI")
-      return fail("Wine carries out WININIT.INI whenever the prefix starts, and a stage is data; leave it out");
-    if (file && UpperAscii(windows).find("\\START MENU\\PROGRAMS\\STARTUP\\") != std::string::npos) {
-      fs::remove(target, ec);
-      FILE* empty = fopen(target.c_str(), "wb");
-      if (!empty || fclose(empty) != 0) return fail("cannot write " + target);
-    } else if (file) {
-      if (!fs::copy_file(source, target, fs::copy_options::overwrite_existing, ec))
-        return fail("cannot copy " + source + ": " + ec.message());
-    } else if (!fs::create_directory(target, ec) && ec) {
-      return fail("cannot make " + target + ": " + ec.message());
-    }
-    Listing(base, Parent(at));
-    listings_[base + "\n" + Parent(at)][UpperAscii(names[i])] = Entry{names[i], file ? 'f' : 'd', "", false};
+    if (std::string why = MakeInLayer(base, at, windows, names[i], last && !wantFolder ? source : ""); !why.empty())
+      return fail(why);
     folder = at;
     existed = false;
   }
@@ -272,6 +256,29 @@ bool PrefixLayout::Place(const std::string& path, const std::string& source, boo
     return fail("lies outside every drive of the prefix");
   }
   return true;
+}
+
+std::string PrefixLayout::MakeInLayer(const std::string& base, const std::string& at, const std::string& windows,
+                                      const std::string& name, const std::string& source) {
+  std::error_code ec;
+  std::string target = layer_[base] + "/" + at;
+  fs::create_directories(fs::path(target).parent_path(), ec);
+  bool file = !source.empty();
+  if (file && UpperAscii(windows) == "C:\\WINDOWS\\WININIT.INI")
+    return "Wine carries out WININIT.INI whenever the prefix starts, and a stage is data; leave it out";
+  if (file && UpperAscii(windows).find("\\START MENU\\PROGRAMS\\STARTUP\\") != std::string::npos) {
+    fs::remove(target, ec);
+    FILE* empty = fopen(target.c_str(), "wb");
+    if (!empty || fclose(empty) != 0) return "cannot write " + target;
+  } else if (file) {
+    if (!fs::copy_file(source, target, fs::copy_options::overwrite_existing, ec))
+      return "cannot copy " + source + ": " + ec.message();
+  } else if (!fs::create_directory(target, ec) && ec) {
+    return "cannot make " + target + ": " + ec.message();
+  }
+  Listing(base, Parent(at));
+  listings_[base + "\n" + Parent(at)][UpperAscii(name)] = Entry{name, file ? 'f' : 'd', "", false};
+  return "";
 }
 
 bool PrefixLayout::LayOutTree(const std::string& tree, const WineView& view, std::vector<Placed>* placed,

@@ -104,6 +104,12 @@ class PrefixLayout {
   };
   const std::map<std::string, Entry>& Listing(const std::string& base, const std::string& path);
   bool Find(const std::string& base, const std::string& path, const std::string& name, Entry* entry);
+  // Makes `at` of `base` in the layer, named `name` in its folder: the file
+  // `source` (laid out empty in a Startup folder), or a folder when
+  // `source` is empty; `windows` is its Windows path. Returns why it could
+  // not, or empty.
+  std::string MakeInLayer(const std::string& base, const std::string& at, const std::string& windows,
+                          const std::string& name, const std::string& source);
   bool FollowLink(std::string* base, std::string* path, const std::string& target, std::string* error);
   std::string DriveRoot(char letter, std::string* base);
 
