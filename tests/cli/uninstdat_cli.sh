@@ -62,6 +62,8 @@ printf '{"registryList": [{"key": "HKLM\\\\Software\\\\W"}]}' >"$work/short-root
 printf '{"codePage": 1e400}' >"$work/huge.json"
 printf '{"codePage": 4294968548}' >"$work/wraps.json"
 python3 -c 'print("{\"removalEntries\": " + "[" * 70000 + "]" * 70000 + "}")' >"$work/deep.json"
+# try stops before any Wine work: its helpers are named where there are none.
+export UNINSTDAT_WINE_TOOLS=$work/no-wine
 while read -r name code message command; do
   check "$name: exit $code" "$code" "$(status "$U" $command)"
   [ "$message" = - ] || check "$name: says $message" yes "$(said "$message")"
@@ -81,6 +83,7 @@ usage 2 - frobnicate
 family-in-capitals 0 - plan $EXAMPLES/widget.json --family NT
 family-before-the-file 0 - plan --family 98 $EXAMPLES/widget.json --json
 families-with-commas 0 - lint --family 95,nt $EXAMPLES/widget.json
+try-family-before-the-file 3 try's.Wine.helper try --family nt,95 $EXAMPLES/widget.json --stage $EXAMPLES --install-folder C:\\W
 family-swallows-nothing 2 not.expected:.nt lint $EXAMPLES/widget.json --family 95 nt
 short-root-name 3 write.HKEY_LOCAL_MACHINE build $work/short-root.json -o $work/x.dat
 deep-nesting:build 3 nested.more.than build $work/deep.json -o $work/x.dat
