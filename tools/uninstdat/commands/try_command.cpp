@@ -85,12 +85,12 @@ class TryStage : public Command {
 
   // The reports, then the JUnit file.
   Exit Report(const TryOutcome& outcome) {
-    bool clean = true;
+    Exit code = Exit::kDone;
     for (const FamilyReport& report : outcome.reports) {
-      clean = clean && report.Clean();
-      std::cout << (json_ ? TryReportJsonLines(report) : TryReportText(report));
+      int exit = static_cast<int>(report.Clean() ? Exit::kDone : Exit::kFindings);
+      if (!report.Clean()) code = Exit::kFindings;
+      std::cout << (json_ ? TryReportJsonLines(report, exit) : TryReportText(report, exit));
     }
-    Exit code = clean ? Exit::kDone : Exit::kFindings;
     if (json_) std::cout << Json{{"record", "end"}, {"exit", static_cast<int>(code)}}.dump() << "\n";
     std::cout.flush();
     std::string error;

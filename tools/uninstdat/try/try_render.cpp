@@ -124,7 +124,7 @@ Json TryRecordJson(const TryRecord& r, uninst::OsFamilyValue family) {
   return record;
 }
 
-Json TrySummaryJson(const FamilyReport& report) {
+Json TrySummaryJson(const FamilyReport& report, int exit) {
   return {{"record", "summary"},
           {"left", report.left},
           {"uninstallerLeft", report.uninstallerLeft},
@@ -133,17 +133,17 @@ Json TrySummaryJson(const FamilyReport& report) {
           {"restartAsked", report.restartAsked},
           {"removedUnstaged", report.removedUnstaged},
           {"errors", report.errors},
-          {"exit", report.Clean() ? 0 : 1},
+          {"exit", exit},
           {"family", FamilyName(report.family)}};
 }
 
-std::string TryReportJsonLines(const FamilyReport& report) {
+std::string TryReportJsonLines(const FamilyReport& report, int exit) {
   std::string lines;
   for (const TryRecord& record : report.records) lines += TryRecordJson(record, report.family).dump() + "\n";
-  return lines + TrySummaryJson(report).dump() + "\n";
+  return lines + TrySummaryJson(report, exit).dump() + "\n";
 }
 
-std::string TryReportText(const FamilyReport& report) {
+std::string TryReportText(const FamilyReport& report, int exit) {
   std::string text = std::string("== ") + FamilyHeading(report.family) + "\nBoxes:\n";
   for (const TryRecord* r : Of(report, TryRecord::kBox)) text += "  " + r->text + "\n";
   for (const TryRecord* r : Of(report, TryRecord::kError)) text += "The run did not end well: " + r->text + "\n";
@@ -156,7 +156,7 @@ std::string TryReportText(const FamilyReport& report) {
   for (const TryRecord* r : unmatched) text += "  entry " + std::to_string(r->entry) + ": " + r->path + "\n";
   text += RestartText(*Of(report, TryRecord::kRestart)[0]);
   text += ListText(report, "Removed though nobody staged it (the safety report)", TryRecord::kRemovedUnstaged);
-  return text + "Result: " + (report.Clean() ? "clean (exit 0)" : "something to mend (exit 1)") + "\n";
+  return text + "Result: " + (report.Clean() ? "clean" : "something to mend") + " (exit " + std::to_string(exit) + ")\n";
 }
 
 std::string JUnitXml(const std::vector<FamilyReport>& reports) {

@@ -14,13 +14,15 @@ namespace uninstdat {
 // {"record": "box"|"error"|"left"|"uninstaller-left"|"left-empty"|
 // "unmatched"|"restart"|"removed-unstaged", ..., "family"}.
 Json TryRecordJson(const TryRecord& record, uninst::OsFamilyValue family);
-// {"record": "summary", "left", ..., "exit": 0 clean or 1, "family"}.
-Json TrySummaryJson(const FamilyReport& report);
+// {"record": "summary", "left", ..., "exit", "family"}, `exit` being the
+// exit code the command gives this family's result.
+Json TrySummaryJson(const FamilyReport& report, int exit);
 // Every record of the report, then its summary, one JSON object a line.
-std::string TryReportJsonLines(const FamilyReport& report);
+std::string TryReportJsonLines(const FamilyReport& report, int exit);
 
-// The report of one family as a block of text for people.
-std::string TryReportText(const FamilyReport& report);
+// The report of one family as a block of text for people, ending in its
+// result and the exit code `exit` the command gives it.
+std::string TryReportText(const FamilyReport& report, int exit);
 
 // The reports as JUnit XML: one test case per family, one failure per
 // finding (informational records are no failures).
