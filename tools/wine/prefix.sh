@@ -53,8 +53,15 @@ DRIVE_C=$WINEPREFIX/drive_c
 WINE_USER=$(id -un)
 
 # Wine only inside the sandbox: outside it a prefix would be the user's.
+# Wine's server of a prefix ends the moment its last process does (Debian
+# starts it with -p0), and a command that starts in that moment is refused
+# ("wine client error: recvmsg: Connection reset by peer"), so each command
+# first waits until the server of the one before it has gone. The scripts
+# never leave a Wine process running between commands (run_runner waits for
+# the batch), so this wait is short.
 wine() {
   [ -n "${E2E_SANDBOXED:-}" ] || { echo "error: Wine runs only inside the sandbox (e2e_setup)" >&2; return 1; }
+  timeout 60 "$WINESERVER" -w >/dev/null 2>&1
   "$WINE" "$@"
 }
 wineserver() {
