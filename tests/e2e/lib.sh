@@ -67,10 +67,13 @@ e2e_setup() {
     e2e_enter_sandbox
   fi
   trap e2e_cleanup EXIT
-  if [ ! -f "$WINEPREFIX/.ready" ]; then
+  # A prefix made in the sandbox says so; one that an older checkout made
+  # outside it links its shell folders to the user's home and is made anew.
+  local stamp="made in the sandbox, HOME $SANDBOX_HOME"
+  if [ "$(cat "$WINEPREFIX/.ready" 2>/dev/null)" != "$stamp" ]; then
     find "$WINEPREFIX" "$SANDBOX_HOME" -mindepth 1 -maxdepth 1 -exec rm -rf {} +
     sandbox_make_prefix 2>&1 || e2e_wine_fails "no prefix in $E2E_WORK/prefix$WINE_BITS"
-    touch "$WINEPREFIX/.ready"
+    printf '%s\n' "$stamp" >"$WINEPREFIX/.ready"
   fi
   wine reg delete 'HKLM\System\CurrentControlSet\Control\Session Manager' \
     /v PendingFileRenameOperations /f >/dev/null 2>&1 || true

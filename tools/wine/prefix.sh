@@ -2,14 +2,19 @@
 # tests, the demo and `uninstdat try`: the build and the Wine for this host,
 # the sandbox every Wine run happens in (sandbox.sh), a display, and the
 # runner that answers message boxes. Source it; it finds ROOT (the
-# repository) itself, also through a link to it. Set before:
+# repository) itself, also through a link to it. In a release bundle these
+# helpers stand in its folder "wine" with host.sh, the runners and the 64-bit
+# test build, and the shipped uninst.exe lies beside that folder. Set before:
 #   UNINST_EXE      the uninstaller to run (default: the chosen build's)
 #   RUNNER_EXE      the runner (default: the chosen build's)
 #   UNINST_WINE     32 or 64 to force a path
 
-ROOT=${ROOT:-$(cd "$(dirname "$(readlink -f "${BASH_SOURCE[0]}")")/../.." && pwd)}
-source "$ROOT/scripts/host.sh"
-source "$ROOT/tools/wine/sandbox.sh"
+WINE_TOOLS=$(cd "$(dirname "$(readlink -f "${BASH_SOURCE[0]}")")" && pwd)
+ROOT=${ROOT:-$(cd "$WINE_TOOLS/../.." && pwd)}
+WINE_BUNDLE=""
+[ -f "$WINE_TOOLS/host.sh" ] && WINE_BUNDLE=$WINE_TOOLS
+source "${WINE_BUNDLE:-$ROOT/scripts}/host.sh"
+source "$WINE_TOOLS/sandbox.sh"
 
 # The build and the Wine: the shipped 32-bit uninst.exe under 32-bit Wine
 # where this host executes 32-bit programs, else the 64-bit build under 64-bit
@@ -32,6 +37,13 @@ fi
 WINESERVER=/usr/lib/wine/wineserver64
 [ -x "$WINESERVER" ] || WINESERVER=/usr/lib/wine/wineserver32
 export WINELOADER=$WINE WINESERVER
+if [ -n "$WINE_BUNDLE" ] && [ "$WINE_BITS" = 32 ]; then
+  UNINST_EXE=${UNINST_EXE:-$WINE_BUNDLE/../uninst.exe}
+  RUNNER_EXE=${RUNNER_EXE:-$WINE_BUNDLE/runner32.exe}
+elif [ -n "$WINE_BUNDLE" ]; then
+  UNINST_EXE=${UNINST_EXE:-$WINE_BUNDLE/uninst-x64-TEST-ONLY-never-ship.exe}
+  RUNNER_EXE=${RUNNER_EXE:-$WINE_BUNDLE/runner64.exe}
+fi
 UNINST_EXE=${UNINST_EXE:-$WIN_BUILD_DIR/uninst.exe}
 RUNNER_EXE=${RUNNER_EXE:-$WIN_BUILD_DIR/e2e_runner.exe}
 
@@ -41,8 +53,15 @@ DRIVE_C=$WINEPREFIX/drive_c
 WINE_USER=$(id -un)
 
 # Wine only inside the sandbox: outside it a prefix would be the user's.
+# Wine's server of a prefix ends the moment its last process does (Debian
+# starts it with -p0), and a command that starts in that moment is refused
+# ("wine client error: recvmsg: Connection reset by peer"), so each command
+# first waits until the server of the one before it has gone. The scripts
+# never leave a Wine process running between commands (run_runner waits for
+# the batch), so this wait is short.
 wine() {
   [ -n "${E2E_SANDBOXED:-}" ] || { echo "error: Wine runs only inside the sandbox (e2e_setup)" >&2; return 1; }
+  timeout 60 "$WINESERVER" -w >/dev/null 2>&1
   "$WINE" "$@"
 }
 wineserver() {

@@ -74,7 +74,7 @@ prepare() {
     local fresh=$dir.new.$$
     rm -rf "$fresh" && mkdir -p "$fresh/prefix" "$fresh/home" || fail3 "cannot write $fresh"
     sandbox_args "$fresh/prefix" "$fresh/home" || exit 3
-    if ! bwrap "${SANDBOX_ARGS[@]}" --ro-bind "$ROOT/tools/wine/sandbox.sh" "$SANDBOX_TOOLS/sandbox.sh" \
+    if ! bwrap "${SANDBOX_ARGS[@]}" --ro-bind "$WINE_TOOLS/sandbox.sh" "$SANDBOX_TOOLS/sandbox.sh" \
       bash -c "source $SANDBOX_TOOLS/sandbox.sh && sandbox_make_prefix" >&2; then
       rm -rf "$fresh"
       fail3 "${WINE_BITS}-bit Wine made no prefix here"
