@@ -55,14 +55,20 @@ WINE_USER=$(id -un)
 # Wine only inside the sandbox: outside it a prefix would be the user's.
 # Wine's server of a prefix ends the moment its last process does (Debian
 # starts it with -p0), and a command that starts in that moment is refused
-# ("wine client error: recvmsg: Connection reset by peer"), so each command
-# first waits until the server of the one before it has gone. The scripts
-# never leave a Wine process running between commands (run_runner waits for
-# the batch), so this wait is short.
+# before it does anything ("wine client error:0: recvmsg: Connection reset
+# by peer"). Such a command is made again once that server has gone (each
+# wait takes about half a second, so only a refused command pays it).
 wine() {
   [ -n "${E2E_SANDBOXED:-}" ] || { echo "error: Wine runs only inside the sandbox (e2e_setup)" >&2; return 1; }
-  timeout 60 "$WINESERVER" -w >/dev/null 2>&1
-  "$WINE" "$@"
+  local attempt status
+  for attempt in 1 2 3; do
+    status=0
+    "$WINE" "$@" 2>"$TMPDIR/wine.err" || status=$?
+    grep -q '^wine client error' "$TMPDIR/wine.err" || break
+    timeout 60 "$WINESERVER" -w >/dev/null 2>&1
+  done
+  cat "$TMPDIR/wine.err" >&2
+  return $status
 }
 wineserver() {
   [ -n "${E2E_SANDBOXED:-}" ] || { echo "error: Wine runs only inside the sandbox (e2e_setup)" >&2; return 1; }
@@ -181,8 +187,12 @@ run_runner() {
   [ "${1:-}" = -- ] && shift
   # Into a file, not a pipe: a process that the run started (the batch) may
   # hold the runner's output open for as long as it runs.
+  # Never made again (the uninstaller may have run), so first the server of
+  # the command before it must have gone: a runner that joined a server in
+  # its last moment could lose it halfway through the run.
   local status=0
-  (cd "$DRIVE_C" && wine "$RUNNER_EXE" "${options[@]}" --cwd 'C:\' "$exe" "$@" >"$TMPDIR/runner.out" 2>"$TMPDIR/runner.err") ||
+  timeout 60 "$WINESERVER" -w >/dev/null 2>&1
+  (cd "$DRIVE_C" && "$WINE" "$RUNNER_EXE" "${options[@]}" --cwd 'C:\' "$exe" "$@" >"$TMPDIR/runner.out" 2>"$TMPDIR/runner.err") ||
     status=$?
   RUN_OUT=$(tr -d '\r' <"$TMPDIR/runner.out")
   # A runner that said nothing did not start: Wine's own words say why.
