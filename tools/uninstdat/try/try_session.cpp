@@ -89,7 +89,7 @@ const char* WineVersionName(uninst::OsFamilyValue family) {
 struct Setup {
   std::string exportText;
   std::vector<RegistryItem> exported;
-  std::string script, uninstaller, language;
+  std::string script, uninstaller, beside, language;  // beside: the uninst.exe beside the tool, if any
   std::map<std::string, std::string> host;  // what the helper says of the prefix: prefix, home, user, wow64, ...
   RegistrySnapshot pristine;
 };
@@ -120,7 +120,7 @@ Stop CheckInputs(const TryOptions& options, const TargetCodePage& page, Setup* s
     return Failed(TryOutcome::kUnusable, "cannot find try's Wine helper " + setup->script +
                                              " (it lies in the folder \"wine\" beside uninstdat; UNINSTDAT_WINE_TOOLS names another)");
   setup->uninstaller = options.uninstaller;
-  if (setup->uninstaller.empty() && IsReadableFile(own + "/uninst.exe")) setup->uninstaller = own + "/uninst.exe";
+  if (IsReadableFile(own + "/uninst.exe")) setup->beside = own + "/uninst.exe";
   if (!setup->uninstaller.empty() && !IsReadableFile(setup->uninstaller))
     return Failed(TryOutcome::kUnusable, "--uninstaller " + setup->uninstaller + " is no file that can be read");
   int number = page.converter.number();
@@ -137,7 +137,7 @@ Stop CheckInputs(const TryOptions& options, const TargetCodePage& page, Setup* s
 }
 
 // The pristine prefix of this host's Wine, made once and kept.
-Stop PreparePrefix(const WorkFolder& work, Setup* setup) {
+Stop PreparePrefix(const WorkFolder& work, const std::function<void(const std::string&)>& progress, Setup* setup) {
   std::string xdg = Environment("XDG_CACHE_HOME"), home = Environment("HOME");
   std::string cache = !xdg.empty() ? xdg + "/uninstdat" : !home.empty() ? home + "/.cache/uninstdat" : work.path + "/cache";
   ScriptResult prepared = RunScript({"bash", setup->script, "prepare", cache}, 600, true);
@@ -148,7 +148,9 @@ Stop PreparePrefix(const WorkFolder& work, Setup* setup) {
   std::istringstream in(prepared.output);
   for (std::string line; std::getline(in, line);)
     if (size_t eq = line.find('='); eq != std::string::npos) setup->host[line.substr(0, eq)] = line.substr(eq + 1);
-  if (setup->uninstaller.empty()) setup->uninstaller = setup->host["uninstaller"];
+  UninstallerChoice choice = ChooseUninstaller(setup->uninstaller, setup->beside, setup->host);
+  setup->uninstaller = choice.path;
+  if (!choice.note.empty()) progress(choice.note);
   if (!IsReadableFile(setup->uninstaller))
     return Failed(TryOutcome::kUnusable,
                   "no uninst.exe beside uninstdat and none built (" + setup->uninstaller + "); give --uninstaller");
@@ -308,7 +310,7 @@ class FamilyRun {
 Stop RunInWorkFolder(const TryOptions& options, const std::string& dataFile, const TargetCodePage& page,
                      const std::function<void(const std::string&)>& progress, Setup* setup, const WorkFolder& work,
                      std::vector<FamilyReport>* reports) {
-  if (Stop stop = PreparePrefix(work, setup)) return stop;
+  if (Stop stop = PreparePrefix(work, progress, setup)) return stop;
   if (!WriteFile(work.path + "/uninst.dat", dataFile))
     return Failed(TryOutcome::kCannotWrite, "cannot write in " + work.path);
   for (uninst::OsFamilyValue family : options.families) {
@@ -336,6 +338,18 @@ std::string InstallFolderProblem(const std::string& folder) {
     from = slash + 1;
   }
   return "";
+}
+
+UninstallerChoice ChooseUninstaller(const std::string& given, const std::string& beside,
+                                    const std::map<std::string, std::string>& host) {
+  if (!given.empty()) return {given, ""};
+  auto found = host.find("uninstaller");
+  std::string wineSide = found == host.end() ? "" : found->second;
+  auto bits = host.find("bits");
+  if (!beside.empty() && bits != host.end() && bits->second == "64")
+    return {wineSide, "try: only 64-bit Wine runs here, where the 32-bit " + beside +
+                          " cannot start; running the 64-bit test build " + wineSide + " (never ship it)"};
+  return {beside.empty() ? wineSide : beside, ""};
 }
 
 std::string LocaleForCodePage(int codePage) {

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,19 @@ struct TryOutcome {
 // absolute folder below C:\ without empty, "." or ".." components and
 // with names Windows can carry.
 std::string InstallFolderProblem(const std::string& folder);
+
+// The uninstaller try runs: `given` (--uninstaller) when there is one;
+// else `beside` (the uninst.exe beside the tool, a 32-bit build), unless
+// the Wine side says that only 64-bit Wine runs here ("bits" is "64"),
+// where a 32-bit program cannot start, and the Wine side's own choice
+// ("uninstaller": the bundle's 64-bit test build) is taken and `note` says
+// so; else the Wine side's choice.
+struct UninstallerChoice {
+  std::string path;
+  std::string note;  // a progress line, or empty
+};
+UninstallerChoice ChooseUninstaller(const std::string& given, const std::string& beside,
+                                    const std::map<std::string, std::string>& host);
 
 // The Windows language setting (LANG) under which Wine's ANSI code page is
 // `codePage`, such as ja_JP.UTF-8 for 932.
