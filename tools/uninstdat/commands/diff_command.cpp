@@ -48,7 +48,8 @@ class DiffFiles : public Command {
     for (const Target& target : targets)
       counts += DiffRecords(oldInput.bytes, newInput.bytes, *oldInput.page, target, maxPerKind_,
                             [&](const DiffRecord& record) {
-                              std::cout << (json_ ? DiffJson(record).dump() + "\n" : text(record));
+                              if (!json_) std::cout << text(record);
+                              else if (Json line = DiffJson(record); !line.is_null()) std::cout << line.dump() << "\n";
                             });
     Exit exit = counts.total() ? Exit::kFindings : Exit::kDone;
     std::cout << (json_ ? DiffSummaryJson(counts, static_cast<int>(exit)).dump() + "\n" : text.Summary(counts));

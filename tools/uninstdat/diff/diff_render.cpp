@@ -17,9 +17,7 @@ std::string Where(const DiffDropped& d) {
 }
 
 struct JsonVisitor {
-  Json operator()(const DiffMachine& m) const {
-    return {{"record", "machine"}, {"family", FamilyName(m.family)}, {"exeFolder", m.exeFolder}};
-  }
+  Json operator()(const DiffMachine&) const { return Json(); }
   Json operator()(const DiffDropped& d) const {
     Json record = {{"record", "dropped"}, {"family", FamilyName(d.family)}, {"kind", DiffKindName(d.kind)},
                    {"where", Where(d)}};
@@ -48,22 +46,16 @@ Json DiffSummaryJson(const DiffCounts& counts, int exit) {
   return record;
 }
 
-std::string DiffText::EndFamily() {
-  std::string text = inFamily_ && !droppedInFamily_ ? "  nothing dropped\n" : "";
-  inFamily_ = droppedInFamily_ = false;
-  kind_ = -1;
-  return text;
-}
-
 std::string DiffText::operator()(const DiffRecord& record) {
   if (auto* m = std::get_if<DiffMachine>(&record)) {
-    std::string text = EndFamily();
-    inFamily_ = true;
-    return text + FamilyLongName(m->family) + ", the uninstaller in " + m->exeFolder + ":\n";
+    family_ = std::string(FamilyLongName(m->family)) + ", the uninstaller in " + m->exeFolder + ":\n";
+    kind_ = -1;
+    return "";
   }
   std::string text;
   auto header = [&](DiffKind kind) {
-    droppedInFamily_ = true;
+    text += family_;
+    family_.clear();
     if (kind_ != static_cast<int>(kind)) text += std::string("  ") + kKindHeaders[static_cast<size_t>(kind)] + ":\n";
     kind_ = static_cast<int>(kind);
   };
@@ -79,13 +71,13 @@ std::string DiffText::operator()(const DiffRecord& record) {
   return text;
 }
 
-std::string DiffText::Summary(const DiffCounts& counts) {
-  std::string text = EndFamily();
+std::string DiffText::Summary(const DiffCounts& counts) const {
   size_t n = counts.total();
-  if (!n) return text + "nothing dropped: NEW removes everything that OLD removes\n";
-  return text + std::to_string(n) + (n == 1 ? " item" : " items") +
-         " dropped: OLD removes them and NEW does not, so an upgrade from OLD to NEW leaves them on the machine. "
-         "Keep them in NEW's lists (a path in removalEntries, which the uninstaller passes over when it is absent)\n";
+  if (!n) return "";
+  return std::to_string(n) + (n == 1 ? " removal" : " removals") +
+         " dropped (each family counted apart): OLD makes them and NEW does not, so an upgrade from OLD to NEW "
+         "leaves them on the machine. Keep them in NEW's lists: the uninstaller passes over a path, key, value or "
+         "shortcut that is absent\n";
 }
 
 }  // namespace uninstdat

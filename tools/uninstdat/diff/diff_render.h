@@ -13,24 +13,25 @@ namespace uninstdat {
 // "path", "key", "value", "shortcut" or "group".
 const char* DiffKindName(DiffKind kind);
 
-// The record as JSON: {"record": "machine"|"dropped"|"omitted", ...}.
+// The record as JSON: {"record": "dropped"|"omitted", "family", ...}; null
+// for a DiffMachine, which the JSON lines leave out (each record names its
+// family).
 Json DiffJson(const DiffRecord& record);
 // The last record: {"record": "summary", "dropped", one count per kind,
 // "exit"}.
 Json DiffSummaryJson(const DiffCounts& counts, int exit);
 
-// The dropped items as text, a header per family and per kind. Give it the
-// records of every target in order, then call Summary once.
+// The dropped items as text, a header per family and per kind, each written
+// with the first item under it; nothing at all when nothing was dropped.
+// Give it the records of every target in order, then call Summary once.
 class DiffText {
  public:
   std::string operator()(const DiffRecord& record);
-  std::string Summary(const DiffCounts& counts);
+  std::string Summary(const DiffCounts& counts) const;
 
  private:
-  std::string EndFamily();
-  bool inFamily_ = false;
-  bool droppedInFamily_ = false;
-  int kind_ = -1;  // the kind whose header was written last
+  std::string family_;  // the header of the family, until an item follows it
+  int kind_ = -1;       // the kind whose header was written last
 };
 
 }  // namespace uninstdat

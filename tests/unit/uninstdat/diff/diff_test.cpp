@@ -115,17 +115,18 @@ TEST(DiffTest, CapPerKind) {
   EXPECT_EQ(counts.total(), 6u);
   EXPECT_EQ(counts.dropped[static_cast<size_t>(DiffKind::kPath)], 5u);
   ASSERT_EQ(records.size(), 5u);
-  EXPECT_EQ(records[0], R"({"record":"machine","family":"nt","exeFolder":"C:\\Apps\\Widget"})");
+  EXPECT_EQ(records[0], "null");  // the machine: each record names its family
   EXPECT_EQ(records[2],
             R"({"record":"dropped","family":"nt","kind":"path","where":"removalEntries[1]","entry":1,"text":"b","path":"C:\\Apps\\Widget\\b"})");
   EXPECT_EQ(records[3], R"({"record":"omitted","family":"nt","kind":"path","count":3})");
 }
 
-// The text groups by family and kind and says when a family drops nothing.
+// The text groups by family and kind, and leaves out a family that drops
+// nothing; when nothing is dropped it is empty.
 TEST(DiffTest, TextForPeople) {
-  Json old = {{"removalEntries", {{{"default", "a"}, {"win95", "b"}}}},
-              {"registryList", {{{"key", "HKEY_CURRENT_USER\\Software\\W"}, {"value", "V"}}}}};
-  Json now = {{"removalEntries", {"a"}}};
+  Json old = {{"removalEntries", {{{"default", "a"}, {"win95", "b"}}, {{"default", "c"}, {"win95", "d"}}}},
+              {"allUsers", false}, {"desktopShortcuts", {"W"}}};
+  Json now = {{"removalEntries", {"a", "c"}}, {"allUsers", true}, {"desktopShortcuts", {"W"}}};
   TargetCodePage page(1252);
   DiffText text;
   std::string out;
@@ -133,23 +134,17 @@ TEST(DiffTest, TextForPeople) {
   for (const Target& target : Targets())
     counts += DiffRecords(Bytes(old), Bytes(now), page, target, 0, [&](const DiffRecord& r) { out += text(r); });
   out += text.Summary(counts);
-  EXPECT_EQ(out.substr(0, out.find("4 items")),
+  EXPECT_EQ(out.substr(0, out.find("3 removals dropped")),
             "Windows 95, the uninstaller in C:\\Apps\\Widget:\n"
             "  paths:\n"
             "    removalEntries[0] \"a;;;b\": C:\\Apps\\Widget\\b\n"
-            "  registry values:\n"
-            "    registryList[0] \"HKEY_CURRENT_USER\\Software\\W;V\": value \"V\" of HKEY_CURRENT_USER\\Software\\W\n"
-            "Windows 98/Me, the uninstaller in C:\\Apps\\Widget:\n"
-            "  registry values:\n"
-            "    registryList[0] \"HKEY_CURRENT_USER\\Software\\W;V\": value \"V\" of HKEY_CURRENT_USER\\Software\\W\n"
+            "    removalEntries[1] \"c;;;d\": C:\\Apps\\Widget\\d\n"
             "NT family, the uninstaller in C:\\Apps\\Widget:\n"
-            "  registry values:\n"
-            "    registryList[0] \"HKEY_CURRENT_USER\\Software\\W;V\": value \"V\" of HKEY_CURRENT_USER\\Software\\W\n");
+            "  shortcuts:\n"
+            "    desktopShortcuts[0] \"W\": C:\\Users\\User\\Desktop\\W.lnk\n");
   DiffText none;
   std::string alone = none(DiffMachine{uninst::kOsNt, "C:\\A"});
-  EXPECT_EQ(alone + none.Summary(DiffCounts()),
-            "NT family, the uninstaller in C:\\A:\n  nothing dropped\n"
-            "nothing dropped: NEW removes everything that OLD removes\n");
+  EXPECT_EQ(alone + none.Summary(DiffCounts()), "");
 }
 
 }  // namespace
