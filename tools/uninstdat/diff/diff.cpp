@@ -143,6 +143,8 @@ class Differ {
 
   DiffCounts Run() {
     emit_(DiffMachine{target_.machine.family, Utf8(page_, target_.exeFolder)});
+    const std::string& group = new_.Resolve(DataText::kProgramGroup, new_.texts[DataText::kProgramGroup]);
+    if (!group.empty()) group_ = PathKey(UpperAscii(group, cp_));
     Paths();
     Registry();
     Shortcuts();
@@ -174,6 +176,12 @@ class Differ {
     bool unc = upper.compare(0, 2, "\\\\") == 0;
     return (unc ? "\\" : "") + NormalizePath(cp_, upper);
   }
+  // Whether the shell's deletion of NEW's program group, which goes first
+  // and takes the group with all it holds, removes the path `key`.
+  bool InGroup(const std::string& key) const {
+    return !group_.empty() && key.compare(0, group_.size(), group_) == 0 &&
+           (key.size() == group_.size() || key[group_.size()] == '\\');
+  }
   // Whether the outcome removes something: a listed path that can match a
   // file, other than the uninstaller's folder, which its self-removal takes.
   static bool Removes(const EntryOutcome& outcome) {
@@ -190,8 +198,9 @@ class Differ {
     });
     ForEachItem(cp_, old_.texts[DataText::kRemovalEntries], '|', [&](std::string_view e, size_t i) {
       old_.evaluator.Evaluate(e.data(), e.data() + e.size(), &outcome);
-      if (Removes(outcome) && !kept.Contains(PathKey(outcome.upper)))
-        Drop(DiffKind::kPath, DataText::kRemovalEntries, i, e, outcome.path);
+      if (!Removes(outcome)) return;
+      std::string key = PathKey(outcome.upper);
+      if (!kept.Contains(key) && !InGroup(key)) Drop(DiffKind::kPath, DataText::kRemovalEntries, i, e, outcome.path);
     });
     Close(DiffKind::kPath);
   }
@@ -256,24 +265,17 @@ class Differ {
         const std::string& path = new_.Resolve(list, name);
         if (!path.empty()) kept.Insert(PathKey(UpperAscii(path, cp_)));
       });
-    std::string group = new_.Resolve(DataText::kProgramGroup, new_.texts[DataText::kProgramGroup]);
-    if (!group.empty()) group = PathKey(UpperAscii(group, cp_));
-    // Inside NEW's group: the shell deletes the group with all it holds.
-    auto inGroup = [&](const std::string& key) {
-      return !group.empty() && key.compare(0, group.size(), group) == 0 &&
-             (key.size() == group.size() || key[group.size()] == '\\');
-    };
     for (DataText list : kLists)
       ForEachItem(cp_, old_.texts[list], ';', [&](std::string_view name, size_t i) {
         const std::string& path = old_.Resolve(list, name);
         if (path.empty()) return;
         std::string key = PathKey(UpperAscii(path, cp_));
-        if (!kept.Contains(key) && !inGroup(key)) Drop(DiffKind::kShortcut, list, i, name, path);
+        if (!kept.Contains(key) && !InGroup(key)) Drop(DiffKind::kShortcut, list, i, name, path);
       });
     Close(DiffKind::kShortcut);
     std::string_view oldGroup = old_.texts[DataText::kProgramGroup];
     const std::string& path = old_.Resolve(DataText::kProgramGroup, oldGroup);
-    if (!path.empty() && !inGroup(PathKey(UpperAscii(path, cp_))))
+    if (!path.empty() && !InGroup(PathKey(UpperAscii(path, cp_))))
       Drop(DiffKind::kGroup, DataText::kProgramGroup, 0, oldGroup, path);
     Close(DiffKind::kGroup);
   }
@@ -285,6 +287,7 @@ class Differ {
   size_t max_;
   const std::function<void(const DiffRecord&)>& emit_;
   DiffCounts counts_;
+  std::string group_;  // NEW's program group as a path key, empty when it deletes nothing
 };
 
 }  // namespace

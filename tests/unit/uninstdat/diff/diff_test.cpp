@@ -74,6 +74,14 @@ TEST(DiffTest, WhatCountsAsDropped) {
        // "W!" sorts between "W" and "W\Sub": the list must still find "W"
        {{"registryList", {kKey, {{"key", "HKEY_CURRENT_USER\\Software\\W!"}}}}},
        OnAll("key registryList[1]")},
+      {"in a key too, a trail byte is never folded and never a backslash",
+       {{"codePage", 932},
+        {"registryList", {{{"key", "HKEY_CURRENT_USER\\Software\\ナ"}}, {{"key", "HKEY_CURRENT_USER\\Software\\ソフト"}}}}},
+       {{"codePage", 932},
+        {"registryList", {{{"key", "HKEY_CURRENT_USER\\Software\\オ"}}, {{"key", "HKEY_CURRENT_USER\\Software\\ソ"}}}}},
+       {"95 key registryList[0]", "95 key registryList[1]", "98 key registryList[0]", "98 key registryList[1]",
+        "nt key registryList[0]", "nt key registryList[1]"},
+       932},
       {"a whole key is not kept by a value of NEW under it", {{"registryList", {kKey}}},
        {{"registryList", {{{"key", "HKEY_CURRENT_USER\\Software\\W"}, {"value", "x"}}}}}, OnAll("key registryList[0]")},
       {"values compare by key and name in any case, another name is dropped",
@@ -92,10 +100,15 @@ TEST(DiffTest, WhatCountsAsDropped) {
        {{"allUsers", true}, {"desktopShortcuts", {"Widget"}}}, {"nt shortcut desktopShortcuts[0]"}},
       {"a renamed program group is dropped", {{"programGroup", "Widget"}}, {{"programGroup", "Widget 3"}},
        OnAll("group programGroup")},
-      {"a group or shortcut inside NEW's group is still removed",
-       {{"programGroup", "Acme\\Widget"}, {"startupShortcuts", {"Tray"}}}, {{"programGroup", "ACME"}},
-       // the Startup folder lies in Programs, not in Acme
-       OnAll("shortcut startupShortcuts[0]")},
+      {"a group, shortcut or path inside NEW's group is still removed",
+       {{"programGroup", "Acme\\Widget"},
+        {"startupShortcuts", {"Tray"}},
+        {"removalEntries", {"C:\\WINDOWS\\Start Menu\\Programs\\Acme\\Read me.lnk"}}},
+       {{"programGroup", "ACME"}},
+       // the Startup folder lies in Programs, not in Acme; the path is
+       // that of Windows 95 and 98's Programs folder
+       {"95 shortcut startupShortcuts[0]", "98 shortcut startupShortcuts[0]", "nt path removalEntries[0]",
+        "nt shortcut startupShortcuts[0]"}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
