@@ -114,6 +114,11 @@ class Side {
   // nothing (a refused group, a folder that cannot be had, a path that does
   // not fit).
   const std::string& Resolve(DataText field, std::string_view name) {
+    // A name repeated, as in a list of nothing but ";", is resolved once.
+    if (resolved_ && field == field_ && name == name_) return deleted_;
+    resolved_ = true;
+    field_ = field;
+    name_.assign(name);
     uninst::UninstallData& data = session_.state.data;
     for (DataText list : {DataText::kProgramGroup, DataText::kDesktopShortcuts, DataText::kSendToShortcuts,
                           DataText::kStartMenuShortcuts, DataText::kStartupShortcuts})
@@ -132,6 +137,9 @@ class Side {
  private:
   MachineSession session_;
   std::string item_, deleted_;
+  bool resolved_ = false;  // field_ and name_ hold the last name resolved, deleted_ its path
+  DataText field_ = DataText::kProgramGroup;
+  std::string name_;
 };
 
 class Differ {
@@ -145,6 +153,7 @@ class Differ {
     emit_(DiffMachine{target_.machine.family, Utf8(page_, target_.exeFolder)});
     const std::string& group = new_.Resolve(DataText::kProgramGroup, new_.texts[DataText::kProgramGroup]);
     if (!group.empty()) group_ = PathKey(UpperAscii(group, cp_));
+    while (!group_.empty() && cp_.EndsWithSeparator(group_.c_str())) group_.pop_back();  // "Acme" holds Acme's items
     Paths();
     Registry();
     Shortcuts();

@@ -104,7 +104,7 @@ TEST(DiffTest, WhatCountsAsDropped) {
        {{"programGroup", "Acme\\Widget"},
         {"startupShortcuts", {"Tray"}},
         {"removalEntries", {"C:\\WINDOWS\\Start Menu\\Programs\\Acme\\Read me.lnk"}}},
-       {{"programGroup", "ACME"}},
+       {{"programGroup", "ACME\\"}},
        // the Startup folder lies in Programs, not in Acme; the path is
        // that of Windows 95 and 98's Programs folder
        {"95 shortcut startupShortcuts[0]", "98 shortcut startupShortcuts[0]", "nt path removalEntries[0]",
