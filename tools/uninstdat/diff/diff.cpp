@@ -101,6 +101,9 @@ const char* uninst::UninstallData::*Member(DataText field) {
   }
 }
 
+constexpr DataText kShortcutLists[] = {DataText::kDesktopShortcuts, DataText::kSendToShortcuts,
+                                       DataText::kStartMenuShortcuts, DataText::kStartupShortcuts};
+
 // One data file on the target.
 class Side {
  public:
@@ -151,9 +154,7 @@ class Differ {
 
   DiffCounts Run() {
     emit_(DiffMachine{target_.machine.family, Utf8(page_, target_.exeFolder)});
-    const std::string& group = new_.Resolve(DataText::kProgramGroup, new_.texts[DataText::kProgramGroup]);
-    if (!group.empty()) group_ = PathKey(UpperAscii(group, cp_));
-    while (!group_.empty() && cp_.EndsWithSeparator(group_.c_str())) group_.pop_back();  // "Acme" holds Acme's items
+    ReadNew();
     Paths();
     Registry();
     Shortcuts();
@@ -191,6 +192,9 @@ class Differ {
     return !group_.empty() && key.compare(0, group_.size(), group_) == 0 &&
            (key.size() == group_.size() || key[group_.size()] == '\\');
   }
+  // Whether NEW removes the file or folder `key`: as a removal entry, as a
+  // shortcut (a file either way), or inside its program group.
+  bool NewRemoves(const std::string& key) const { return files_.Contains(key) || InGroup(key); }
   // Whether the outcome removes something: a listed path that can match a
   // file, other than the uninstaller's folder, which its self-removal takes.
   static bool Removes(const EntryOutcome& outcome) {
@@ -198,18 +202,29 @@ class Differ {
     return outcome.listed && reason != "matches-nothing" && reason != "install-folder";
   }
 
-  void Paths() {
-    TextSet kept;
+  // NEW's files, folders and program group.
+  void ReadNew() {
     EntryOutcome outcome;
     ForEachItem(cp_, new_.texts[DataText::kRemovalEntries], '|', [&](std::string_view e, size_t) {
       new_.evaluator.Evaluate(e.data(), e.data() + e.size(), &outcome);
-      if (Removes(outcome)) kept.Insert(PathKey(outcome.upper));
+      if (Removes(outcome)) files_.Insert(PathKey(outcome.upper));
     });
+    for (DataText list : kShortcutLists)
+      ForEachItem(cp_, new_.texts[list], ';', [&](std::string_view name, size_t) {
+        const std::string& path = new_.Resolve(list, name);
+        if (!path.empty()) files_.Insert(PathKey(UpperAscii(path, cp_)));
+      });
+    const std::string& group = new_.Resolve(DataText::kProgramGroup, new_.texts[DataText::kProgramGroup]);
+    if (!group.empty()) group_ = PathKey(UpperAscii(group, cp_));
+    while (!group_.empty() && cp_.EndsWithSeparator(group_.c_str())) group_.pop_back();  // "Acme\" holds what Acme holds
+  }
+
+  void Paths() {
+    EntryOutcome outcome;
     ForEachItem(cp_, old_.texts[DataText::kRemovalEntries], '|', [&](std::string_view e, size_t i) {
       old_.evaluator.Evaluate(e.data(), e.data() + e.size(), &outcome);
-      if (!Removes(outcome)) return;
-      std::string key = PathKey(outcome.upper);
-      if (!kept.Contains(key) && !InGroup(key)) Drop(DiffKind::kPath, DataText::kRemovalEntries, i, e, outcome.path);
+      if (Removes(outcome) && !NewRemoves(PathKey(outcome.upper)))
+        Drop(DiffKind::kPath, DataText::kRemovalEntries, i, e, outcome.path);
     });
     Close(DiffKind::kPath);
   }
@@ -266,20 +281,11 @@ class Differ {
   }
 
   void Shortcuts() {
-    constexpr DataText kLists[] = {DataText::kDesktopShortcuts, DataText::kSendToShortcuts,
-                                   DataText::kStartMenuShortcuts, DataText::kStartupShortcuts};
-    TextSet kept;
-    for (DataText list : kLists)
-      ForEachItem(cp_, new_.texts[list], ';', [&](std::string_view name, size_t) {
-        const std::string& path = new_.Resolve(list, name);
-        if (!path.empty()) kept.Insert(PathKey(UpperAscii(path, cp_)));
-      });
-    for (DataText list : kLists)
+    for (DataText list : kShortcutLists)
       ForEachItem(cp_, old_.texts[list], ';', [&](std::string_view name, size_t i) {
         const std::string& path = old_.Resolve(list, name);
-        if (path.empty()) return;
-        std::string key = PathKey(UpperAscii(path, cp_));
-        if (!kept.Contains(key) && !InGroup(key)) Drop(DiffKind::kShortcut, list, i, name, path);
+        if (!path.empty() && !NewRemoves(PathKey(UpperAscii(path, cp_))))
+          Drop(DiffKind::kShortcut, list, i, name, path);
       });
     Close(DiffKind::kShortcut);
     std::string_view oldGroup = old_.texts[DataText::kProgramGroup];
@@ -296,6 +302,7 @@ class Differ {
   size_t max_;
   const std::function<void(const DiffRecord&)>& emit_;
   DiffCounts counts_;
+  TextSet files_;      // NEW's removal paths and shortcut files, as path keys
   std::string group_;  // NEW's program group as a path key, empty when it deletes nothing
 };
 

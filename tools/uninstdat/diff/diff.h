@@ -61,9 +61,10 @@ struct DiffCounts {
 // (a listed path that can match, an acting registry entry, a shortcut or
 // group that resolves) and nothing in NEW removes the same: paths are equal
 // when Windows takes them for one (ASCII letters in any case, never a
-// double-byte character's trail byte, "." and ".." resolved); a key or value
-// under a whole key of NEW, and a shortcut or group inside NEW's program
-// group, is still removed. The uninstaller's own folder, which its
+// double-byte character's trail byte, "." and ".." resolved), whether NEW
+// removes the file as an entry or as a shortcut; a key or value under a
+// whole key of NEW, and a path, shortcut or group inside NEW's program group,
+// is still removed. The uninstaller's own folder, which its
 // self-removal takes whatever the list says, is never dropped.
 // Emits the DiffMachine, then the dropped items kind by kind in OLD's order:
 // of each kind the first `maxPerKind` (0: all), then a DiffOmitted for the
