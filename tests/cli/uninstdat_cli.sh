@@ -94,7 +94,7 @@ deep-nesting:plan 3 nested.more.than plan $work/deep.json
 code-page-beyond-int 3 no.Windows.ANSI.code.page build $work/wraps.json -o $work/x.dat
 unknown-allowed-code 2 did.you.mean."shared-system-file" lint $EXAMPLES/widget.json --allow shared-sytem-file
 strict-build 1 no.file.written build $EXAMPLES/widget-folder-first.json --strict -o $work/strict.dat
-ELF-is-no-data-file 3 does.not.look.like.a.data.file show $U
+ELF-is-no-data-file 3 does.not.look.like.a.data.file show /bin/true
 EOF
 check "strict build wrote nothing" absent "$([ -e "$work/strict.dat" ] && echo present || echo absent)"
 check "--version" 0 "$(status "$U" --version)"
