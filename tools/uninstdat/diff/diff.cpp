@@ -5,7 +5,6 @@
 #include "tools/uninstdat/diff/diff.h"
 
 #include <algorithm>
-#include <cstring>
 #include <string_view>
 #include <vector>
 
