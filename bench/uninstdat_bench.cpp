@@ -1,4 +1,4 @@
-// Benchmarks of uninstdat's lint, plan and diff over n removal entries of the usual
+// Benchmarks of uninstdat's lint and plan over n removal entries of the usual
 // kinds (files in folders, each folder after its files, macros, alternates).
 // The time per entry must stay flat as n grows: nothing may be quadratic.
 #include <benchmark/benchmark.h>
@@ -48,23 +48,6 @@ void BM_Lint(benchmark::State& state) {
 }
 BENCHMARK(BM_Lint)->Arg(1000)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
-void BM_Plan(benchmark::State& state) {
-  const int n = static_cast<int>(state.range(0));
-  std::string bytes = DataFile(n);
-  TargetCodePage page(1252);
-  std::vector<Target> targets;
-  std::string error;
-  if (!MakeTargets({uninst::kOsNt}, nullptr, "", page, &targets, &error)) state.SkipWithError(error.c_str());
-  for (auto _ : state) {
-    std::ostringstream out;
-    PlanText text;
-    PlanRecords(bytes, page, targets[0], 0, [&](const PlanRecord& record) { out << text(record); });
-    benchmark::DoNotOptimize(out.tellp());
-  }
-  state.SetItemsProcessed(state.iterations() * n);
-}
-BENCHMARK(BM_Plan)->Arg(1000)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
-
 // OLD of n entries against NEW without its last tenth, on three families:
 // every entry of both judged, a tenth of OLD's dropped (20 given per kind).
 void BM_Diff(benchmark::State& state) {
@@ -83,6 +66,23 @@ void BM_Diff(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * n);
 }
 BENCHMARK(BM_Diff)->Arg(1000)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+void BM_Plan(benchmark::State& state) {
+  const int n = static_cast<int>(state.range(0));
+  std::string bytes = DataFile(n);
+  TargetCodePage page(1252);
+  std::vector<Target> targets;
+  std::string error;
+  if (!MakeTargets({uninst::kOsNt}, nullptr, "", page, &targets, &error)) state.SkipWithError(error.c_str());
+  for (auto _ : state) {
+    std::ostringstream out;
+    PlanText text;
+    PlanRecords(bytes, page, targets[0], 0, [&](const PlanRecord& record) { out << text(record); });
+    benchmark::DoNotOptimize(out.tellp());
+  }
+  state.SetItemsProcessed(state.iterations() * n);
+}
+BENCHMARK(BM_Plan)->Arg(1000)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace uninstdat
