@@ -6,6 +6,7 @@
 #include <sstream>
 #include <string>
 
+#include "tools/uninstdat/diff/diff.h"
 #include "tools/uninstdat/lint/lint.h"
 #include "tools/uninstdat/plan/plan.h"
 #include "tools/uninstdat/plan/plan_render.h"
@@ -46,6 +47,25 @@ void BM_Lint(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * n);
 }
 BENCHMARK(BM_Lint)->Arg(1000)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+// OLD of n entries against NEW without its last tenth, on three families:
+// every entry of both judged, a tenth of OLD's dropped (20 given per kind).
+void BM_Diff(benchmark::State& state) {
+  const int n = static_cast<int>(state.range(0));
+  std::string oldBytes = DataFile(n), newBytes = DataFile(n - n / 10);
+  TargetCodePage page(1252);
+  std::vector<Target> targets;
+  std::string error;
+  if (!MakeTargets({uninst::kOsWin95, uninst::kOsWin98, uninst::kOsNt}, nullptr, "", page, &targets, &error)) state.SkipWithError(error.c_str());
+  for (auto _ : state) {
+    DiffCounts counts;
+    for (const Target& target : targets)
+      counts += DiffRecords(oldBytes, newBytes, page, target, 20, [](const DiffRecord& r) { benchmark::DoNotOptimize(&r); });
+    benchmark::DoNotOptimize(counts.total());
+  }
+  state.SetItemsProcessed(state.iterations() * n);
+}
+BENCHMARK(BM_Diff)->Arg(1000)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
 void BM_Plan(benchmark::State& state) {
   const int n = static_cast<int>(state.range(0));

@@ -94,12 +94,12 @@ deep-nesting:plan 3 nested.more.than plan $work/deep.json
 code-page-beyond-int 3 no.Windows.ANSI.code.page build $work/wraps.json -o $work/x.dat
 unknown-allowed-code 2 did.you.mean."shared-system-file" lint $EXAMPLES/widget.json --allow shared-sytem-file
 strict-build 1 no.file.written build $EXAMPLES/widget-folder-first.json --strict -o $work/strict.dat
-ELF-is-no-data-file 3 does.not.look.like.a.data.file show $U
+ELF-is-no-data-file 3 does.not.look.like.a.data.file show /bin/true
 EOF
 check "strict build wrote nothing" absent "$([ -e "$work/strict.dat" ] && echo present || echo absent)"
 check "--version" 0 "$(status "$U" --version)"
 check "help lint" yes "$("$U" help lint | grep -q -- '--max-per-code' && echo yes || echo no)"
-check "help names every command" "build show lint plan scan try help" \
+check "help names every command" "build show lint plan diff scan try help" \
   "$("$U" help | sed -n '/^Subcommands:/,$p' | awk 'NR > 1 && NF {print $1}' | tr '\n' ' ' | sed 's/ $//')"
 "$U" build "$work/typo.json" -o "$work/x.dat" 2>"$work/err"; "$U" plan "$EXAMPLES/widget.json" --family 96 2>>"$work/err"
 "$U" lint 2>>"$work/err"
@@ -139,6 +139,57 @@ printf '{"codePage": 932, "removalEntries": ["ソフト\\\\表示.txt"], "messag
 "$U" build "$work/jp.json" -o "$work/jp.dat"
 check "code-page hint" 0 "$(status "$U" show "$work/jp.dat")"
 check "code-page hint names 932" yes "$(said 'run again with --codepage 932')"
+
+# diff names exactly what an upgrade from widget.json to widget-3.3.json
+# leaves behind, on every family, a manifest or its data file on either side.
+dropped() { python3 -c 'import json,sys; print(" ".join(sorted(r["family"]+":"+r["kind"]+":"+r["where"] for r in map(json.loads, open(sys.argv[1])) if r["record"] == "dropped")))' "$1"; }
+expected=$(for f in 95 98 nt; do printf '%s:path:removalEntries[1] %s:shortcut:startupShortcuts[0] %s:value:registryList[1] ' $f $f $f; done | sed 's/ $//')
+check "diff of two versions: exit 1" 1 "$(status "$U" diff "$EXAMPLES/widget.json" "$EXAMPLES/widget-3.3.json" --json)"
+check "diff names exactly the dropped entries" "$expected" "$(dropped "$work/out")"
+check "diff --json: the summary counts them" yes "$(tail -n 1 "$work/out" | grep -q '"record":"summary","dropped":9,"path":3,"key":0,"value":3,"shortcut":3,"group":0,"exit":1' && echo yes || echo no)"
+"$U" build "$EXAMPLES/widget-3.3.json" -o "$work/w33.dat"
+check "diff of a manifest and a data file: exit 1" 1 "$(status "$U" diff "$EXAMPLES/widget.json" "$work/w33.dat" --json --family nt)"
+check "diff of a manifest and a data file: the same entries" "nt:path:removalEntries[1] nt:shortcut:startupShortcuts[0] nt:value:registryList[1]" "$(dropped "$work/out")"
+check "diff of a file with itself: exit 0" 0 "$(status "$U" diff "$EXAMPLES/widget.json" "$work/a.dat")"
+check "diff of a file with itself: nothing" 0 "$(wc -c <"$work/out")"
+# The mend the README gives: keep the dropped items in the new lists.
+python3 - "$EXAMPLES/widget-3.3.json" "$EXAMPLES/widget.json" >"$work/w33-kept.json" <<'PY'
+import json, sys
+new, old = (json.load(open(p)) for p in sys.argv[1:3])
+new["removalEntries"].insert(0, "widget.hlp")
+new["registryList"] += [r for r in old["registryList"] if r not in new["registryList"]]
+new["startupShortcuts"] = old["startupShortcuts"]
+print(json.dumps(new))
+PY
+check "diff after keeping the dropped items: exit 0" 0 "$(status "$U" diff "$EXAMPLES/widget.json" "$work/w33-kept.json")"
+check "diff: OLD and NEW both standard input: exit 2" 2 "$(status "$U" diff - - </dev/null)"
+check "diff: two code pages: exit 3" 3 "$(status "$U" diff "$work/jp.json" "$EXAMPLES/widget.json")"
+check "diff: two code pages: says the mend" yes "$(said 'give --codepage N')"
+# A million distinct entries against a small file: capped output, bounded
+# time and memory; against itself, nothing (200,000 under AddressSanitizer,
+# whose time and memory are its own).
+sanitized=no
+ldd "$U" 2>/dev/null | grep -q libasan && sanitized=yes
+entries=1000000
+[ $sanitized = yes ] && entries=200000
+python3 -c 'import sys; sys.stdout.buffer.write(b"\0" * 4 + "".join("d\\f%07d.txt|" % i for i in range(int(sys.argv[1]))).encode() + b"\0" * 13)' $entries >"$work/many.dat"
+for new in "$EXAMPLES/widget.json" "$work/many.dat"; do
+  python3 - "$U" "$work/many.dat" "$new" >"$work/measure" <<'PY'
+import resource, subprocess, sys, time
+start = time.time()
+run = subprocess.run([sys.argv[1], "diff", sys.argv[2], sys.argv[3]], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+print(f"{time.time() - start:.1f} {resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss // 1024} {len(run.stdout)} {run.returncode}")
+PY
+  read -r seconds rss bytes code <"$work/measure"
+  echo "     diff of $entries entries against $(basename "$new"): $seconds s, $rss MB at most in memory, $bytes bytes of output"
+  if [ "$new" = "$work/many.dat" ]; then
+    check "diff of many entries with itself: exit 0, nothing" "0 0" "$code $bytes"
+  else
+    check "diff of many dropped entries: exit 1, output capped" "1 yes" "$code $([ "$bytes" -lt 20000 ] && echo yes || echo no)"
+  fi
+  [ $sanitized = yes ] || check "diff of a million entries: under 400 MB and 30 s" yes \
+    "$(python3 -c "print('yes' if $rss < 400 and $seconds < 30 else 'no')")"
+done
 
 # Hostile: 5 MB of "|" goes through lint, plan and show in seconds and
 # bounded memory, lint's and plan's output capped (1 MB under

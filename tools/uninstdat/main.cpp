@@ -40,13 +40,13 @@ Exit Misused(const CLI::App& app, const CLI::ParseError& e, int argc, char** arg
 
 Exit Run(int argc, char** argv) {
   CLI::App app{"Writes, reads, checks and explains the uninstaller's data files.\n"
-               "Exit codes: 0 done, 1 findings under --strict, 2 usage, 3 an input that cannot be read or is "
-               "not well formed, 4 an output that cannot be written."};
+               "Exit codes: 0 done, 1 findings under --strict (diff: something dropped), 2 usage, 3 an input "
+               "that cannot be read or is not well formed, 4 an output that cannot be written."};
   app.name("uninstdat");
   app.set_version_flag("--version", std::string("uninstdat ") + UNINSTDAT_VERSION);
   app.require_subcommand(1);
   std::vector<std::unique_ptr<Command>> commands;
-  for (auto make : {BuildCommand, ShowCommand, LintCommand, PlanCommand, ScanCommand, TryCommand})
+  for (auto make : {BuildCommand, ShowCommand, LintCommand, PlanCommand, DiffCommand, ScanCommand, TryCommand})
     commands.push_back(make());
   std::vector<std::pair<CLI::App*, Command*>> added;
   for (const auto& command : commands) added.push_back({command->Add(app), command.get()});

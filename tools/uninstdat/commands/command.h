@@ -16,7 +16,7 @@ namespace uninstdat {
 
 enum class Exit : int {
   kDone = 0,         // also: findings without --strict
-  kFindings = 1,     // findings under --strict; try: something to mend
+  kFindings = 1,     // findings under --strict; try: something to mend; diff: something dropped
   kUsage = 2,        // an unknown command or option, a bad value, an output that is the input
   kBadInput = 3,     // an input that cannot be read or is not well formed (try: or cannot be used)
   kCannotWrite = 4,  // an output that cannot be written; the old file is unchanged
@@ -42,6 +42,7 @@ std::unique_ptr<Command> BuildCommand();
 std::unique_ptr<Command> ShowCommand();
 std::unique_ptr<Command> LintCommand();
 std::unique_ptr<Command> PlanCommand();
+std::unique_ptr<Command> DiffCommand();
 std::unique_ptr<Command> ScanCommand();
 std::unique_ptr<Command> TryCommand();
 
