@@ -31,6 +31,7 @@ struct Finding {
   std::string what;                 // what the uninstaller does
   const char* mend = nullptr;       // the rule's mend for this finding's cause
   bool allowed = false;             // acknowledged by an allow rule: --strict passes
+  std::string allowedBy;            // the allow rule as the author gave it, when allowed
 
   const char* code() const { return rule->name; }
   bool note() const { return rule->note; }
@@ -49,8 +50,10 @@ struct AllowRule {
   const LintRule* rule = nullptr;
   bool anyText = true;
   std::string text;
+  std::string by;  // where and how it was given, for the findings it allows: "--allow CODE=TEXT"
 };
-// Reads "CODE" or "CODE=TEXT" (TEXT in UTF-8, as a finding shows it). False
+// Reads "CODE" or "CODE=TEXT" (TEXT in UTF-8, as a finding shows it), `by`
+// the spec as it stands. False
 // with `error` for a code that does not exist (naming the likeliest one) or
 // a text that the code page cannot carry.
 bool ParseAllowRule(const std::string& spec, const TargetCodePage& page, AllowRule* rule, std::string* error);
@@ -71,6 +74,7 @@ class Findings {
   // Keep with the slot.
   struct Slot {
     bool keep, allowed;
+    const AllowRule* by;  // the first allow rule that matches, or null
   };
   Slot Admit(LintCode code, std::optional<std::string_view> text);
   void Keep(const Slot& slot, Finding finding);
