@@ -77,8 +77,8 @@ with tempfile.TemporaryDirectory() as work:
     data_log = sarif(dat, "--max-per-code", "0")
     valid("lint --format sarif of a data file with findings", data_log)
     first = data_log["runs"][0]["results"][0]["locations"][0]
-    check("a data file's finding: field and item, no region",
-          "region" not in first["physicalLocation"] and
+    check("a data file's finding: field and item, and the entry's bytes",
+          first["physicalLocation"]["region"] == {"byteOffset": 4, "byteLength": 13} and
           first["logicalLocations"][0]["fullyQualifiedName"] == "removalEntries[0]")
 
     broken = copy.deepcopy(log)

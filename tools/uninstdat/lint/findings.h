@@ -24,10 +24,16 @@ struct FindingPlace {
 // "removalEntries[3]", "registryList" or "file".
 std::string PlaceText(const FindingPlace& place);
 
+// Where bytes stand in the data file linted: their offset and length.
+struct ByteRange {
+  size_t offset = 0, length = 0;
+};
+
 struct Finding {
   const LintRule* rule = nullptr;
   FindingPlace place;
   std::optional<std::string> text;  // the entry's text (UTF-8) when the finding has an entry
+  std::optional<ByteRange> bytes;   // the entry's bytes in the data file, when it has an entry
   std::string what;                 // what the uninstaller does
   const char* mend = nullptr;       // the rule's mend for this finding's cause
   bool allowed = false;             // acknowledged by an allow rule: --strict passes

@@ -80,13 +80,16 @@ Json SarifRules() {
   return rules;
 }
 
-Json SarifLocation(const FindingPlace& place, const SarifArtifact& artifact) {
+Json SarifLocation(const Finding& finding, const SarifArtifact& artifact) {
+  const FindingPlace& place = finding.place;
   Json physical = Json::object();
   physical["artifactLocation"] =
       artifact.uri.empty() ? Json{{"description", Text("standard input")}} : Json{{"uri", artifact.uri}};
   if (artifact.positions) {
     TextPosition at = ManifestPlace(place, *artifact.positions);
     physical["region"] = {{"startLine", at.line}, {"startColumn", at.column}};
+  } else if (finding.bytes) {
+    physical["region"] = {{"byteOffset", finding.bytes->offset}, {"byteLength", finding.bytes->length}};
   }
   Json location = {{"physicalLocation", physical}};
   if (place.field)
@@ -102,7 +105,7 @@ Json SarifResult(const Finding& f, const SarifArtifact& artifact) {
                  {"ruleIndex", static_cast<size_t>(f.rule->code)},
                  {"level", f.note() ? "note" : "warning"},
                  {"message", Text(message)},
-                 {"locations", Json::array({SarifLocation(f.place, artifact)})}};
+                 {"locations", Json::array({SarifLocation(f, artifact)})}};
   if (f.allowed)
     result["suppressions"] =
         Json::array({{{"kind", "external"}, {"justification", "acknowledged by " + f.allowedBy}}});

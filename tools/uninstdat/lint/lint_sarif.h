@@ -29,13 +29,14 @@ std::string ArtifactUri(const std::string& path);
 // summary and texts, help its mend, default level note or warning.
 Json SarifRules();
 
-// The location of a finding at `place`: in a manifest, the region (line
-// and column) of the entry's own item; of the field's key for a finding
-// about a whole text; of the "trailing" key for what follows a list's last
-// item; of the manifest's "{" for a field it leaves out or the file.
-// Always the field and item as a logical location ("removalEntries[3]"),
-// except for the file as a whole.
-Json SarifLocation(const FindingPlace& place, const SarifArtifact& artifact);
+// The location of a finding: in a manifest, the region (line and column)
+// of the entry's own item; of the field's key for a finding about a whole
+// text; of the "trailing" key for what follows a list's last item; of the
+// manifest's "{" for a field it leaves out or the file. In a data file, the
+// region of the entry's bytes (byteOffset, byteLength) when it has an
+// entry. Always the field and item as a logical location
+// ("removalEntries[3]"), except for the file as a whole.
+Json SarifLocation(const Finding& finding, const SarifArtifact& artifact);
 
 // One result: ruleId and ruleIndex, level "note" for a note and "warning"
 // otherwise, the message (entry, what happens, mend), the location, and

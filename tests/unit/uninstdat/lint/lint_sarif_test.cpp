@@ -97,6 +97,7 @@ TEST(LintSarifTest, ResultsByRuleLevelSuppressionAndPlace) {
     int line, column;       // 0: no region
     const char* logical;    // "": none
     const char* suppressedBy = "";
+    int byteOffset = -1, byteLength = 0;  // a data file's region, when there is one
   };
   const Row rows[] = {
       {"an entry listed twice: its first line", lines, true, {}, "shared-system-file", 0, "warning", 5, 5,
@@ -112,8 +113,10 @@ TEST(LintSarifTest, ResultsByRuleLevelSuppressionAndPlace) {
        0, "warning", 1, 1, "restartPrompt"},
       {"an allowed finding is suppressed, naming its rule", lines, true, {"shared-system-file=<Sys32>\\w.dll"},
        "shared-system-file", 1, "warning", 6, 5, "removalEntries[1]", "--allow shared-system-file=<Sys32>\\w.dll"},
-      {"a data file: field and item, no region", lines, false, {}, "shared-system-file", 1, "warning", 0, 0,
-       "removalEntries[1]"},
+      {"a data file: field and item, and the entry's bytes", lines, false, {}, "shared-system-file", 1, "warning", 0,
+       0, "removalEntries[1]", "", 4 + 14, 13},  // after the word and "<Sys32>\w.dll|"
+      {"a data file: what follows a list's last item, its bytes", lines, false, {}, "registry-unterminated", 0,
+       "warning", 0, 0, "registryList", "", 4 + 28 + 1, 13},  // after the word, the entries and their NUL
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -136,6 +139,8 @@ TEST(LintSarifTest, ResultsByRuleLevelSuppressionAndPlace) {
     if (row.line) {
       EXPECT_EQ(physical["region"]["startLine"], row.line);
       EXPECT_EQ(physical["region"]["startColumn"], row.column);
+    } else if (row.byteOffset >= 0) {
+      EXPECT_EQ(physical["region"], Json({{"byteOffset", row.byteOffset}, {"byteLength", row.byteLength}}));
     } else {
       EXPECT_FALSE(physical.contains("region"));
     }
