@@ -43,9 +43,10 @@ class Cursor {
       }
       Advance();
     }
-    std::string raw = text_.substr(start, at_ - start) + "\"";
+    size_t end = at_;
     if (!Done()) Advance();  // the closing quote
     if (!decode) return "";
+    std::string raw = text_.substr(start, end - start) + "\"";
     if (!escaped) return raw.substr(1, raw.size() - 2);
     try {
       return Json::parse(raw).get<std::string>();

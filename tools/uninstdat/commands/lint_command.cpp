@@ -49,8 +49,7 @@ class LintFile : public Command {
     Findings findings(maxPerCode_, std::move(rules));
     Lint(input.bytes, input.problems, *input.page, targets, &findings);
     if (format == "sarif")
-      std::cout << FindingsSarif(findings, {ArtifactUri(file_.path), input.positions.get()}, UNINSTDAT_VERSION).dump(2)
-                << "\n";
+      WriteFindingsSarif(findings, {ArtifactUri(file_.path), input.positions.get()}, UNINSTDAT_VERSION, std::cout);
     else
       std::cout << (format == "json" ? FindingsJsonLines(findings) : FindingsText(findings));
     return strict_ && findings.toMend() ? Exit::kFindings : Exit::kDone;

@@ -1,6 +1,7 @@
 // Lint's findings as SARIF; see lint_sarif.h.
 #include "tools/uninstdat/lint/lint_sarif.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -112,9 +113,8 @@ Json SarifResult(const Finding& f, const SarifArtifact& artifact) {
   return result;
 }
 
-Json FindingsSarif(const Findings& findings, const SarifArtifact& artifact, const std::string& version) {
-  Json results = Json::array();
-  for (const Finding& f : findings.kept()) results.push_back(SarifResult(f, artifact));
+void WriteFindingsSarif(const Findings& findings, const SarifArtifact& artifact, const std::string& version,
+                        std::ostream& out) {
   Json omitted = Json::array(), notifications = Json::array();
   for (const Findings::Omitted& o : findings.omitted()) {
     omitted.push_back({{"code", o.rule->name}, {"allowed", o.allowed}, {"count", o.count}});
@@ -130,14 +130,32 @@ Json FindingsSarif(const Findings& findings, const SarifArtifact& artifact, cons
   Json run = {{"tool", {{"driver", driver}}},
               {"invocations", Json::array({invocation})},
               {"columnKind", "unicodeCodePoints"},
-              {"results", results},
               {"properties",
                {{"findings", findings.total()},
                 {"toMend", findings.toMend()},
                 {"notes", findings.notes()},
                 {"allowed", findings.allowed()},
-                {"omitted", omitted}}}};
-  return Json{{"$schema", kSarifSchema}, {"version", "2.1.0"}, {"runs", Json::array({run})}};
+                {"omitted", omitted}}},
+              {"results", Json::array()}};
+  // The results go where the empty list stands: the last member of the
+  // last run, so that its text is the last of its kind in the log.
+  std::string log = Json{{"$schema", kSarifSchema}, {"version", "2.1.0"}, {"runs", Json::array({run})}}.dump(2);
+  const std::string empty = "\"results\": []";
+  size_t at = log.rfind(empty);
+  out << log.substr(0, at) << "\"results\": [";
+  const char* indent = "\n        ";  // a result's depth: the log, runs, the run, results
+  bool first = true;
+  for (const Finding& f : findings.kept()) {
+    out << (first ? "" : ",") << indent;
+    first = false;
+    std::string result = SarifResult(f, artifact).dump(2);
+    for (size_t line = 0, end; line < result.size(); line = end + 1) {
+      end = std::min(result.find('\n', line), result.size());
+      out.write(result.data() + line, static_cast<std::streamsize>(end - line));
+      if (end < result.size()) out << indent;
+    }
+  }
+  out << (first ? "]" : "\n      ]") << log.substr(at + empty.size()) << "\n";
 }
 
 }  // namespace uninstdat

@@ -4,6 +4,7 @@
 // manifest's text or, for a data file, by its field and item.
 #pragma once
 
+#include <ostream>
 #include <string>
 
 #include "tools/uninstdat/json.h"
@@ -43,10 +44,13 @@ Json SarifLocation(const Finding& finding, const SarifArtifact& artifact);
 // for an allowed finding an external suppression naming its allow rule.
 Json SarifResult(const Finding& finding, const SarifArtifact& artifact);
 
-// The whole log: one run of the tool `uninstdat` at `version`, columns in
-// Unicode code points, every result kept, and the counts (to mend, notes,
-// allowed, and per code those beyond --max-per-code, also as notifications
-// of the invocation) in the run's properties.
-Json FindingsSarif(const Findings& findings, const SarifArtifact& artifact, const std::string& version);
+// Writes the whole log to `out` as JSON indented by two: one run of the
+// tool `uninstdat` at `version`, columns in Unicode code points, the counts
+// (to mend, notes, allowed, and per code those beyond --max-per-code, also
+// as notifications of the invocation) in the run's properties, and every
+// result kept. Each result is made and written one at a time, so that
+// memory beyond the findings stays that of one result however many there are.
+void WriteFindingsSarif(const Findings& findings, const SarifArtifact& artifact, const std::string& version,
+                        std::ostream& out);
 
 }  // namespace uninstdat

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "tools/uninstdat/lint/lint.h"
 #include "tools/uninstdat/manifest.h"
 
@@ -71,7 +73,12 @@ Json SarifOf(const std::string& text, bool manifest = true, std::vector<std::str
   std::string bytes = model ? Encode(*model) : "";
   Lint(bytes, {}, page, targets, &findings);
   ManifestPositions positions = ManifestPositions::Of(text);
-  return FindingsSarif(findings, {"m.json", manifest ? &positions : nullptr}, "9.8.7");
+  std::ostringstream out;
+  WriteFindingsSarif(findings, {"m.json", manifest ? &positions : nullptr}, "9.8.7", out);
+  std::string text = out.str();
+  Json log = Json::parse(text);
+  EXPECT_EQ(text, log.dump(2) + "\n");  // the results written one by one sit where the whole document puts them
+  return log;
 }
 
 TEST(LintSarifTest, ResultsByRuleLevelSuppressionAndPlace) {
