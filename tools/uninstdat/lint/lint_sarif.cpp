@@ -61,6 +61,7 @@ std::string ArtifactUri(const std::string& path) {
   bool drive = slashed.size() >= 3 && ((slashed[0] | 0x20) >= 'a' && (slashed[0] | 0x20) <= 'z') &&
                slashed[1] == ':' && slashed[2] == '/';
   if (drive) return "file:///" + slashed.substr(0, 2) + PercentEncoded(slashed.substr(2));
+  if (slashed.compare(0, 2, "//") == 0) return "file:" + PercentEncoded(slashed);  // \\server\share\...
   if (!slashed.empty() && slashed[0] == '/') return "file://" + PercentEncoded(slashed);
   return PercentEncoded(slashed);
 }

@@ -20,9 +20,10 @@ struct SarifArtifact {
 };
 
 // The path as given on the command line as a URI reference: backslashes
-// as slashes, an absolute path (/..., X:\...) as a file: URI, and every
-// byte but letters, digits and -._~/!$&'()*+,;=@ percent-encoded (a colon
-// too, so that no relative path reads as a scheme). Empty for "-".
+// as slashes, an absolute path (/..., X:\..., \\server\share\...) as a
+// file: URI, and every byte but letters, digits and -._~/!$&'()*+,;=@
+// percent-encoded (a colon too, so that no relative path reads as a
+// scheme). Empty for "-".
 std::string ArtifactUri(const std::string& path);
 
 // A reportingDescriptor per lint code, in the order of the table, so that

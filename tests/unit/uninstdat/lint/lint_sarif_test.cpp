@@ -42,6 +42,7 @@ TEST(LintSarifTest, ArtifactUris) {
       {"sub\\m.json", "sub/m.json"},
       {"C:\\Setup\\m.json", "file:///C:/Setup/m.json"},
       {"/tmp/m.json", "file:///tmp/m.json"},
+      {"\\\\server\\setup\\m.json", "file://server/setup/m.json"},
       {"-", ""},
   };
   for (const Row& row : rows) {
