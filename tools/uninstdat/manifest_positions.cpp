@@ -16,7 +16,9 @@ class Cursor {
   explicit Cursor(const std::string& text) : text_(text) {
     if (text_.compare(0, 3, "\xEF\xBB\xBF") == 0) at_ = 3;
   }
-  bool Done() const { return at_ >= text_.size(); }
+  // The JSON reader takes a NUL byte for the end of its input, so the
+  // text ends there for the positions too.
+  bool Done() const { return at_ >= text_.size() || text_[at_] == '\0'; }
   char Peek() const { return text_[at_]; }
   TextPosition Position() const { return position_; }
   void Advance() {

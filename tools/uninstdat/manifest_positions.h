@@ -27,7 +27,8 @@ struct TextPosition {
 class ManifestPositions {
  public:
   // One pass over `text`, which ParseManifestText accepted (so it nests at
-  // most kMaxNesting deep). Time and memory are linear in its size: a
+  // most kMaxNesting deep), up to its first NUL byte, where the JSON reader
+  // ends too. Time and memory are linear in its size: a
   // position per top-level key, per item of a top-level list and per key of
   // a top-level object, nothing for deeper values.
   static ManifestPositions Of(const std::string& text);

@@ -46,6 +46,9 @@ TEST(ManifestPositionsTest, FindsKeysItemsAndTrailingKeys) {
        "{\"removalEntries\": [{\"default\": \"a\"}]}", kMember, "removalEntries", 0, "default"},
       {"a key of trailing", "{\"trailing\": {\n  \"endOfFile\": \"\", \"removalEntries\": \"x\"}}", kMember, "trailing",
        0, "removalEntries", 2, 20},
+      {"the text ends at a NUL, as the JSON reader's does",
+       std::string("{\"desktopShortcuts\": [\"a\"]}\0{\"desktopShortcuts\": [\"b\", \"c\"]}", 60), kItem,
+       "desktopShortcuts", 1, ""},
       {"a top-level key is found past a nested one of the same name",
        "{\"trailing\": {\"programGroup\": 1}, \"programGroup\": \"G\"}", kKey, "programGroup", 0, "", 1, 35},
   };
