@@ -58,10 +58,9 @@ struct AllowRule {
   std::string text;
   std::string by;  // where and how it was given, for the findings it allows: "--allow CODE=TEXT"
 };
-// Reads "CODE" or "CODE=TEXT" (TEXT in UTF-8, as a finding shows it), `by`
-// the spec as it stands. False
-// with `error` for a code that does not exist (naming the likeliest one) or
-// a text that the code page cannot carry.
+// Reads "CODE" or "CODE=TEXT" (TEXT in UTF-8, as a finding shows it), with
+// `by` the spec as it stands. False with `error` for a code that does not
+// exist (naming the likeliest one) or a text that the code page cannot carry.
 bool ParseAllowRule(const std::string& spec, const TargetCodePage& page, AllowRule* rule, std::string* error);
 
 // Findings in the order they are made, at most `keepPerCode` of each code

@@ -114,9 +114,11 @@ class Linter {
     Finding finding = MakeFinding(code, place, std::move(text), what(), otherMend);
     // Every entry is a view into the file; its place there, for a reader
     // that points into the data file's bytes.
-    uintptr_t start = reinterpret_cast<uintptr_t>(file_.data()), at = entry ? reinterpret_cast<uintptr_t>(entry->data()) : 0;
-    if (entry && at >= start && at - start + entry->size() <= file_.size())
-      finding.bytes = ByteRange{static_cast<size_t>(at - start), entry->size()};
+    if (entry) {
+      uintptr_t start = reinterpret_cast<uintptr_t>(file_.data()), at = reinterpret_cast<uintptr_t>(entry->data());
+      if (at >= start && at - start + entry->size() <= file_.size())
+        finding.bytes = ByteRange{static_cast<size_t>(at - start), entry->size()};
+    }
     findings_->Keep(slot, std::move(finding));
   }
   std::string Quoted(std::string_view bytes) const { return "\"" + Utf8(page_, bytes) + "\""; }
