@@ -1,5 +1,6 @@
 // Benchmarks of uninstdat's lint and plan over n removal entries of the usual
-// kinds (files in folders, each folder after its files, macros, alternates).
+// kinds (files in folders, each folder after its files, macros, alternates),
+// and of the positions pass over a manifest of n entries (lint's SARIF).
 // The time per entry must stay flat as n grows: nothing may be quadratic.
 #include <benchmark/benchmark.h>
 
@@ -8,6 +9,7 @@
 
 #include "tools/uninstdat/diff/diff.h"
 #include "tools/uninstdat/lint/lint.h"
+#include "tools/uninstdat/manifest_positions.h"
 #include "tools/uninstdat/plan/plan.h"
 #include "tools/uninstdat/plan/plan_render.h"
 
@@ -83,6 +85,22 @@ void BM_Plan(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * n);
 }
 BENCHMARK(BM_Plan)->Arg(1000)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+void BM_ManifestPositions(benchmark::State& state) {
+  const int n = static_cast<int>(state.range(0));
+  std::string text = "{\n  \"messageCaption\": \"Widget Setup\",\n  \"removalEntries\": [\n";
+  for (int i = 0; i < n; ++i)
+    text += (i % 10 == 6 ? "    {\"default\": \"data\\\\lib" + std::to_string(i) + ".dll\", \"nt\": \"x.dll\"}"
+                         : "    \"data" + std::to_string(i / 10) + "\\\\file" + std::to_string(i) + ".txt\"") +
+            (i + 1 < n ? ",\n" : "\n");
+  text += "  ]\n}\n";
+  for (auto _ : state) {
+    ManifestPositions positions = ManifestPositions::Of(text);
+    benchmark::DoNotOptimize(positions.Item("removalEntries", n - 1));
+  }
+  state.SetItemsProcessed(state.iterations() * n);
+}
+BENCHMARK(BM_ManifestPositions)->Arg(1000)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace uninstdat

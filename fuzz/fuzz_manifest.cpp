@@ -1,10 +1,13 @@
 // Fuzz target: the manifest reader. Any text is either read into a data
 // file's parts or refused with errors that say why; nothing throws, nothing
 // recurses with the input's nesting, and every allow rule it names reads.
+// Of a text that parses, every top-level key and every item of a top-level
+// list has its position, and no item past a list's end has one.
 #include <string>
 
 #include "tools/uninstdat/lint/findings.h"
 #include "tools/uninstdat/manifest.h"
+#include "tools/uninstdat/manifest_positions.h"
 
 using namespace uninstdat;
 
@@ -16,6 +19,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!ParseManifestText(raw, &manifest, &error)) {
     if (error.empty()) __builtin_trap();  // refused without a word
     return 0;
+  }
+  if (manifest.is_object()) {
+    ManifestPositions positions = ManifestPositions::Of(raw);
+    for (const auto& member : manifest.items()) {
+      if (!positions.Key(member.key())) __builtin_trap();
+      if (!member.value().is_array()) continue;
+      size_t items = member.value().size();
+      if ((items && !positions.Item(member.key(), items - 1)) || positions.Item(member.key(), items)) __builtin_trap();
+    }
   }
   const TargetCodePage& page = ManifestCodePage(manifest) == 932 ? kJapanese : kLatin;
   std::vector<std::string> errors;

@@ -93,6 +93,8 @@ deep-nesting:plan 3 nested.more.than plan $work/deep.json
 1e400:machine 3 out.of.range lint $EXAMPLES/widget.json --machine $work/huge.json
 code-page-beyond-int 3 no.Windows.ANSI.code.page build $work/wraps.json -o $work/x.dat
 unknown-allowed-code 2 did.you.mean."shared-system-file" lint $EXAMPLES/widget.json --allow shared-sytem-file
+json-with-another-format 2 --json.is.--format.json lint $EXAMPLES/widget.json --json --format sarif
+unknown-format 2 xml.not.in lint $EXAMPLES/widget.json --format xml
 strict-build 1 no.file.written build $EXAMPLES/widget-folder-first.json --strict -o $work/strict.dat
 ELF-is-no-data-file 3 does.not.look.like.a.data.file show /bin/true
 EOF
@@ -124,6 +126,8 @@ grep -q '^folder-before-contents  removalEntries\[0\]' "$work/out"; check "findi
 "$U" lint "$EXAMPLES/widget-folder-first.json" --json >"$work/lint.json"
 python3 -c 'import json,sys; [json.loads(l) for l in open(sys.argv[1])]' "$work/lint.json"; check "lint --json: a JSON record per line" 0 $?
 grep -q '"code":"folder-before-contents"' "$work/lint.json"; check "lint --json: the finding" 0 $?
+"$U" lint "$EXAMPLES/widget-folder-first.json" --format json | cmp -s - "$work/lint.json"; check "--format json is --json" 0 $?
+"$U" lint "$EXAMPLES/widget-folder-first.json" --format text | cmp -s - "$work/out"; check "--format text is the default" 0 $?
 "$U" plan "$work/a.dat" --family 98 --json --exe-folder 'C:\Program Files\Widget' >"$work/plan.json"
 grep -q '"record":"entry".*"path":"C:\\\\WINDOWS\\\\widget.ini"' "$work/plan.json"; check "plan --json: the entry's outcome" 0 $?
 "$U" plan "$work/a.dat" --family 98 --exe-folder 'C:\Program Files\Widget' >"$work/plan"; check "plan" 0 $?

@@ -34,6 +34,9 @@ for manifest in "$ROOT"/examples/widget*.json "$ROOT/examples/worked-example.jso
       "$("$UNINSTDAT" $command "$work/$name.linux.dat" --codepage $codepage 2>/dev/null)" \
       "$(exe $command "$(win "$work/$name.exe.dat")" --codepage $codepage)"
   done
+  check_eq "$name: lint --format sarif of the manifest says what the Linux build says, but for the file's URI" \
+    "$("$UNINSTDAT" lint "$manifest" --format sarif 2>/dev/null | grep -v '"uri"')" \
+    "$(exe lint "$(win "$manifest")" --format sarif | grep -v '"uri"')"
 done
 /usr/lib/wine/wine64 "$EXE" show "$(win "$work/jp.exe.dat")" 2>&1 >/dev/null | tr -d '\r' >"$work/note"
 check_eq "a 932 file read without --codepage: the note names 932" yes \

@@ -1,5 +1,5 @@
-// `uninstdat lint`: every quiet fault of a data file or manifest, as text
-// or JSON lines; with --strict, exit 1 when one is to be mended.
+// `uninstdat lint`: every quiet fault of a data file or manifest, as text,
+// JSON lines or a SARIF log; with --strict, exit 1 when one is to be mended.
 #include <CLI/CLI.hpp>
 
 #include <iostream>
@@ -8,6 +8,11 @@
 #include "tools/uninstdat/commands/options.h"
 #include "tools/uninstdat/lint/lint.h"
 #include "tools/uninstdat/lint/lint_render.h"
+#include "tools/uninstdat/lint/lint_sarif.h"
+
+#ifndef UNINSTDAT_VERSION
+#define UNINSTDAT_VERSION "unknown"
+#endif
 
 namespace uninstdat {
 namespace {
@@ -18,7 +23,11 @@ class LintFile : public Command {
     CLI::App* lint = app.add_subcommand("lint", "List every quiet fault of a data file or manifest.");
     file_.AddFile(lint);
     lint->add_flag("--strict", strict_, "exit 1 when there is a finding to mend (not a note, not allowed)");
-    AddJson(lint, &json_, "one JSON record per line for each finding");
+    lint->add_option("--format", format_,
+                     "text (default), json (one JSON record per line for each finding) or sarif (a SARIF 2.1.0 "
+                     "log: a rule per code, a result per finding at its line in a manifest)")
+        ->check(CLI::IsMember({"text", "json", "sarif"}));
+    AddJson(lint, &json_, "the same as --format json");
     AddCount(lint, "--max-per-code", &maxPerCode_, "findings listed per code, the rest counted (0: all; default 20)");
     AddAllow(lint, &allow_, "acknowledge a finding: CODE, or CODE=TEXT for the entry whose text is TEXT; repeatable");
     file_.AddMachine(lint, "95, 98 and nt");
@@ -26,8 +35,12 @@ class LintFile : public Command {
   }
 
   Exit Run() override {
+    if (json_ && !format_.empty() && format_ != "json")
+      return Fail(Exit::kUsage, "lint: --json is --format json and cannot go with --format " + format_ +
+                                    "; give one of them");
+    std::string format = !format_.empty() ? format_ : json_ ? "json" : "text";
     Input input;
-    if (auto e = file_.Load(&input)) return *e;
+    if (auto e = file_.Load(&input, format == "sarif")) return *e;
     std::vector<AllowRule> rules;
     if (auto e = AllowRules(allow_, input, &rules)) return *e;
     std::vector<Target> targets;
@@ -35,13 +48,17 @@ class LintFile : public Command {
       return *e;
     Findings findings(maxPerCode_, std::move(rules));
     Lint(input.bytes, input.problems, *input.page, targets, &findings);
-    std::cout << (json_ ? FindingsJsonLines(findings) : FindingsText(findings));
+    if (format == "sarif")
+      WriteFindingsSarif(findings, {ArtifactUri(file_.path), input.positions.get()}, UNINSTDAT_VERSION, std::cout);
+    else
+      std::cout << (format == "json" ? FindingsJsonLines(findings) : FindingsText(findings));
     return strict_ && findings.toMend() ? Exit::kFindings : Exit::kDone;
   }
 
  private:
   AnalysisOptions file_;
   bool strict_ = false, json_ = false;
+  std::string format_;  // empty: not given
   size_t maxPerCode_ = 20;
   std::vector<std::string> allow_;
 };

@@ -80,9 +80,9 @@ void AnalysisOptions::AddMachine(CLI::App* command, const char* defaultFamilies)
   machine.Add(command, defaultFamilies);
 }
 
-std::optional<Exit> AnalysisOptions::Load(Input* input) const {
+std::optional<Exit> AnalysisOptions::Load(Input* input, bool positions) const {
   if (auto e = CheckCodePage(codePage)) return e;
-  return LoadInput(path, codePage, input);
+  return LoadInput(path, codePage, input, positions);
 }
 
 void AddJson(CLI::App* command, bool* json, const std::string& description) {
@@ -106,7 +106,8 @@ void AddAllow(CLI::App* command, std::vector<std::string>* allow, const std::str
 
 namespace {
 
-std::optional<Exit> LoadManifest(const std::string& path, const std::string& raw, int codePageOption, Input* input) {
+std::optional<Exit> LoadManifest(const std::string& path, const std::string& raw, int codePageOption, Input* input,
+                                 bool positions) {
   input->manifest = true;
   Json manifest;
   std::string error;
@@ -120,16 +121,17 @@ std::optional<Exit> LoadManifest(const std::string& path, const std::string& raw
     return Exit::kBadInput;
   }
   input->lintAllow = LintAllowOf(manifest);
+  if (positions) input->positions.reset(new ManifestPositions(ManifestPositions::Of(raw)));
   input->bytes = Encode(*model);
   return std::nullopt;
 }
 
 }  // namespace
 
-std::optional<Exit> LoadInput(const std::string& path, int codePageOption, Input* input) {
+std::optional<Exit> LoadInput(const std::string& path, int codePageOption, Input* input, bool positions) {
   std::string raw, error;
   if (!ReadInput(path, &raw, &error)) return Fail(Exit::kBadInput, error);
-  if (LooksLikeManifest(raw)) return LoadManifest(path, raw, codePageOption, input);
+  if (LooksLikeManifest(raw)) return LoadManifest(path, raw, codePageOption, input, positions);
   input->page.reset(new TargetCodePage(codePageOption ? codePageOption : 1252));
   input->bytes = std::move(raw);
   input->problems = LayoutProblems(input->bytes);
@@ -171,6 +173,7 @@ std::optional<Exit> AllowRules(const std::vector<std::string>& options, const In
     AllowRule rule;
     std::string error;
     if (!ParseAllowRule(spec, *input.page, &rule, &error)) return Fail(Exit::kUsage, "--allow " + spec + ": " + error);
+    rule.by = "--allow " + spec;
     rules->push_back(rule);
   }
   for (size_t i = 0; i < input.lintAllow.size(); ++i) {
@@ -178,6 +181,7 @@ std::optional<Exit> AllowRules(const std::vector<std::string>& options, const In
     std::string error;
     if (!ParseAllowRule(input.lintAllow[i], *input.page, &rule, &error))
       return Fail(Exit::kBadInput, "lintAllow[" + std::to_string(i) + "]: " + error);
+    rule.by = "lintAllow[" + std::to_string(i) + "] \"" + input.lintAllow[i] + "\"";
     rules->push_back(rule);
   }
   return std::nullopt;

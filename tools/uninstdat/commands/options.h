@@ -15,6 +15,7 @@
 #include "tools/uninstdat/lint/findings.h"
 #include "tools/uninstdat/json.h"
 #include "tools/uninstdat/machine.h"
+#include "tools/uninstdat/manifest_positions.h"
 
 namespace CLI {
 class Option;
@@ -47,6 +48,7 @@ struct Input {
   bool manifest = false;
   std::vector<std::string> problems;   // a data file's layout problems
   std::vector<std::string> lintAllow;  // a manifest's "lintAllow"
+  std::unique_ptr<ManifestPositions> positions;  // a manifest's, when they were asked for
   std::unique_ptr<TargetCodePage> page;
 };
 
@@ -68,8 +70,9 @@ struct AnalysisOptions {
   void AddFile(CLI::App* command);
   // --codepage and the machine options, after the command's own.
   void AddMachine(CLI::App* command, const char* defaultFamilies);
-  // Checks the code page, then loads the file.
-  std::optional<Exit> Load(Input* input) const;
+  // Checks the code page, then loads the file (with a manifest's positions
+  // when `positions`).
+  std::optional<Exit> Load(Input* input, bool positions = false) const;
 };
 
 // --json: one JSON record per line.
@@ -85,8 +88,8 @@ void AddAllow(CLI::App* command, std::vector<std::string>* allow, const std::str
 // Reads `path` as a manifest (text that starts like JSON) or as a data file
 // (anything else). The code page: the option, else the manifest's, else
 // 1252. A data file that reads badly in 1252 and well in a double-byte page
-// gets a note.
-std::optional<Exit> LoadInput(const std::string& path, int codePageOption, Input* input);
+// gets a note. With `positions`, a manifest's are recorded too.
+std::optional<Exit> LoadInput(const std::string& path, int codePageOption, Input* input, bool positions = false);
 
 // A machine description: the JSON object of a --machine file.
 std::optional<Exit> LoadMachine(const std::string& path, Json* machine);

@@ -36,6 +36,7 @@ bool ParseAllowRule(const std::string& spec, const TargetCodePage& page, AllowRu
   rule->rule = RuleNamed(code);
   rule->anyText = equals == std::string::npos;
   rule->text.clear();
+  rule->by = spec;
   if (!rule->rule) {
     *error = "\"" + code + "\" " + UnknownName(code, LintCodeNames(), "lint code");
     return false;
@@ -57,9 +58,10 @@ Findings::Findings(size_t keepPerCode, std::vector<AllowRule> allow)
 
 Findings::Slot Findings::Admit(LintCode code, std::optional<std::string_view> text) {
   const LintRule& rule = RuleOf(code);
-  Slot slot{true, false};
+  Slot slot{true, false, nullptr};
   for (const AllowRule& allow : allow_)
-    if (allow.rule == &rule && (allow.anyText || (text && *text == allow.text))) slot.allowed = true;
+    if (!slot.by && allow.rule == &rule && (allow.anyText || (text && *text == allow.text))) slot.by = &allow;
+  slot.allowed = slot.by != nullptr;
   ++total_;
   if (slot.allowed) ++allowed_;
   else if (rule.note) ++notes_;
@@ -72,6 +74,7 @@ Findings::Slot Findings::Admit(LintCode code, std::optional<std::string_view> te
 
 void Findings::Keep(const Slot& slot, Finding finding) {
   finding.allowed = slot.allowed;
+  if (slot.by) finding.allowedBy = slot.by->by;
   kept_.push_back(std::move(finding));
 }
 

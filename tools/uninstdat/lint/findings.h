@@ -24,13 +24,20 @@ struct FindingPlace {
 // "removalEntries[3]", "registryList" or "file".
 std::string PlaceText(const FindingPlace& place);
 
+// Where bytes stand in the data file linted: their offset and length.
+struct ByteRange {
+  size_t offset = 0, length = 0;
+};
+
 struct Finding {
   const LintRule* rule = nullptr;
   FindingPlace place;
   std::optional<std::string> text;  // the entry's text (UTF-8) when the finding has an entry
+  std::optional<ByteRange> bytes;   // the entry's bytes in the data file, when it has an entry
   std::string what;                 // what the uninstaller does
   const char* mend = nullptr;       // the rule's mend for this finding's cause
   bool allowed = false;             // acknowledged by an allow rule: --strict passes
+  std::string allowedBy;            // the allow rule as the author gave it, when allowed
 
   const char* code() const { return rule->name; }
   bool note() const { return rule->note; }
@@ -49,10 +56,11 @@ struct AllowRule {
   const LintRule* rule = nullptr;
   bool anyText = true;
   std::string text;
+  std::string by;  // where and how it was given, for the findings it allows: "--allow CODE=TEXT"
 };
-// Reads "CODE" or "CODE=TEXT" (TEXT in UTF-8, as a finding shows it). False
-// with `error` for a code that does not exist (naming the likeliest one) or
-// a text that the code page cannot carry.
+// Reads "CODE" or "CODE=TEXT" (TEXT in UTF-8, as a finding shows it), with
+// `by` the spec as it stands. False with `error` for a code that does not
+// exist (naming the likeliest one) or a text that the code page cannot carry.
 bool ParseAllowRule(const std::string& spec, const TargetCodePage& page, AllowRule* rule, std::string* error);
 
 // Findings in the order they are made, at most `keepPerCode` of each code
@@ -71,6 +79,7 @@ class Findings {
   // Keep with the slot.
   struct Slot {
     bool keep, allowed;
+    const AllowRule* by;  // the first allow rule that matches, or null
   };
   Slot Admit(LintCode code, std::optional<std::string_view> text);
   void Keep(const Slot& slot, Finding finding);

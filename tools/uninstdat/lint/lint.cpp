@@ -3,6 +3,7 @@
 // per code over the paths' table, so that findings stay in entry order.
 #include "tools/uninstdat/lint/lint.h"
 
+#include <cstdint>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -86,8 +87,8 @@ struct EntryVerdict {
 
 class Linter {
  public:
-  Linter(const TargetCodePage& page, const std::vector<Target>& targets, Findings* findings)
-      : page_(page), cp_(page.codePage), targets_(targets), findings_(findings) {
+  Linter(std::string_view file, const TargetCodePage& page, const std::vector<Target>& targets, Findings* findings)
+      : file_(file), page_(page), cp_(page.codePage), targets_(targets), findings_(findings) {
     for (const Target& target : targets) machines_.emplace_back(new MachineView(target, page));
   }
 
@@ -110,7 +111,15 @@ class Linter {
     if (!slot.keep) return;
     std::optional<std::string> text;
     if (entry) text = Utf8(page_, *entry);
-    findings_->Keep(slot, MakeFinding(code, place, std::move(text), what(), otherMend));
+    Finding finding = MakeFinding(code, place, std::move(text), what(), otherMend);
+    // Every entry is a view into the file; its place there, for a reader
+    // that points into the data file's bytes.
+    if (entry) {
+      uintptr_t start = reinterpret_cast<uintptr_t>(file_.data()), at = reinterpret_cast<uintptr_t>(entry->data());
+      if (at >= start && at - start + entry->size() <= file_.size())
+        finding.bytes = ByteRange{static_cast<size_t>(at - start), entry->size()};
+    }
+    findings_->Keep(slot, std::move(finding));
   }
   std::string Quoted(std::string_view bytes) const { return "\"" + Utf8(page_, bytes) + "\""; }
   int Count(std::string_view text, char c) const {
@@ -132,6 +141,7 @@ class Linter {
   void ReportRepeats(std::string_view list, size_t entries);
   void RegistryEntry(std::string_view entry, size_t i);
 
+  std::string_view file_;
   const TargetCodePage& page_;
   const uninst::CodePage& cp_;
   const std::vector<Target>& targets_;
@@ -384,7 +394,7 @@ void Linter::BoxTexts(const DataFileTexts& texts) {
 
 void Lint(const std::string& bytes, const std::vector<std::string>& layoutProblems, const TargetCodePage& page,
           const std::vector<Target>& targets, Findings* findings) {
-  Linter linter(page, targets, findings);
+  Linter linter(bytes, page, targets, findings);
   linter.FileProblems(layoutProblems);
   DataFileTexts texts = SplitTexts(bytes);
   linter.RemovalEntries(texts[DataText::kRemovalEntries]);

@@ -1,5 +1,6 @@
 // Every lint code, declared once: the code, the texts its findings are
-// about, whether it is only a note, and the mend. Every finding is built
+// about, whether it is only a note, the mend, and what the uninstaller
+// would do. Every finding is built
 // from its code's row (findings.h); the README's table of codes and the
 // tests follow this table.
 #pragma once
@@ -65,6 +66,9 @@ struct LintRule {
   // that a fresh machine already has is mended otherwise than one of no
   // owned shape.
   const char* otherMend;
+  // What the uninstaller would do, as the README's table of codes says it:
+  // Markdown, names in backticks (SARIF's rule descriptions carry it).
+  const char* summary;
 };
 
 // Every rule, in the order of LintCode.
@@ -73,5 +77,7 @@ const LintRule& RuleOf(LintCode code);
 // The rule of a code's name, or null.
 const LintRule* RuleNamed(std::string_view name);
 std::vector<std::string> LintCodeNames();
+// A rule's summary as plain text: without the backticks.
+std::string PlainSummary(const LintRule& rule);
 
 }  // namespace uninstdat
