@@ -39,9 +39,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!errors.empty()) __builtin_trap();
   // The bytes build writes hold the thirteen texts.
   if (SplitTexts(Encode(*model)).found != 13) __builtin_trap();
-  for (const std::string& spec : LintAllowOf(manifest)) {
+  for (const std::string& text : LintAllowOf(manifest)) {
     AllowRule rule;
-    ParseAllowRule(spec, page, &rule, &error);
+    ParseAllowRule(text, page, &rule, &error);
   }
   return 0;
 }

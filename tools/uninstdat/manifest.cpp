@@ -211,8 +211,8 @@ int SmallInteger(const Json& value, int least, int most, bool* ok) {
 std::vector<std::string> LintAllowOf(const Json& manifest) {
   std::vector<std::string> allow;
   if (manifest.is_object() && manifest.contains("lintAllow") && manifest["lintAllow"].is_array())
-    for (const Json& spec : manifest["lintAllow"])
-      if (spec.is_string()) allow.push_back(spec.get<std::string>());
+    for (const Json& item : manifest["lintAllow"])
+      if (item.is_string()) allow.push_back(item.get<std::string>());
   return allow;
 }
 

@@ -169,11 +169,11 @@ std::optional<Exit> MakeTargetsFrom(const MachineOptions& options, const std::ve
 
 std::optional<Exit> AllowRules(const std::vector<std::string>& options, const Input& input,
                                std::vector<AllowRule>* rules) {
-  for (const std::string& spec : options) {
+  for (const std::string& text : options) {
     AllowRule rule;
     std::string error;
-    if (!ParseAllowRule(spec, *input.page, &rule, &error)) return Fail(Exit::kUsage, "--allow " + spec + ": " + error);
-    rule.by = "--allow " + spec;
+    if (!ParseAllowRule(text, *input.page, &rule, &error)) return Fail(Exit::kUsage, "--allow " + text + ": " + error);
+    rule.by = "--allow " + text;
     rules->push_back(rule);
   }
   for (size_t i = 0; i < input.lintAllow.size(); ++i) {

@@ -30,21 +30,21 @@ Finding MakeFinding(LintCode code, FindingPlace place, std::optional<std::string
   return finding;
 }
 
-bool ParseAllowRule(const std::string& spec, const TargetCodePage& page, AllowRule* rule, std::string* error) {
-  size_t equals = spec.find('=');
-  std::string code = spec.substr(0, equals);
+bool ParseAllowRule(const std::string& written, const TargetCodePage& page, AllowRule* rule, std::string* error) {
+  size_t equals = written.find('=');
+  std::string code = written.substr(0, equals);
   rule->rule = RuleNamed(code);
   rule->anyText = equals == std::string::npos;
   rule->text.clear();
-  rule->by = spec;
+  rule->by = written;
   if (!rule->rule) {
     *error = "\"" + code + "\" " + UnknownName(code, LintCodeNames(), "lint code");
     return false;
   }
   if (!rule->anyText) {
-    auto text = page.converter.ToAnsi(spec.substr(equals + 1));
+    auto text = page.converter.ToAnsi(written.substr(equals + 1));
     if (!text) {
-      *error = "\"" + spec.substr(equals + 1) + "\" has a character that code page " +
+      *error = "\"" + written.substr(equals + 1) + "\" has a character that code page " +
                std::to_string(page.converter.number()) + " cannot represent, so no entry has this text";
       return false;
     }

@@ -59,9 +59,9 @@ struct AllowRule {
   std::string by;  // where and how it was given, for the findings it allows: "--allow CODE=TEXT"
 };
 // Reads "CODE" or "CODE=TEXT" (TEXT in UTF-8, as a finding shows it), with
-// `by` the spec as it stands. False with `error` for a code that does not
+// `by` the rule as written. False with `error` for a code that does not
 // exist (naming the likeliest one) or a text that the code page cannot carry.
-bool ParseAllowRule(const std::string& spec, const TargetCodePage& page, AllowRule* rule, std::string* error);
+bool ParseAllowRule(const std::string& written, const TargetCodePage& page, AllowRule* rule, std::string* error);
 
 // Findings in the order they are made, at most `keepPerCode` of each code
 // (0: all), allowed ones counted apart; the others are only counted, so that

@@ -63,10 +63,10 @@ Json SarifOf(const std::string& text, bool manifest = true, std::vector<std::str
   auto model = ModelFromManifest(parsed, page, &errors);
   EXPECT_TRUE(model) << (errors.empty() ? "" : errors[0]);
   std::vector<AllowRule> rules;
-  for (const std::string& spec : allow) {
+  for (const std::string& text : allow) {
     rules.emplace_back();
-    EXPECT_TRUE(ParseAllowRule(spec, page, &rules.back(), &error)) << error;
-    rules.back().by = "--allow " + spec;
+    EXPECT_TRUE(ParseAllowRule(text, page, &rules.back(), &error)) << error;
+    rules.back().by = "--allow " + text;
   }
   std::vector<Target> targets;
   EXPECT_TRUE(MakeTargets({uninst::kOsNt}, nullptr, "C:\\Program Files\\Widget", page, &targets, &error)) << error;
