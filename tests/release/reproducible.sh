@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
-# The Windows programs are the same bytes whatever the folder and the time of
-# the build: the sources are copied to another folder, built there at another
-# time, and every program is compared byte for byte with the main build's.
+# uninst.exe is the same bytes whatever the folder of its sources and build
+# and the time of the build: the sources are copied to another folder, built
+# there at another time, and uninst.exe of both families is compared byte
+# for byte with the main build's; and SOURCE_DATE_EPOCH is its time stamp.
+# (uninstdat.exe's second build, in another build folder, is the release
+# bundle's: bundle.sh compares it, so that the tests build it once more, not
+# twice.)
 #   reproducible.sh SOURCE_DIR WIN32_BUILD_DIR WIN64_BUILD_DIR
 set -u
 src=$1 win32=$2 win64=$3
-for f in "$win32/uninst.exe" "$win64/uninst.exe" "$win64/uninstdat.exe"; do
+for f in "$win32/uninst.exe" "$win64/uninst.exe"; do
   if [ ! -f "$f" ]; then
     echo "SKIPPED: $f missing (./test.sh builds it)"
     [ "${E2E_REQUIRED:-0}" = 1 ] && exit 1
@@ -22,7 +26,6 @@ mkdir -p "$other"
 failures=0
 for preset in win32 win64; do
   targets=(uninst)
-  [ $preset = win64 ] && targets+=(uninstdat)
   if ! (cd "$other" && cmake --preset $preset >/dev/null &&
         cmake --build --preset $preset -j2 --target "${targets[@]}" >"$work/$preset.log" 2>&1); then
     echo "FAIL the second build of $preset failed:"; tail -n 20 "$work/$preset.log"; exit 1
