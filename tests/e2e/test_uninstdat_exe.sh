@@ -12,7 +12,7 @@ for file in "$EXE" "$UNINSTDAT"; do [ -f "$file" ] || { echo "error: $file is no
 work=$(mktemp -d)
 trap 'rm -rf "$work"; e2e_cleanup' EXIT
 win() { printf 'Z:%s' "${1//\//\\}"; }
-exe() { /usr/lib/wine/wine64 "$EXE" "$@" 2>/dev/null | tr -d '\r'; }
+exe() { wine_by /usr/lib/wine/wine64 "$EXE" "$@" 2>/dev/null | tr -d '\r'; }
 
 printf '{"codePage": 932, "removalEntries": ["ソフト\\\\表示.txt", "<Win>\\\\サポート.ini"], "desktopShortcuts": ["ソフト"], "messageCaption": "表示", "restartPrompt": "再起動しますか?"}' >"$work/jp.json"
 for manifest in "$ROOT"/examples/widget*.json "$ROOT/examples/worked-example.json" "$work/jp.json"; do
@@ -38,14 +38,14 @@ for manifest in "$ROOT"/examples/widget*.json "$ROOT/examples/worked-example.jso
     "$("$UNINSTDAT" lint "$manifest" --format sarif 2>/dev/null | grep -v '"uri"')" \
     "$(exe lint "$(win "$manifest")" --format sarif | grep -v '"uri"')"
 done
-/usr/lib/wine/wine64 "$EXE" show "$(win "$work/jp.exe.dat")" 2>&1 >/dev/null | tr -d '\r' >"$work/note"
+wine_by /usr/lib/wine/wine64 "$EXE" show "$(win "$work/jp.exe.dat")" 2>&1 >/dev/null | tr -d '\r' >"$work/note"
 check_eq "a 932 file read without --codepage: the note names 932" yes \
   "$(grep -q 'run again with --codepage 932' "$work/note" && echo yes || echo no)"
 # Bytes that code page 1252 leaves undefined are shown as hex by both builds.
 printf '\0\0\0\0\x81\x8d|a\x90b|\0\0\0\0\0\0\0Caption \x9d\0\0\0\0\0\0' >"$work/odd.dat"
 check_eq "undefined bytes of 1252: show agrees" "$("$UNINSTDAT" show "$work/odd.dat" 2>/dev/null)" \
   "$(exe show "$(win "$work/odd.dat")")"
-/usr/lib/wine/wine64 "$EXE" try "$(win "$work/jp.json")" --stage 'Z:\tmp' --install-folder 'C:\x' >/dev/null 2>"$work/err"
+wine_by /usr/lib/wine/wine64 "$EXE" try "$(win "$work/jp.json")" --stage 'Z:\tmp' --install-folder 'C:\x' >/dev/null 2>"$work/err"
 check_eq "try: usage error on Windows" 2 $?
 check_eq "try: says it is a Linux feature" yes "$(grep -q 'Linux feature' "$work/err" && echo yes || echo no)"
 finish

@@ -58,12 +58,15 @@ WINE_USER=$(id -un)
 # before it does anything ("wine client error:0: recvmsg: Connection reset
 # by peer"). Such a command is made again once that server has gone (each
 # wait takes about half a second, so only a refused command pays it).
-wine() {
+wine() { wine_by "$WINE" "$@"; }
+# The same through a given Wine loader (wine64 for a 64-bit program).
+wine_by() {
   [ -n "${E2E_SANDBOXED:-}" ] || { echo "error: Wine runs only inside the sandbox (e2e_setup)" >&2; return 1; }
-  local attempt status
+  local loader=$1 attempt status
+  shift
   for attempt in 1 2 3; do
     status=0
-    "$WINE" "$@" 2>"$TMPDIR/wine.err" || status=$?
+    "$loader" "$@" 2>"$TMPDIR/wine.err" || status=$?
     grep -q '^wine client error' "$TMPDIR/wine.err" || break
     timeout 60 "$WINESERVER" -w >/dev/null 2>&1
   done
