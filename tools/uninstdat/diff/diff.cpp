@@ -12,6 +12,7 @@
 #include "engine/shortcuts.h"
 #include "tools/uninstdat/entry_evaluator.h"
 #include "tools/uninstdat/names.h"
+#include "tools/uninstdat/text_ids.h"
 
 namespace uninstdat {
 
@@ -27,38 +28,6 @@ DiffCounts& DiffCounts::operator+=(const DiffCounts& other) {
 }
 
 namespace {
-
-// Distinct texts in one arena with an open-addressing index: a few bytes
-// per text beyond the text itself, so that a NEW of millions of entries
-// stays within memory.
-class TextSet {
- public:
-  void Insert(std::string_view text) {
-    if ((texts_.size() + 1) * 2 > slots_.size()) Grow();
-    size_t slot = Find(text);
-    if (slots_[slot]) return;
-    texts_.push_back({arena_.size(), text.size()});
-    arena_.append(text);
-    slots_[slot] = texts_.size();
-  }
-  bool Contains(std::string_view text) const { return !slots_.empty() && slots_[Find(text)] != 0; }
-
- private:
-  std::string_view At(size_t id) const { return std::string_view(arena_).substr(texts_[id].first, texts_[id].second); }
-  // The slot that holds `text`, or the free one where it would go.
-  size_t Find(std::string_view text) const {
-    size_t mask = slots_.size() - 1;
-    for (size_t slot = std::hash<std::string_view>()(text) & mask;; slot = (slot + 1) & mask)
-      if (!slots_[slot] || At(slots_[slot] - 1) == text) return slot;
-  }
-  void Grow() {
-    slots_.assign(std::max<size_t>(16, slots_.size() * 2), 0);
-    for (size_t id = 0; id < texts_.size(); ++id) slots_[Find(At(id))] = id + 1;
-  }
-  std::string arena_;
-  std::vector<std::pair<size_t, size_t>> texts_;  // offset, length
-  std::vector<size_t> slots_;                     // id + 1, 0 free
-};
 
 // The whole keys of NEW, each with the keys below it. Keys are compared as
 // sort keys whose separators are NULs, the smallest byte: then every key
@@ -206,12 +175,12 @@ class Differ {
     EntryOutcome outcome;
     ForEachItem(cp_, new_.texts[DataText::kRemovalEntries], '|', [&](std::string_view e, size_t) {
       new_.evaluator.Evaluate(e.data(), e.data() + e.size(), &outcome);
-      if (Removes(outcome)) files_.Insert(PathKey(outcome.upper));
+      if (Removes(outcome)) files_.Intern(PathKey(outcome.upper));
     });
     for (DataText list : kShortcutLists)
       ForEachItem(cp_, new_.texts[list], ';', [&](std::string_view name, size_t) {
         const std::string& path = new_.Resolve(list, name);
-        if (!path.empty()) files_.Insert(PathKey(UpperAscii(path, cp_)));
+        if (!path.empty()) files_.Intern(PathKey(UpperAscii(path, cp_)));
       });
     const std::string& group = new_.Resolve(DataText::kProgramGroup, new_.texts[DataText::kProgramGroup]);
     if (!group.empty()) group_ = PathKey(UpperAscii(group, cp_));
@@ -263,10 +232,10 @@ class Differ {
 
   void Registry() {
     KeyCover whole;
-    TextSet values;
+    TextIds values;
     ForEachRegistryAction(new_, [&](std::string_view, size_t, const uninst::RegistryAction& a) {
       if (a.deleteTree) whole.Add(KeyKey(a));
-      else values.Insert(ValueKey(a));
+      else values.Intern(ValueKey(a));
     });
     whole.Seal();
     for (bool keys : {true, false}) {
@@ -301,7 +270,7 @@ class Differ {
   size_t max_;
   const std::function<void(const DiffRecord&)>& emit_;
   DiffCounts counts_;
-  TextSet files_;      // NEW's removal paths and shortcut files, as path keys
+  TextIds files_;      // NEW's removal paths and shortcut files, as path keys
   std::string group_;  // NEW's program group as a path key, empty when it deletes nothing
 };
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/text.h"
+#include "tools/uninstdat/text_ids.h"
 
 namespace uninstdat {
 
@@ -28,18 +29,12 @@ class PathTable {
               const std::function<void(size_t, size_t, size_t)>& twice) const;
 
  private:
-  // Offsets and entry numbers fit 32 bits: inputs are at most 64 MiB.
-  struct Path {
-    uint32_t offset, length, first, second, last, count;
+  // Entry numbers fit 32 bits: inputs are at most 64 MiB.
+  struct Seen {
+    uint32_t first, second, last, count;
   };
-  std::string_view Text(const Path& path) const {
-    return std::string_view(arena_).substr(path.offset, path.length);
-  }
-  void Grow();
-
-  std::string arena_;
-  std::vector<Path> ids_;
-  std::vector<uint32_t> slots_;  // id + 1, 0 free
+  TextIds paths_;
+  std::vector<Seen> seen_;  // by the path's number in paths_
 };
 
 }  // namespace uninstdat
