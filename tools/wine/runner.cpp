@@ -2,10 +2,16 @@
 // shows from a script, and prints what it saw, so that the end-to-end tests
 // and the demo can check boxes, answers and the exit code.
 //
-//   e2e_runner.exe [--hold PATH]... [--copy FROM TO]... [--cwd DIR]
-//                  [--timeout S] [--default] [--yes-no Yes|No] [--check FILE]
-//                  PROGRAM ANSWER...
-//   e2e_runner.exe --control none|restart
+//   e2e_runner.exe [--report FILE] [--hold PATH]... [--copy FROM TO]...
+//                  [--cwd DIR] [--timeout S] [--default] [--yes-no Yes|No]
+//                  [--check FILE] PROGRAM ANSWER...
+//   e2e_runner.exe [--report FILE] --control none|restart
+//
+// --report writes the account to FILE instead of standard output. A program
+// that the run starts (the self-removal batch, whose cmd echoes its lines)
+// inherits standard output and may write into it at any moment, even in
+// the middle of the runner's last line; FILE is the runner's alone (its
+// handle is not inherited), and each line goes into it whole, in one write.
 //
 // --check names a file of paths, one a line: when the first box with a Yes
 // button (the restart question) shows, each of them that is still there is
@@ -30,12 +36,20 @@
 // boxes beyond the answers get OK where there is one, else No, else Cancel
 // (never a restart); with --yes-no, a Yes/No box beyond the answers gets
 // that answer and any other box OK. Without either such a box is an error.
+// Each box is answered once: the runner waits until the box has closed
+// before it looks for the next one, however long a loaded machine takes,
+// so that a box still on the screen is never taken for the next box.
 // Output lines:
 //   acp: <the ANSI code page the program runs under>
 //   box: <caption> | <text> | <answer>
+//   released: <path>        a held file closed by a release: answer
 //   exit: <code>            or   error: <what went wrong>
+// A timeout names the box that was open and every process of the program's
+// that still ran ("error: timeout ...", then "running: ..." lines).
 #include <windows.h>
+#include <tlhelp32.h>
 
+#include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -43,6 +57,29 @@
 #include <vector>
 
 namespace {
+
+// Where the account goes: the --report file, else standard output.
+HANDLE g_report = INVALID_HANDLE_VALUE;
+
+// Writes one line of the account, whole, in one write.
+void Say(const char* format, ...) {
+  char line[4096];
+  va_list args;
+  va_start(args, format);
+  int length = vsnprintf(line, sizeof line - 2, format, args);
+  va_end(args);
+  if (length < 0) return;
+  if (length > static_cast<int>(sizeof line) - 3) length = sizeof line - 3;
+  line[length++] = '\n';
+  line[length] = '\0';
+  if (g_report == INVALID_HANDLE_VALUE) {
+    fputs(line, stdout);
+    fflush(stdout);
+    return;
+  }
+  DWORD written = 0;
+  WriteFile(g_report, line, static_cast<DWORD>(length), &written, nullptr);
+}
 
 struct Found {
   DWORD pid;
@@ -89,12 +126,21 @@ std::string OneLine(std::string text) {
   return text;
 }
 
+// "caption | text" of a box.
+std::string BoxText(HWND dialog) {
+  char caption[1024] = "";
+  GetWindowTextA(dialog, caption, sizeof caption);
+  std::string text;
+  EnumChildWindows(dialog, CollectText, reinterpret_cast<LPARAM>(&text));
+  return std::string(caption) + " | " + OneLine(text);
+}
+
 // Prints "deferred: PATH" for each path in `list` (a file, one path a line)
 // that FindFirstFileA finds.
 void PrintDeferred(const std::string& list) {
   FILE* file = fopen(list.c_str(), "rb");
   if (!file) {
-    printf("error: cannot read %s\n", list.c_str());
+    Say("error: cannot read %s", list.c_str());
     return;
   }
   char line[1024];
@@ -106,17 +152,49 @@ void PrintDeferred(const std::string& list) {
     HANDLE find = FindFirstFileA(line, &data);
     if (find == INVALID_HANDLE_VALUE) continue;
     FindClose(find);
-    printf("deferred: %s\n", line);
+    Say("deferred: %s", line);
   }
   fclose(file);
-  fflush(stdout);
+}
+
+BOOL CALLBACK SayWindowOfOurs(HWND window, LPARAM param) {
+  const std::vector<DWORD>* ours = reinterpret_cast<const std::vector<DWORD>*>(param);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  for (DWORD own : *ours)
+    if (own == pid && IsWindowVisible(window)) Say("running: a window of process %lu: %s", pid, BoxText(window).c_str());
+  return TRUE;
+}
+
+// Names every process that descends from `root` (the program and what it
+// started, such as the self-removal batch's cmd), one "running:" line each,
+// and every visible window of theirs with its text.
+void SayRunning(DWORD root) {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) {
+    Say("running: (the processes cannot be listed: %lu)", GetLastError());
+    return;
+  }
+  std::vector<PROCESSENTRY32> all;
+  PROCESSENTRY32 entry = {};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) all.push_back(entry);
+  CloseHandle(snapshot);
+  std::vector<DWORD> ours = {root};
+  for (size_t i = 0; i < ours.size(); ++i)
+    for (const PROCESSENTRY32& p : all)
+      if (p.th32ParentProcessID == ours[i] && p.th32ProcessID != root) ours.push_back(p.th32ProcessID);
+  for (DWORD pid : ours)
+    for (const PROCESSENTRY32& p : all)
+      if (p.th32ProcessID == pid) Say("running: %s (process %lu, started by %lu)", p.szExeFile, pid, p.th32ParentProcessID);
+  EnumWindows(SayWindowOfOurs, reinterpret_cast<LPARAM>(&ours));
 }
 
 // The control run: the prefix's start-up, a window shown and closed as the
 // uninstaller's boxes are (so the display starts as it does in the run),
 // and with "restart" the restart the uninstaller asks for.
 int Control(const char* kind) {
-  printf("acp: %u\n", GetACP());
+  Say("acp: %u", GetACP());
   HWND window = CreateWindowExA(0, "STATIC", "control", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
                                 GetModuleHandleA(nullptr), nullptr);
   if (window) {
@@ -128,21 +206,30 @@ int Control(const char* kind) {
     DestroyWindow(window);
   }
   if (strcmp(kind, "restart") == 0 && !ExitWindowsEx(EWX_REBOOT, 0)) {
-    printf("error: ExitWindowsEx failed (%lu)\n", GetLastError());
+    Say("error: ExitWindowsEx failed (%lu)", GetLastError());
     return 2;
   }
-  printf("exit: 0\n");
+  Say("exit: 0");
   return 0;
 }
 
 struct Options {
   std::vector<HANDLE> held;  // files held open without sharing until a release: answer
+  std::vector<std::string> heldPaths;
   const char* cwd = nullptr;
   DWORD timeoutMs = 60000;
   bool byDefault = false;
   std::string yesNo, check;
   std::vector<std::string> answers;
 };
+
+// Opens the --report file; false, after saying why on standard output.
+bool OpenReport(const char* path) {
+  g_report = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (g_report != INVALID_HANDLE_VALUE) return true;
+  printf("error: cannot write the report %s (%lu)\n", path, GetLastError());
+  return false;
+}
 
 // Reads the options before PROGRAM, holding and copying files as they come;
 // `program` gets the program's index. False, after printing why, on an error.
@@ -152,13 +239,14 @@ bool ReadOptions(int argc, char** argv, Options* options, int* program) {
     if (strcmp(argv[i], "--hold") == 0 && i + 1 < argc) {
       HANDLE file = CreateFileA(argv[++i], GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
       if (file == INVALID_HANDLE_VALUE) {
-        printf("error: cannot hold %s (%lu)\n", argv[i], GetLastError());
+        Say("error: cannot hold %s (%lu)", argv[i], GetLastError());
         return false;
       }
       options->held.push_back(file);
+      options->heldPaths.push_back(argv[i]);
     } else if (strcmp(argv[i], "--copy") == 0 && i + 2 < argc) {
       if (!CopyFileA(argv[i + 1], argv[i + 2], FALSE)) {
-        printf("error: cannot copy %s to %s (%lu)\n", argv[i + 1], argv[i + 2], GetLastError());
+        Say("error: cannot copy %s to %s (%lu)", argv[i + 1], argv[i + 2], GetLastError());
         return false;
       }
       i += 2;
@@ -177,7 +265,7 @@ bool ReadOptions(int argc, char** argv, Options* options, int* program) {
     }
   }
   if (i >= argc) {
-    printf("error: no program\n");
+    Say("error: no program");
     return false;
   }
   *program = i;
@@ -197,51 +285,58 @@ bool ChooseAnswer(Options& options, size_t* next, HWND dialog, std::string* answ
 }
 
 // Answers one box of the program; false, after printing why, when it has
-// no answer or no button for it.
-bool AnswerBox(Options& options, size_t* next, HWND dialog, HANDLE process) {
+// no answer or no button for it. `shown` gets the box's account line.
+bool AnswerBox(Options& options, size_t* next, HWND dialog, HANDLE process, std::string* shown) {
   Sleep(200);  // let the box finish laying out its text
-  char caption[1024] = "";
-  GetWindowTextA(dialog, caption, sizeof caption);
-  std::string text;
-  EnumChildWindows(dialog, CollectText, reinterpret_cast<LPARAM>(&text));
+  std::string box = BoxText(dialog);
   if (!options.check.empty() && GetDlgItem(dialog, IDYES)) {
     PrintDeferred(options.check);
     options.check.clear();
   }
   std::string answer;
   if (!ChooseAnswer(options, next, dialog, &answer)) {
-    printf("box: %s | %s | <no answer left>\n", caption, OneLine(text).c_str());
-    printf("error: unexpected box\n");
-    fflush(stdout);
+    Say("box: %s | <no answer left>", box.c_str());
+    Say("error: unexpected box");
     TerminateProcess(process, 98);
     return false;
   }
   if (answer.compare(0, 8, "release:") == 0) {
-    for (HANDLE file : options.held) CloseHandle(file);
+    for (size_t i = 0; i < options.held.size(); ++i) {
+      CloseHandle(options.held[i]);
+      Say("released: %s", options.heldPaths[i].c_str());
+    }
     options.held.clear();
+    options.heldPaths.clear();
     answer = answer.substr(8);
   }
   HWND button = ButtonId(answer) ? GetDlgItem(dialog, ButtonId(answer)) : nullptr;
-  printf("box: %s | %s | %s\n", caption, OneLine(text).c_str(), answer.c_str());
-  fflush(stdout);
+  *shown = box + " | " + answer;
+  Say("box: %s", shown->c_str());
   if (!button) {
-    printf("error: no button %s\n", answer.c_str());
+    Say("error: no button %s", answer.c_str());
     TerminateProcess(process, 97);
     return false;
   }
   PostMessageA(button, BM_CLICK, 0, 0);
-  for (int wait = 0; wait < 100 && IsWindow(dialog); ++wait) Sleep(50);
   return true;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 3 && strcmp(argv[1], "--control") == 0) return Control(argv[2]);
+  int first = 1;
+  if (argc > 2 && strcmp(argv[1], "--report") == 0) {
+    if (!OpenReport(argv[2])) return 2;
+    first = 3;
+  }
+  if (argc == first + 2 && strcmp(argv[first], "--control") == 0) return Control(argv[first + 1]);
+  argv[first - 1] = argv[0];  // the options begin at argv[first]: read them as if they were the first
+  argc -= first - 1;
+  argv += first - 1;
   Options options;
   int program = 0;
   if (!ReadOptions(argc, argv, &options, &program)) return 2;
-  printf("acp: %u\n", GetACP());
+  Say("acp: %u", GetACP());
   std::string command = std::string("\"") + argv[program] + "\"";
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
@@ -249,23 +344,31 @@ int main(int argc, char** argv) {
   std::vector<char> line(command.begin(), command.end());
   line.push_back('\0');
   if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, options.cwd, &startup, &process)) {
-    printf("error: cannot start %s (%lu)\n", command.c_str(), GetLastError());
+    Say("error: cannot start %s (%lu)", command.c_str(), GetLastError());
     return 2;
   }
   size_t next = 0;
+  HWND answered = nullptr;  // the last box answered, until it has closed
+  std::string lastBox = "none";
   for (DWORD started = GetTickCount();;) {
     if (WaitForSingleObject(process.hProcess, 100) == WAIT_OBJECT_0) break;
     if (GetTickCount() - started > options.timeoutMs) {
-      printf("error: timeout, %u boxes answered\n", static_cast<unsigned>(next));
+      Say("error: timeout after %lu s: %u boxes answered, the last: %s%s", options.timeoutMs / 1000,
+          static_cast<unsigned>(next), lastBox.c_str(), answered && IsWindow(answered) ? " (still open)" : "");
+      SayRunning(process.dwProcessId);
       TerminateProcess(process.hProcess, 99);
       return 2;
     }
+    if (answered && IsWindow(answered)) continue;
+    answered = nullptr;
     Found found = {process.dwProcessId, nullptr};
     EnumWindows(FindDialog, reinterpret_cast<LPARAM>(&found));
-    if (found.dialog && !AnswerBox(options, &next, found.dialog, process.hProcess)) return 2;
+    if (!found.dialog) continue;
+    if (!AnswerBox(options, &next, found.dialog, process.hProcess, &lastBox)) return 2;
+    answered = found.dialog;
   }
   DWORD code = 0;
   GetExitCodeProcess(process.hProcess, &code);
-  printf("exit: %lu\n", code);
+  Say("exit: %lu", code);
   return 0;
 }

@@ -166,9 +166,11 @@ class ReportMaker {
   // control run.
   void RunnerAccounts() {
     bool finished = false;
+    std::string lastBox;
     for (const std::string& line : Lines(run_.runOutput, run_.page)) {
       if (StartsWith(line, "box: ")) {
-        Add(TryRecord::kBox).text = line.substr(5);
+        lastBox = line.substr(5);
+        Add(TryRecord::kBox).text = lastBox;
         std::string answer = line.substr(line.rfind("| ") + 2);
         if (answer == "Yes" || answer == "No" || answer == "release:Yes" || answer == "release:No")
           report_.restartAsked = true;
@@ -180,9 +182,13 @@ class ReportMaker {
         finished = true;
       } else if (StartsWith(line, "error: ")) {
         Error("the run: " + line.substr(7));
+      } else if (StartsWith(line, "running: ")) {
+        Error("the run: still running then: " + line.substr(9));
       }
     }
-    if (!finished && !report_.errors) Error("the run: the runner did not report the uninstaller's end");
+    if (!finished && !report_.errors)
+      Error("the run: the runner did not report the uninstaller's end (the last box: " +
+            (lastBox.empty() ? std::string("none") : lastBox) + ")");
     for (const auto& [name, output] : {std::pair<const char*, const std::string*>{"the import", &run_.importOutput},
                                        {"the control run", &run_.controlOutput}})
       for (const std::string& line : Lines(*output, run_.page))

@@ -93,6 +93,16 @@ TEST(TryReportTest, ComparesTheRunWithWhatWasStagedAndWithTheControlRun) {
        {"unmatched C:\\App\\made-at-run-time.log"}, 0},
       {"the runner's error", [](TryRun& r) { r.runOutput = "error: timeout, 1 boxes answered\n"; },
        {"error the run: timeout, 1 boxes answered"}, 1},
+      {"a run whose end the runner never reported is no clean run, and names its last box",
+       [](TryRun& r) { r.runOutput = "acp: 1252\r\nbox: W | Remove? | OK\r\n"; },
+       {"error the run: the runner did not report the uninstaller's end (the last box: W | Remove? | OK)"}, 1},
+      {"a timeout names what still ran",
+       [](TryRun& r) {
+         r.runOutput = "box: W | Remove? | OK\nerror: timeout after 5 s: 1 boxes answered\n"
+                       "running: uninst.exe (process 32, started by 8)\n";
+       },
+       {"error the run: timeout after 5 s: 1 boxes answered",
+        "error the run: still running then: uninst.exe (process 32, started by 8)"}, 1},
       {"a wait that timed out in the control run",
        [](TryRun& r) { r.controlOutput = "error: timeout: processes of the prefix still ran after 5 s; they were ended\n"; },
        {"error the control run: timeout: processes of the prefix still ran after 5 s; they were ended"}, 1},
