@@ -3,7 +3,9 @@
 # happens: what was installed, each message box and its answer, what was
 # removed, and the exit code.
 #   ./demo.sh                 boxes are answered automatically
-#   ./demo.sh --interactive   you answer the first run's boxes (needs a display)
+#   ./demo.sh --interactive   you answer the first run's boxes on your own
+#                             display (DISPLAY); every other Wine run, here
+#                             and in the tests, has a display of its own
 set -euo pipefail
 cd "$(dirname "$0")"
 interactive=0
@@ -23,6 +25,11 @@ if [ -z "${E2E_SANDBOXED:-}" ]; then
   if [ $interactive = 1 ] && [ -z "${DISPLAY:-}" ]; then
     echo "No display: answering the boxes automatically."
     E2E_SCRIPT_ARGS=()
+  elif [ $interactive = 1 ]; then
+    # The one Wine run of the project that reaches the user's display: the
+    # sandbox binds its socket, so what runs there can see that desktop.
+    echo "The boxes show on your display $DISPLAY: the sandbox reaches it for this demo alone."
+    export SANDBOX_USER_DISPLAY=1
   fi
   echo "Preparing a private Wine prefix in build/demo, in a sandbox..."
 fi
@@ -114,8 +121,9 @@ set_windows_version win98
 install_widget examples/widget-held-library.json
 put_file "$APP\\data\\widget.dll" "a library in use"
 before=$(snapshot)
-echo "Another program holds data\\widget.dll open while the uninstaller runs."
-run_uninstaller "$EXE" --hold "$APP\\data\\widget.dll" OK OK Yes
+echo "Another program holds data\\widget.dll open while the uninstaller runs, and closes it before the"
+echo "restart question is answered (on a real machine every program has ended before Windows restarts)."
+run_uninstaller "$EXE" --hold "$APP\\data\\widget.dll" OK OK release:Yes
 account "$before" "$(snapshot)"
 ini=$DRIVE_C/windows/wininit.bak
 [ -f "$ini" ] || ini=$DRIVE_C/windows/wininit.ini

@@ -1,47 +1,112 @@
-# The end-to-end tests' own part: fixtures that are checked before each run,
-# data-file writing, and checks that print what was expected and what was
-# found. The Wine side is tools/wine/prefix.sh. Source it.
+# The end-to-end tests' own part: the Wine and the build they name, each
+# script's own sandbox, prefix and display, fixtures that are checked before
+# each run, data-file writing, the runner, and checks that print what was
+# expected and what was found. The Wine side they share with `uninstdat
+# try` is tools/wine/prefix.sh. Source it.
 
 ROOT=${ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
 source "$ROOT/tools/wine/prefix.sh"
-E2E_WORK=${E2E_WORK:-$ROOT/build/host/e2e}  # the shared prefix and HOME live here
+E2E_WORK=${E2E_WORK:-$ROOT/build/host/e2e}  # the cached pristine prefix and each script's view live here
 E2E_SCRIPT=$(readlink -f "$0")
 E2E_SCRIPT_ARGS=("$@")
+E2E_NAME=$(basename "$E2E_SCRIPT" .sh)
+
+# Wine only inside the sandbox: outside it a prefix would be the user's.
+# Wine's server of a prefix ends the moment its last process does (Debian
+# starts it with -p0), and a command that starts in that moment is refused
+# before it does anything ("wine client error:0: recvmsg: Connection reset
+# by peer"). Such a command is made again once that server has gone (each
+# wait takes about half a second, so only a refused command pays it).
+wine() { wine_by "$WINE" "$@"; }
+# The same through a given Wine loader (wine64 for a 64-bit program).
+wine_by() {
+  [ -n "${E2E_SANDBOXED:-}" ] || { echo "error: Wine runs only inside the sandbox (e2e_setup)" >&2; return 1; }
+  local loader=$1 attempt status
+  shift
+  for attempt in 1 2 3; do
+    status=0
+    "$loader" "$@" 2>"$TMPDIR/wine.err" || status=$?
+    grep -q '^wine client error' "$TMPDIR/wine.err" || break
+    timeout 60 "$WINESERVER" -w >/dev/null 2>&1
+  done
+  cat "$TMPDIR/wine.err" >&2
+  return $status
+}
+wineserver() {
+  [ -n "${E2E_SANDBOXED:-}" ] || { echo "error: Wine runs only inside the sandbox (e2e_setup)" >&2; return 1; }
+  "$WINESERVER" "$@"
+}
+
+# What the run uses, for the first line of every test's and the demo's output.
+e2e_describe() {
+  local version="not installed yet"
+  [ -x "$WINE" ] && version=$("$WINE" --version 2>&1 | head -n 1)
+  echo "e2e: ${WINE_BITS}-bit uninst.exe (${UNINST_EXE#$ROOT/}) under ${WINE_BITS}-bit Wine ($WINE, $version), in a bubblewrap sandbox"
+  export E2E_DESCRIBED=1
+}
+
+# A test that cannot run where it should: under ./test.sh (E2E_REQUIRED=1)
+# that is a failure; run alone, the test reports itself skipped (exit 77).
+e2e_require() {
+  local missing=()
+  for tool in "$WINE" "$WINESERVER"; do [ -x "$tool" ] || missing+=("$tool"); done
+  command -v Xvfb >/dev/null || missing+=(Xvfb)
+  command -v bwrap >/dev/null || missing+=(bwrap)
+  for file in "$UNINST_EXE" "$RUNNER_EXE"; do [ -f "$file" ] || missing+=("$file"); done
+  if [ ${#missing[@]} -gt 0 ]; then
+    if [ "${E2E_REQUIRED:-0}" = 1 ]; then
+      echo "error: missing ${missing[*]} (./test.sh installs and builds them)"
+      exit 1
+    fi
+    echo "SKIPPED: missing ${missing[*]} (./test.sh installs and builds them)"
+    exit 77
+  fi
+}
+
+# Wine that cannot start, or a sandbox that cannot be made, is one error that
+# names the cause; Wine never runs unsealed.
+e2e_check_wine() {
+  local problem
+  problem=$(wine_check) || { echo "error: $problem"; exit 1; }
+}
 
 e2e_cleanup() {
   [ -n "${E2E_SANDBOXED:-}" ] && { wineserver -k >/dev/null 2>&1 || true; }
-  [ -n "${E2E_XVFB_PID:-}" ] && kill "$E2E_XVFB_PID" 2>/dev/null
   return 0
 }
 
-# Runs this script again inside the sandbox (tools/wine/sandbox.sh) and ends
-# with its exit code: the shared prefix of the build folder and a HOME of its
-# own read-write; read-only the script, the tests' and the Wine helpers'
-# folders, the examples and the builds; nothing else of the host. So a test
-# that lays out shortcuts on the Desktop, or a data file that names Z:\ or
+# Runs this script again inside a sandbox of its own (tools/wine/sandbox.sh)
+# and ends with its exit code: its own view of the cached pristine prefix
+# and of its HOME (E2E_WORK/views/NAME: an overlay whose upper folders keep
+# what the script changed, so scripts can run side by side), read-write;
+# read-only the script, the tests' and the Wine helpers' folders, the
+# examples and the builds; nothing else of the host. So a test that lays
+# out shortcuts on the Desktop, or a data file that names Z:\ or
 # \\?\unix\, reaches only the sandbox. A script may define
 # e2e_after_sandbox, which then checks the host from outside afterwards.
 e2e_enter_sandbox() {
-  e2e_display
-  mkdir -p "$E2E_WORK/prefix$WINE_BITS" "$E2E_WORK/home$WINE_BITS"
-  sandbox_args "$E2E_WORK/prefix$WINE_BITS" "$E2E_WORK/home$WINE_BITS" || exit 1
+  pristine_prefix "$E2E_WORK/cache/uninstdat" || exit 1
+  local view=$E2E_WORK/views/$E2E_NAME$WINE_BITS
+  chmod -R u+w "$view" 2>/dev/null
+  rm -rf "$view"
+  sandbox_args "$view/prefix" "$view/home" || exit 1
   local path name status=0
   for path in "$E2E_SCRIPT" "$ROOT/tests" "$ROOT/tools/wine" "$ROOT/scripts" "$ROOT/examples" \
     "${WIN32_BUILD_DIR:-$ROOT/build/win32}" "${WIN64_BUILD_DIR:-$ROOT/build/win64}" "$WIN_BUILD_DIR" \
     "$UNINST_EXE" "$RUNNER_EXE" ${UNINSTDAT:+"$UNINSTDAT"}; do
     [ -e "$path" ] && SANDBOX_ARGS+=(--ro-bind "$path" "$path")
   done
-  for name in ROOT E2E_WORK E2E_REQUIRED E2E_FAIL_CODE E2E_DESCRIBED UNINST_EXE RUNNER_EXE UNINST_WINE \
+  for name in ROOT E2E_WORK E2E_REQUIRED E2E_DESCRIBED UNINST_EXE RUNNER_EXE UNINST_WINE \
     WIN32_BUILD_DIR WIN64_BUILD_DIR UNINSTDAT HOST_RUNS_32BIT WINE_WAIT_LIMIT; do
     [ -n "${!name+set}" ] && SANDBOX_ARGS+=(--setenv "$name" "${!name}")
   done
-  bwrap "${SANDBOX_ARGS[@]}" --setenv E2E_SANDBOXED 1 --chdir "$(dirname "$E2E_SCRIPT")" \
+  bash "$WINE_TOOLS/view.sh" "$view" "$PRISTINE_PREFIX" "$PRISTINE_HOME" \
+    bwrap "${SANDBOX_ARGS[@]}" --setenv E2E_SANDBOXED 1 --chdir "$(dirname "$E2E_SCRIPT")" \
     bash "$E2E_SCRIPT" "${E2E_SCRIPT_ARGS[@]}" || status=$?
   if declare -f e2e_after_sandbox >/dev/null; then
     e2e_after_sandbox
     [ "$failures" -eq 0 ] || status=1
   fi
-  e2e_cleanup
   exit $status
 }
 
@@ -56,9 +121,10 @@ e2e_check_outside() {
 }
 
 # Names the build and Wine and checks that everything is there; outside the
-# sandbox it then runs the script again inside it (e2e_enter_sandbox); inside,
-# it makes the prefix once per build folder and Wine (about 15 s) and clears
-# what an earlier scenario left for a restart to act on.
+# sandbox it then runs the script again inside its sandbox
+# (e2e_enter_sandbox); inside, it starts the sandbox's own X display. The
+# pristine prefix is made once per cache and Wine (about 15 s); each run of
+# a script starts from it.
 e2e_setup() {
   if [ -z "${E2E_SANDBOXED:-}" ]; then
     e2e_check_outside
@@ -67,18 +133,80 @@ e2e_setup() {
     e2e_enter_sandbox
   fi
   trap e2e_cleanup EXIT
-  # A prefix made in the sandbox says so; one that an older checkout made
-  # outside it links its shell folders to the user's home and is made anew.
-  local stamp="made in the sandbox, HOME $SANDBOX_HOME"
-  if [ "$(cat "$WINEPREFIX/.ready" 2>/dev/null)" != "$stamp" ]; then
-    find "$WINEPREFIX" "$SANDBOX_HOME" -mindepth 1 -maxdepth 1 -exec rm -rf {} +
-    sandbox_make_prefix 2>&1 || e2e_wine_fails "no prefix in $E2E_WORK/prefix$WINE_BITS"
-    printf '%s\n' "$stamp" >"$WINEPREFIX/.ready"
-  fi
-  wine reg delete 'HKLM\System\CurrentControlSet\Control\Session Manager' \
-    /v PendingFileRenameOperations /f >/dev/null 2>&1 || true
-  rm -f "$DRIVE_C/windows/wininit.ini" "$DRIVE_C/windows/wininit.bak" "$DRIVE_C/kavotel.bat"
+  sandbox_start_display || { echo "error: the sandbox's own X display did not start"; exit 1; }
 }
+
+# The Windows folders of the prefix as this build sees them.
+WIN_USER_DIR="C:\\users\\$WINE_USER"
+WIN_OWN_START="$WIN_USER_DIR\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu"
+WIN_ALL_START='C:\ProgramData\Microsoft\Windows\Start Menu'
+
+# The prefix's folders as an uninstdat machine description (--machine FILE).
+write_wine_machine() {
+  j() { printf '"%s"' "${1//\\/\\\\}"; }  # a JSON text of a Windows path
+  cat >"$1" <<JSON
+{
+  "windowsDir": $(j 'C:\windows'), "systemDir": $(j "$WIN_SYSTEM_DIR"),
+  "tempDir": $(j "$WIN_USER_DIR\\AppData\\Local\\Temp\\"),
+  "programFilesDir": $(j "$WIN_PROGRAM_FILES"), "commonFilesDir": $(j "$WIN_PROGRAM_FILES\\Common Files"),
+  "shellFolders": {
+    "desktop": $(j "$WIN_USER_DIR\\Desktop"), "commonDesktop": $(j 'C:\users\Public\Desktop'),
+    "sendTo": $(j "$WIN_USER_DIR\\AppData\\Roaming\\Microsoft\\Windows\\SendTo"),
+    "startMenu": $(j "$WIN_OWN_START"), "commonStartMenu": $(j "$WIN_ALL_START"),
+    "programs": $(j "$WIN_OWN_START\\Programs"), "commonPrograms": $(j "$WIN_ALL_START\\Programs"),
+    "startup": $(j "$WIN_OWN_START\\Programs\\StartUp"), "commonStartup": $(j "$WIN_ALL_START\\Programs\\StartUp"),
+    "fonts": $(j 'C:\windows\Fonts')
+  }
+}
+JSON
+}
+
+# The Windows version Wine reports to uninst.exe: win95, win98 or win10.
+set_windows_version() {
+  wine reg add 'HKCU\Software\Wine\AppDefaults\uninst.exe' /v Version /d "$1" /f >/dev/null 2>&1
+}
+
+# Unix path of a Windows path on drive C:.
+unix_path() {
+  local p=${1#[Cc]:}
+  printf '%s' "$DRIVE_C${p//\\//}"
+}
+
+# Runs the program at a Windows path through the runner (runner options, then
+# "--", then the answers; see runner.cpp), from C:\, and waits until every
+# process of the prefix (the self-removal batch, a restart) has ended, at
+# most WINE_WAIT_LIMIT seconds (default 300): a batch that loops must fail
+# its test, not hang the suite. A wait that runs out names what still ran,
+# ends every process of the prefix and adds an "error:" line. The runner's
+# account, without CR, in $RUN_OUT: read from its own file once every
+# process has ended, so that no line of the batch's cmd (which inherits the
+# runner's standard output) falls into it.
+RUN_OUT=""
+run_runner() {
+  local exe=$1 options=()
+  shift
+  while [ $# -gt 0 ] && [ "$1" != -- ]; do options+=("$1"); shift; done
+  [ "${1:-}" = -- ] && shift
+  # Never made again (the uninstaller may have run), so first the server of
+  # the command before it must have gone: a runner that joined a server in
+  # its last moment could lose it halfway through the run.
+  local status=0 report=$TMPDIR/runner.report alive
+  rm -f "$report"
+  timeout 60 "$WINESERVER" -w >/dev/null 2>&1
+  (cd "$DRIVE_C" && "$WINE" "$RUNNER_EXE" --report "Z:${report//\//\\}" "${options[@]}" --cwd 'C:\' "$exe" "$@" \
+    >"$TMPDIR/runner.out" 2>"$TMPDIR/runner.err") || status=$?
+  local waited=""
+  if ! timeout "${WINE_WAIT_LIMIT:-300}" "$WINESERVER" -w; then
+    alive=$(sandbox_processes | tr '\n' ';' | sed 's/;$//; s/;/; /g')
+    wineserver -k >/dev/null 2>&1
+    waited="error: processes of the prefix still ran after ${WINE_WAIT_LIMIT:-300} s${alive:+ ($alive)}; ended them"
+  fi
+  RUN_OUT=$(tr -d '\r' <"$report" 2>/dev/null)
+  # A runner that said nothing did not start: Wine's own words say why.
+  [ -n "$RUN_OUT" ] || RUN_OUT="error: the runner did not start (exit $status): $(head -c 400 "$TMPDIR/runner.err" | tr '\n' ' ')"
+  [ -z "$waited" ] || RUN_OUT+=$'\n'"$waited"
+}
+
 
 failures=0
 checks=0

@@ -1,7 +1,7 @@
-# The Wine side of running the real uninst.exe, shared by the end-to-end
-# tests, the demo and `uninstdat try`: the build and the Wine for this host,
-# the sandbox every Wine run happens in (sandbox.sh), a display, and the
-# runner that answers message boxes. Source it; it finds ROOT (the
+# The Wine side of running the real uninst.exe, shared by `uninstdat try`,
+# the end-to-end tests and the demo: the build and the Wine for this host,
+# the sandbox every Wine run happens in (sandbox.sh), the pristine prefix
+# and the views every run works on. Source it; it finds ROOT (the
 # repository) itself, also through a link to it. In a release bundle these
 # helpers stand in its folder "wine" with host.sh, the runners and the 64-bit
 # test build, and the shipped uninst.exe lies beside that folder. Set before:
@@ -52,156 +52,99 @@ WINEPREFIX=$SANDBOX_PREFIX
 DRIVE_C=$WINEPREFIX/drive_c
 WINE_USER=$(id -un)
 
-# Wine only inside the sandbox: outside it a prefix would be the user's.
-# Wine's server of a prefix ends the moment its last process does (Debian
-# starts it with -p0), and a command that starts in that moment is refused
-# before it does anything ("wine client error:0: recvmsg: Connection reset
-# by peer"). Such a command is made again once that server has gone (each
-# wait takes about half a second, so only a refused command pays it).
-wine() { wine_by "$WINE" "$@"; }
-# The same through a given Wine loader (wine64 for a 64-bit program).
-wine_by() {
-  [ -n "${E2E_SANDBOXED:-}" ] || { echo "error: Wine runs only inside the sandbox (e2e_setup)" >&2; return 1; }
-  local loader=$1 attempt status
-  shift
-  for attempt in 1 2 3; do
-    status=0
-    "$loader" "$@" 2>"$TMPDIR/wine.err" || status=$?
-    grep -q '^wine client error' "$TMPDIR/wine.err" || break
-    timeout 60 "$WINESERVER" -w >/dev/null 2>&1
-  done
-  cat "$TMPDIR/wine.err" >&2
-  return $status
-}
-wineserver() {
-  [ -n "${E2E_SANDBOXED:-}" ] || { echo "error: Wine runs only inside the sandbox (e2e_setup)" >&2; return 1; }
-  "$WINESERVER" "$@"
-}
-
-# What the run uses, for the first line of every test's and the demo's output.
-e2e_describe() {
-  local version="not installed yet"
-  [ -x "$WINE" ] && version=$("$WINE" --version 2>&1 | head -n 1)
-  echo "e2e: ${WINE_BITS}-bit uninst.exe (${UNINST_EXE#$ROOT/}) under ${WINE_BITS}-bit Wine ($WINE, $version), in a bubblewrap sandbox"
-  export E2E_DESCRIBED=1
-}
-
-# A test that cannot run where it should: under ./test.sh (E2E_REQUIRED=1)
-# that is a failure; run alone, the test reports itself skipped (exit 77).
-e2e_require() {
-  local missing=()
-  for tool in "$WINE" "$WINESERVER"; do [ -x "$tool" ] || missing+=("$tool"); done
-  command -v Xvfb >/dev/null || [ -n "${DISPLAY:-}" ] || missing+=(Xvfb)
-  command -v bwrap >/dev/null || missing+=(bwrap)
-  for file in "$UNINST_EXE" "$RUNNER_EXE"; do [ -f "$file" ] || missing+=("$file"); done
-  if [ ${#missing[@]} -gt 0 ]; then
-    if [ "${E2E_REQUIRED:-0}" = 1 ]; then
-      echo "error: missing ${missing[*]} (./test.sh installs and builds them)"
-      exit "${E2E_FAIL_CODE:-1}"
-    fi
-    echo "SKIPPED: missing ${missing[*]} (./test.sh installs and builds them)"
-    exit 77
-  fi
-}
-
-# Wine that cannot start, or a sandbox that cannot be made, is one error that
-# names the cause; Wine never runs unsealed.
-e2e_wine_fails() {
-  echo "error: ${WINE_BITS}-bit Wine cannot start here: $1"
-  exit "${E2E_FAIL_CODE:-1}"
-}
-e2e_check_wine() {
+# Why this Wine cannot run here, on standard output, with status 1; nothing
+# when it can (the sandbox included). Wine never runs unsealed.
+wine_check() {
   if [ "$WINE_BITS" = 32 ] && ! host_runs_32bit; then
-    e2e_wine_fails "this host does not execute 32-bit programs (Exec format error), so the 32-bit loader cannot run; unset UNINST_WINE or set it to 64"
+    echo "${WINE_BITS}-bit Wine cannot start here: this host does not execute 32-bit programs (Exec format error), so the 32-bit loader cannot run; unset UNINST_WINE or set it to 64"
+    return 1
   fi
   local out
   if ! out=$("$WINE" --version 2>&1); then
-    e2e_wine_fails "$WINE --version answered: $(printf '%s' "$out" | head -n 2 | tr '\n' ' ')"
+    echo "${WINE_BITS}-bit Wine cannot start here: $WINE --version answered: $(printf '%s' "$out" | head -n 2 | tr '\n' ' ')"
+    return 1
   fi
   out=$(sandbox_problem)
   if [ -n "$out" ]; then
-    echo "error: no sandbox for Wine: $out"
-    exit "${E2E_FAIL_CODE:-1}"
+    echo "no sandbox for Wine: $out"
+    return 1
   fi
 }
 
-# Starts a private X display unless one is given.
-e2e_display() {
-  [ -n "${DISPLAY:-}" ] && return 0
-  local n
-  for n in $(seq 90 140); do
-    [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] && continue
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-    E2E_XVFB_PID=$!
-    export DISPLAY=":$n"
-    for _ in $(seq 1 50); do [ -e /tmp/.X11-unix/X$n ] && return 0; sleep 0.1; done
+# The pristine prefix of this host's Wine, made once in CACHE/wine32 (or
+# wine64) inside a sandbox and stamped with the Wine version (another Wine
+# makes it again), under a lock so that scripts started at once make it
+# once; nothing ever writes in it again: every run works on a view of it.
+# Sets PRISTINE_PREFIX and PRISTINE_HOME. Status 1, with the reason on
+# standard error, when it cannot be made.
+PRISTINE_STAMP_VERSION=2  # 2: made with the sandbox's own display
+pristine_prefix() {  # CACHE
+  local cache=$1 version stamp dir fresh status=0
+  version=$("$WINE" --version 2>&1 | head -n 1)
+  stamp="uninstdat prefix $PRISTINE_STAMP_VERSION, $version, $WINE_BITS-bit"
+  dir=$cache/wine$WINE_BITS
+  mkdir -p "$cache" && : >>"$cache/.lock" || { echo "error: cannot make the cache folder $cache" >&2; return 1; }
+  {
+    flock 9
+    if [ "$(cat "$dir/stamp" 2>/dev/null)" != "$stamp" ]; then
+      echo "making the pristine Wine prefix in $dir (once for this Wine; about 20 s)" >&2
+      fresh=$dir.new.$$
+      rm -rf "$fresh" && mkdir -p "$fresh/prefix" "$fresh/home" || { echo "error: cannot write $fresh" >&2; return 1; }
+      sandbox_args "$fresh/prefix" "$fresh/home" || return 1
+      if ! bwrap "${SANDBOX_ARGS[@]}" --ro-bind "$WINE_TOOLS" "$SANDBOX_TOOLS" \
+        bash "$SANDBOX_TOOLS/session.sh" make-prefix >&2; then
+        rm -rf "$fresh"
+        echo "error: ${WINE_BITS}-bit Wine made no prefix here" >&2
+        return 1
+      fi
+      printf '%s\n' "$stamp" >"$fresh/stamp"
+      rm -rf "$dir" && mv "$fresh" "$dir" || { echo "error: cannot put the prefix in place in $dir" >&2; status=1; }
+    fi
+  } 9<"$cache/.lock"
+  PRISTINE_PREFIX=$dir/prefix
+  PRISTINE_HOME=$dir/home
+  return $status
+}
+
+# Views: a prefix and a HOME to run in, each an overlay of lower folders
+# (first on top) with an upper folder of its own, so that the pristine
+# prefix is only read and a view costs nothing to make; where no overlay can
+# be mounted (no private mount namespace), a copy. Overlays need a private
+# mount namespace, where they go away with the process that made them:
+# enter_mount_namespace runs the calling script again inside one.
+VIEW_OVERLAY=${VIEW_OVERLAY:-yes}
+enter_mount_namespace() {  # SCRIPT ARGS...
+  if [ -z "${WINE_MOUNT_NAMESPACE:-}" ] && unshare --mount --propagation private true 2>/dev/null; then
+    WINE_MOUNT_NAMESPACE=1 exec unshare --mount --propagation private bash "$@"
+  fi
+  [ -n "${WINE_MOUNT_NAMESPACE:-}" ] || VIEW_OVERLAY=no
+}
+
+# Makes the view DIR/prefix and DIR/home over the colon-separated lower
+# folders (top first). Sets VIEW_PREFIX and VIEW_HOME; status 1 when even a
+# copy cannot be made.
+make_view() {  # DIR LOWER_PREFIXES LOWER_HOMES
+  local dir=$1 part lowers layer i layers=()
+  for part in prefix home; do
+    lowers=$2
+    [ $part = home ] && lowers=$3
+    mkdir -p "$dir/$part.up" "$dir/$part.work" "$dir/$part" || return 1
+    if [ "$VIEW_OVERLAY" = yes ]; then
+      mount -t overlay overlay -o "lowerdir=$lowers,upperdir=$dir/$part.up,workdir=$dir/$part.work" \
+        "$dir/$part" 2>/dev/null || VIEW_OVERLAY=no
+    fi
+    if [ "$VIEW_OVERLAY" = no ]; then
+      # Lowest first, each over the one below.
+      IFS=: read -r -a layers <<<"$lowers"
+      for ((i = ${#layers[@]} - 1; i >= 0; i--)); do cp -a "${layers[$i]}/." "$dir/$part/" || return 1; done
+    fi
   done
-  echo "error: no X display could be started" >&2
-  exit 1
+  VIEW_PREFIX=$dir/prefix
+  VIEW_HOME=$dir/home
 }
 
-# The Windows folders of the prefix as this build sees them.
-WIN_USER_DIR="C:\\users\\$WINE_USER"
-WIN_OWN_START="$WIN_USER_DIR\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu"
-WIN_ALL_START='C:\ProgramData\Microsoft\Windows\Start Menu'
-
-# The prefix's folders as an uninstdat machine description (--machine FILE).
-write_wine_machine() {
-  j() { printf '"%s"' "${1//\\/\\\\}"; }  # a JSON text of a Windows path
-  cat >"$1" <<JSON
-{
-  "windowsDir": $(j 'C:\windows'), "systemDir": $(j "$WIN_SYSTEM_DIR"),
-  "tempDir": $(j "$WIN_USER_DIR\\AppData\\Local\\Temp\\"),
-  "programFilesDir": $(j "$WIN_PROGRAM_FILES"), "commonFilesDir": $(j "$WIN_PROGRAM_FILES\\Common Files"),
-  "shellFolders": {
-    "desktop": $(j "$WIN_USER_DIR\\Desktop"), "commonDesktop": $(j 'C:\users\Public\Desktop'),
-    "sendTo": $(j "$WIN_USER_DIR\\AppData\\Roaming\\Microsoft\\Windows\\SendTo"),
-    "startMenu": $(j "$WIN_OWN_START"), "commonStartMenu": $(j "$WIN_ALL_START"),
-    "programs": $(j "$WIN_OWN_START\\Programs"), "commonPrograms": $(j "$WIN_ALL_START\\Programs"),
-    "startup": $(j "$WIN_OWN_START\\Programs\\StartUp"), "commonStartup": $(j "$WIN_ALL_START\\Programs\\StartUp"),
-    "fonts": $(j 'C:\windows\Fonts')
-  }
-}
-JSON
+unmount_view() {
+  [ "$VIEW_OVERLAY" = yes ] && umount "$VIEW_PREFIX" "$VIEW_HOME" 2>/dev/null
+  return 0
 }
 
-# The Windows version Wine reports to uninst.exe: win95, win98 or win10.
-set_windows_version() {
-  wine reg add 'HKCU\Software\Wine\AppDefaults\uninst.exe' /v Version /d "$1" /f >/dev/null 2>&1
-}
-
-# Unix path of a Windows path on drive C:.
-unix_path() {
-  local p=${1#[Cc]:}
-  printf '%s' "$DRIVE_C${p//\\//}"
-}
-
-# Runs the program at a Windows path through the runner (runner options, then
-# "--", then the answers; see runner.cpp), from C:\, and waits until every
-# process of the prefix (the self-removal batch, a restart) has ended, at
-# most WINE_WAIT_LIMIT seconds (default 300): a batch that loops must fail
-# its test, not hang the suite. A wait that runs out ends every process of
-# the prefix and adds an "error:" line. Output without CR in $RUN_OUT.
-RUN_OUT=""
-run_runner() {
-  local exe=$1 options=()
-  shift
-  while [ $# -gt 0 ] && [ "$1" != -- ]; do options+=("$1"); shift; done
-  [ "${1:-}" = -- ] && shift
-  # Into a file, not a pipe: a process that the run started (the batch) may
-  # hold the runner's output open for as long as it runs.
-  # Never made again (the uninstaller may have run), so first the server of
-  # the command before it must have gone: a runner that joined a server in
-  # its last moment could lose it halfway through the run.
-  local status=0
-  timeout 60 "$WINESERVER" -w >/dev/null 2>&1
-  (cd "$DRIVE_C" && "$WINE" "$RUNNER_EXE" "${options[@]}" --cwd 'C:\' "$exe" "$@" >"$TMPDIR/runner.out" 2>"$TMPDIR/runner.err") ||
-    status=$?
-  RUN_OUT=$(tr -d '\r' <"$TMPDIR/runner.out")
-  # A runner that said nothing did not start: Wine's own words say why.
-  [ -n "$RUN_OUT" ] || RUN_OUT="error: the runner did not start (exit $status): $(head -c 400 "$TMPDIR/runner.err" | tr '\n' ' ')"
-  if ! timeout "${WINE_WAIT_LIMIT:-300}" "$WINESERVER" -w; then
-    wineserver -k >/dev/null 2>&1
-    RUN_OUT+=$'\n'"error: processes of the prefix still ran after ${WINE_WAIT_LIMIT:-300} s; ended them"
-  fi
-}
