@@ -5,9 +5,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-300}
 ./scripts/setup.sh
-cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz -j2
+cmake --preset host-asan >/dev/null
+cmake --build --preset host-asan -j2
 for target in data_file registry_list shortcut_list wininit manifest show_build; do
   echo "== fuzz_$target, $seconds s"
-  ./fuzz/run.sh "build/fuzz/fuzz_$target" "fuzz/corpus/$target" "$seconds" --seconds
+  ./fuzz/run.sh "build/host-asan/fuzz_$target" "fuzz/corpus/$target" "$seconds" --seconds
 done

@@ -4,7 +4,12 @@
 # the checkout as it is, in folders of their own under build/release, and
 # packs them with the schema, the examples, the README, release notes and
 # SHA256SUMS into uninst-VERSION.zip.
-#   scripts/release.sh [--out DIR] [--no-setup]   (default DIR: build/release)
+#   scripts/release.sh [--out DIR] [--no-setup] [--prebuilt WIN32 WIN64 LINUX]
+#   (default DIR: build/release)
+# --prebuilt packs the programs of build folders that exist already (the
+# win32 and win64 presets' and a host build's uninstdat) instead of building
+# them: the release test checks the packing on the test builds, whose
+# uninst.exe it shows reproducible on its own.
 # The version is the project's CMake version; when HEAD carries a tag, it
 # must be that version (vX.Y.Z or X.Y.Z). SOURCE_DATE_EPOCH, when not given,
 # is the time of HEAD's commit: it is the Windows programs' PE time stamp and
@@ -14,12 +19,14 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=$root/build/release
-setup=yes
+setup=yes prebuilt=()
+usage() { echo "usage: scripts/release.sh [--out DIR] [--no-setup] [--prebuilt WIN32 WIN64 LINUX]" >&2; exit 2; }
 while [ $# -gt 0 ]; do
   case $1 in
-    --out) out=$(mkdir -p "$2" && cd "$2" && pwd); shift 2 ;;
+    --out) [ $# -ge 2 ] || usage; out=$(mkdir -p "$2" && cd "$2" && pwd); shift 2 ;;
     --no-setup) setup=no; shift ;;
-    *) echo "usage: scripts/release.sh [--out DIR] [--no-setup]" >&2; exit 2 ;;
+    --prebuilt) [ $# -ge 4 ] || usage; prebuilt=("$2" "$3" "$4"); setup=no; shift 4 ;;
+    *) usage ;;
   esac
 done
 cd "$root"
@@ -45,32 +52,41 @@ say "version $version, commit $commit${tag:+ (tag $tag)}${dirty:+ with uncommitt
 
 [ $setup = no ] || ./scripts/setup.sh
 builds=$out/builds
-for preset in win32 win64; do
-  say "building the $preset programs"
-  cmake --preset $preset -B "$builds/$preset" >/dev/null
-  cmake --build "$builds/$preset" -j2 >"$builds/$preset.log" 2>&1 || { tail -n 30 "$builds/$preset.log" >&2; exit 1; }
+if [ ${#prebuilt[@]} -eq 3 ]; then
+  win32=${prebuilt[0]} win64=${prebuilt[1]} linux=${prebuilt[2]}
+  say "packing the programs of $win32, $win64 and $linux"
+else
+  win32=$builds/win32 win64=$builds/win64 linux=$builds/linux
+  for preset in win32 win64; do
+    say "building the $preset programs"
+    cmake --preset $preset -B "$builds/$preset" >/dev/null
+    cmake --build "$builds/$preset" -j2 >"$builds/$preset.log" 2>&1 || { tail -n 30 "$builds/$preset.log" >&2; exit 1; }
+  done
+  # uninstdat for Linux: the C++ runtime linked in (the CMake project does
+  # that), the C library (with its iconv modules) the system's, so that it
+  # runs wherever that C library is as new as the one it was built with.
+  say "building uninstdat for Linux"
+  cmake --preset host -B "$builds/linux" -DCMAKE_BUILD_TYPE=Release -DUNINST_E2E=OFF >/dev/null
+  cmake --build "$builds/linux" -j2 --target uninstdat >"$builds/linux.log" 2>&1 || { tail -n 30 "$builds/linux.log" >&2; exit 1; }
+fi
+for program in "$win32/uninst.exe" "$win32/e2e_runner.exe" "$win64/uninst.exe" "$win64/e2e_runner.exe" \
+  "$win64/uninstdat.exe" "$linux/uninstdat"; do
+  [ -f "$program" ] || { echo "release: $program is missing" >&2; exit 1; }
 done
-# uninstdat for Linux: the C++ runtime linked in, the C library (with its
-# iconv modules) the system's, so that it runs wherever that C library is
-# as new as the one it was built with.
-say "building uninstdat for Linux"
-cmake --preset host -B "$builds/linux" -DCMAKE_BUILD_TYPE=Release -DUNINST_E2E=OFF \
-  -DCMAKE_EXE_LINKER_FLAGS="-static-libstdc++ -static-libgcc" >/dev/null
-cmake --build "$builds/linux" -j2 --target uninstdat >"$builds/linux.log" 2>&1 || { tail -n 30 "$builds/linux.log" >&2; exit 1; }
 
 name=uninst-$version
 bundle=$out/$name
 rm -rf "$bundle" "$out/$name.zip"
 mkdir -p "$bundle/wine" "$bundle/examples"
-cp "$builds/win32/uninst.exe" "$bundle/uninst.exe"
-cp "$builds/win64/uninstdat.exe" "$bundle/uninstdat.exe"
-strip -o "$bundle/uninstdat" "$builds/linux/uninstdat"
-cp tools/wine/try.sh tools/wine/prefix.sh tools/wine/sandbox.sh scripts/host.sh "$bundle/wine/"
-cp "$builds/win32/e2e_runner.exe" "$bundle/wine/runner32.exe"
-cp "$builds/win64/e2e_runner.exe" "$bundle/wine/runner64.exe"
+cp "$win32/uninst.exe" "$bundle/uninst.exe"
+cp "$win64/uninstdat.exe" "$bundle/uninstdat.exe"
+strip -o "$bundle/uninstdat" "$linux/uninstdat"
+cp tools/wine/try.sh tools/wine/session.sh tools/wine/prefix.sh tools/wine/sandbox.sh scripts/host.sh "$bundle/wine/"
+cp "$win32/e2e_runner.exe" "$bundle/wine/runner32.exe"
+cp "$win64/e2e_runner.exe" "$bundle/wine/runner64.exe"
 # The 64-bit build runs try where only 64-bit Wine can: a test vehicle that
 # no product may ship, and named so.
-cp "$builds/win64/uninst.exe" "$bundle/wine/uninst-x64-TEST-ONLY-never-ship.exe"
+cp "$win64/uninst.exe" "$bundle/wine/uninst-x64-TEST-ONLY-never-ship.exe"
 cp tools/uninstdat/schema/manifest.schema.json "$bundle/"
 cp examples/*.json "$bundle/examples/"
 cp README.md "$bundle/"

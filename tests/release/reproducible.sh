@@ -3,9 +3,8 @@
 # and the time of the build: the sources are copied to another folder, built
 # there at another time, and uninst.exe of both families is compared byte
 # for byte with the main build's; and SOURCE_DATE_EPOCH is its time stamp.
-# (uninstdat.exe's second build, in another build folder, is the release
-# bundle's: bundle.sh compares it, so that the tests build it once more, not
-# twice.)
+# (uninstdat.exe is built by the same rules, without a path or a time in
+# it; the suite builds it once, and its second build is a release's.)
 #   reproducible.sh SOURCE_DIR WIN32_BUILD_DIR WIN64_BUILD_DIR
 set -u
 src=$1 win32=$2 win64=$3

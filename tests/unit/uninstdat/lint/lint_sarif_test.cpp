@@ -76,9 +76,9 @@ Json SarifOf(const std::string& text, bool manifest = true, std::vector<std::str
   ManifestPositions positions = ManifestPositions::Of(text);
   std::ostringstream out;
   WriteFindingsSarif(findings, {"m.json", manifest ? &positions : nullptr}, "9.8.7", out);
-  std::string text = out.str();
-  Json log = Json::parse(text);
-  EXPECT_EQ(text, log.dump(2) + "\n");  // the results written one by one sit where the whole document puts them
+  std::string sarif = out.str();
+  Json log = Json::parse(sarif);
+  EXPECT_EQ(sarif, log.dump(2) + "\n");  // the results written one by one sit where the whole document puts them
   return log;
 }
 
