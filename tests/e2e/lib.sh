@@ -87,7 +87,7 @@ e2e_cleanup() {
 e2e_enter_sandbox() {
   pristine_prefix "$E2E_WORK/cache/uninstdat" || exit 1
   local view=$E2E_WORK/views/$E2E_NAME$WINE_BITS
-  chmod -R u+w "$view" 2>/dev/null
+  chmod -R u+w "$view" 2>/dev/null || true
   rm -rf "$view"
   sandbox_args "$view/prefix" "$view/home" || exit 1
   local path name status=0
