@@ -104,7 +104,7 @@ void ParseDataFile(RunState& state, const char* bytes, uint32_t size, RemovalLis
 }
 
 bool LoadDataFile(RunState& state, const char* path, RemovalList& list, DataBlock* block) {
-  Platform& platform = state.platform;
+  EnginePlatform& platform = state.platform;
   Handle file = platform.OpenFileReadWrite(path);
   if (file == kInvalidHandle) return false;
   int32_t size = platform.SeekFile(file, 0, kSeekEnd);
@@ -134,7 +134,7 @@ bool LoadDataFile(RunState& state, const char* path, RemovalList& list, DataBloc
   return true;
 }
 
-void ReleaseDataBlock(Platform& platform, DataBlock* block) {
+void ReleaseDataBlock(EnginePlatform& platform, DataBlock* block) {
   if (!block->handle) return;
   platform.GlobalUnlock(block->handle);
   platform.GlobalFree(block->handle);
