@@ -62,8 +62,11 @@ bool BuildRemovalPath(RunState& state, TextRange alternate, char* work, TextRang
 
 void ParseDataFile(RunState& state, const char* bytes, uint32_t size, RemovalList& list) {
   const char* end = bytes + size;
+  // Every member of the data is set here, the word now and every text once
+  // the removal entries are read (which read none of them): no member needs
+  // clearing first.
   UninstallData& data = state.data;
-  data = UninstallData();
+  data.allUsers = 0;
   if (size >= 4) {
     const uint8_t* word = reinterpret_cast<const uint8_t*>(bytes);
     data.allUsers = word[0] | (word[1] << 8) | (word[2] << 16) | (static_cast<uint32_t>(word[3]) << 24);
