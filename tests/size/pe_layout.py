@@ -57,6 +57,10 @@ class Pe:
             flags = struct.unpack_from("<I", data, at + 36)[0]
             self.sections.append((name, virtual_size, rva, raw_size, raw_at, flags))
 
+    def directory(self, index):
+        """(RVA, size) of data directory `index`; (0, 0) when there is none."""
+        return self.directories[index] if index < len(self.directories) else (0, 0)
+
     def section_at(self, rva):
         for section in self.sections:
             name, virtual_size, start, raw_size = section[:4]
@@ -75,7 +79,7 @@ class Pe:
 
     def manifest(self):
         """The manifest resource's bytes, or None when there is none."""
-        root_rva, root_size = self.directories[2] if len(self.directories) > 2 else (0, 0)
+        root_rva = self.directory(2)[0]
         if root_rva == 0:
             return None
 
@@ -109,7 +113,7 @@ def contents(pe, section):
     parts = [what for flag, what in ((0x20, "code"), (0x40, "data"), (0x80, "zeroed data"))
              if flags & flag]
     for index, what in ((1, "import table"), (2, "resources")):
-        rva = pe.directories[index][0] if len(pe.directories) > index else 0
+        rva = pe.directory(index)[0]
         if rva and pe.section_at(rva) is section:
             parts.append(what)
     access = "".join(letter if flags & flag else "-"
@@ -129,14 +133,14 @@ def table(pe, path):
         lines.append("%-9s %7d %8d %6d  %s" % (name, raw_size, virtual_size, raw_size - used,
                                                contents(pe, section)))
     code = [s for s in pe.sections if s[5] & CODE]
-    import_section = pe.section_at(pe.directories[1][0]) if pe.directories[1][0] else None
+    import_section = pe.section_at(pe.directory(1)[0]) if pe.directory(1)[0] else None
     manifest = pe.manifest()
     lines += [
         "file alignment: %d" % pe.file_alignment,
         "section alignment: %d" % pe.section_alignment,
         "subsystem: %d, version %d.%d" % ((pe.subsystem,) + pe.subsystem_version),
-        "code section: %s" % (" ".join("%s %d" % (s[0], s[3] - min(s[1], s[3])) for s in code)
-                              or "none"),
+        "code section: %s" % (" ".join("%s %d spare" % (s[0], s[3] - min(s[1], s[3]))
+                                       for s in code) or "none"),
         "import table: %s" % ("none" if import_section is None else "%s %s" % (
             import_section[0], "writable" if import_section[5] & WRITE else "read-only")),
         "manifest: %s" % ("none" if manifest is None else "%d bytes" % len(manifest)),
@@ -158,6 +162,8 @@ def main():
             sys.stdout.buffer.write(manifest)
         else:
             print(table(pe, path))
+    except BrokenPipeError:  # a reader that wanted only the first lines
+        pass
     except (ValueError, struct.error, OSError) as error:
         sys.exit("%s: %s" % (path, error))
 
