@@ -21,7 +21,7 @@ bool BoxShown(const UninstallData& data, const char* text) {
 
 }  // namespace
 
-int32_t GetOsFamily(Platform& platform) {
+int32_t GetOsFamily(EnginePlatform& platform) {
   OsVersion version = {};
   if (!platform.GetVersionEx(&version)) return kOsUnknown;
   if (version.platformId == kVerPlatformWin32Windows)
@@ -30,7 +30,7 @@ int32_t GetOsFamily(Platform& platform) {
   return kOsUnknown;
 }
 
-Handle GetMessageOwner(Platform& platform) { return platform.GetActiveWindow(); }
+Handle GetMessageOwner(EnginePlatform& platform) { return platform.GetActiveWindow(); }
 
 bool DataFilePathFor(const char* module, char* out) {
   const char* dot = FindLastByte(module, '.');
@@ -48,18 +48,18 @@ void ExeFolderFor(const CodePage& codePage, const char* module, char* out) {
   if (backslash) *backslash = '\0';
 }
 
-void PrepareProcess(Platform& platform) {
+void PrepareProcess(EnginePlatform& platform) {
   uint32_t mode = platform.SetErrorMode(0);
   platform.SetErrorMode(mode | kSemFailCriticalErrors | kSemNoOpenFileErrorBox);
 }
 
-void UninstallApp::Attach(Platform& platform) {
+void UninstallApp::Attach(EnginePlatform& platform) {
   platform_ = &platform;
   removalList_.Attach(&platform);
 }
 
 bool UninstallApp::RunUninstall() {
-  Platform& platform = *platform_;
+  EnginePlatform& platform = *platform_;
   RunState state(platform);
   state.osFamily = GetOsFamily(platform);
   state.codePage = CodePage(platform);

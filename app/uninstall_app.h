@@ -9,10 +9,10 @@ namespace uninst {
 
 // OsFamily from GetVersionExA: 1 Windows 95, 2 Windows 98/Me, 3 NT family,
 // 0 when the call fails or the platform is unknown.
-int32_t GetOsFamily(Platform& platform);
+int32_t GetOsFamily(EnginePlatform& platform);
 
 // The owner of every message box: the active window of this thread, if any.
-Handle GetMessageOwner(Platform& platform);
+Handle GetMessageOwner(EnginePlatform& platform);
 
 // The data file's path: `module` with everything after its last "." (in the
 // whole path) replaced by "dat", into `out` (kMaxPath bytes); a path without
@@ -27,7 +27,7 @@ void ExeFolderFor(const CodePage& codePage, const char* module, char* out);
 // The framework's start-up: adds SEM_FAILCRITICALERRORS and
 // SEM_NOOPENFILEERRORBOX to the error mode, so no system box interrupts a
 // file operation.
-void PrepareProcess(Platform& platform);
+void PrepareProcess(EnginePlatform& platform);
 
 class UninstallApp {
  public:
@@ -35,7 +35,7 @@ class UninstallApp {
   UninstallApp(const UninstallApp&) = delete;
   UninstallApp& operator=(const UninstallApp&) = delete;
 
-  void Attach(Platform& platform);
+  void Attach(EnginePlatform& platform);
 
   // The whole uninstall, synchronously. Always returns false: there is no
   // window and no message loop, and the process ends with exit code 0.
@@ -44,7 +44,7 @@ class UninstallApp {
   RemovalList& removalList() { return removalList_; }
 
  private:
-  Platform* platform_ = nullptr;
+  EnginePlatform* platform_ = nullptr;
   RemovalList removalList_;
 };
 

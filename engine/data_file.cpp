@@ -62,8 +62,11 @@ bool BuildRemovalPath(RunState& state, TextRange alternate, char* work, TextRang
 
 void ParseDataFile(RunState& state, const char* bytes, uint32_t size, RemovalList& list) {
   const char* end = bytes + size;
+  // Every member of the data is set here, the word now and every text once
+  // the removal entries are read (which read none of them): no member needs
+  // clearing first.
   UninstallData& data = state.data;
-  data = UninstallData();
+  data.allUsers = 0;
   if (size >= 4) {
     const uint8_t* word = reinterpret_cast<const uint8_t*>(bytes);
     data.allUsers = word[0] | (word[1] << 8) | (word[2] << 16) | (static_cast<uint32_t>(word[3]) << 24);
@@ -104,7 +107,7 @@ void ParseDataFile(RunState& state, const char* bytes, uint32_t size, RemovalLis
 }
 
 bool LoadDataFile(RunState& state, const char* path, RemovalList& list, DataBlock* block) {
-  Platform& platform = state.platform;
+  EnginePlatform& platform = state.platform;
   Handle file = platform.OpenFileReadWrite(path);
   if (file == kInvalidHandle) return false;
   int32_t size = platform.SeekFile(file, 0, kSeekEnd);
@@ -134,7 +137,7 @@ bool LoadDataFile(RunState& state, const char* path, RemovalList& list, DataBloc
   return true;
 }
 
-void ReleaseDataBlock(Platform& platform, DataBlock* block) {
+void ReleaseDataBlock(EnginePlatform& platform, DataBlock* block) {
   if (!block->handle) return;
   platform.GlobalUnlock(block->handle);
   platform.GlobalFree(block->handle);

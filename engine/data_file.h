@@ -52,6 +52,6 @@ void ParseDataFile(RunState& state, const char* bytes, uint32_t size, RemovalLis
 bool LoadDataFile(RunState& state, const char* path, RemovalList& list, DataBlock* block);
 
 // Releases the block of a successful load (unlock, then free).
-void ReleaseDataBlock(Platform& platform, DataBlock* block);
+void ReleaseDataBlock(EnginePlatform& platform, DataBlock* block);
 
 }  // namespace uninst

@@ -29,7 +29,7 @@ bool VolumeRoot(const CodePage& codePage, const char* full, char* root) {
 
 }  // namespace
 
-int ClassifyPath(Platform& platform, const char* path) {
+int ClassifyPath(EnginePlatform& platform, const char* path) {
   FindData data;
   Handle find = platform.FindFirstFile(path, &data);
   if (find == kInvalidHandle) return kPathNothing;
@@ -37,7 +37,7 @@ int ClassifyPath(Platform& platform, const char* path) {
   return (data.attributes & kFileAttributeDirectory) ? kPathFolder : kPathFile;
 }
 
-bool PathExists(Platform& platform, const CodePage& codePage, const char* path) {
+bool PathExists(EnginePlatform& platform, const CodePage& codePage, const char* path) {
   char full[kMaxPath];
   uint32_t length = platform.GetFullPathName(path, full, kMaxPath);
   if (length == 0 || length >= kMaxPath) return false;
@@ -50,7 +50,7 @@ bool PathExists(Platform& platform, const CodePage& codePage, const char* path) 
   return true;
 }
 
-bool IsFileLocked(Platform& platform, const char* path) {
+bool IsFileLocked(EnginePlatform& platform, const char* path) {
   Handle file = platform.OpenExclusive(path);
   if (file != kInvalidHandle) {
     platform.CloseFile(file);
@@ -64,7 +64,7 @@ bool IsExecutable(const char* path) {
   return dot && EqualsAsciiNoCase(dot, ".exe");
 }
 
-int DeleteWithShell(Platform& platform, const CodePage& codePage, char* buffer, size_t size) {
+int DeleteWithShell(EnginePlatform& platform, const CodePage& codePage, char* buffer, size_t size) {
   size_t length = TextLength(buffer);
   if (HasAnyByte(buffer, "*?") || length + 2 > size) return 0;
   if (!PathExists(platform, codePage, buffer)) return 0;
@@ -106,7 +106,7 @@ void DeferredList::Release() {
   size_ = length_ = capacity_ = 0;
 }
 
-bool CheckRunningPrograms(Platform& platform, const RemovalList& list,
+bool CheckRunningPrograms(EnginePlatform& platform, const RemovalList& list,
                           const UninstallData& data, Handle owner) {
   for (const char* path = list.First(); path; path = list.Next(path)) {
     if (ClassifyPath(platform, path) != kPathFile) continue;
@@ -119,7 +119,7 @@ bool CheckRunningPrograms(Platform& platform, const RemovalList& list,
   return true;
 }
 
-bool RemoveListedPaths(Platform& platform, RemovalList& list, DeferredList& deferred) {
+bool RemoveListedPaths(EnginePlatform& platform, RemovalList& list, DeferredList& deferred) {
   bool removalFailed = false;
   while (!list.IsEmpty()) {
     const char* path = list.TakeHead();

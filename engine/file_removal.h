@@ -13,12 +13,12 @@ namespace uninst {
 enum PathClass : int { kPathNothing = 0, kPathFile = 1, kPathFolder = 2 };
 
 // What FindFirstFileA finds first at `path`: nothing, a file or a folder.
-int ClassifyPath(Platform& platform, const char* path);
+int ClassifyPath(EnginePlatform& platform, const char* path);
 // Whether the path's volume answers and something is found at it. The share
 // root of a network path is found by characters in `codePage`.
-bool PathExists(Platform& platform, const CodePage& codePage, const char* path);
+bool PathExists(EnginePlatform& platform, const CodePage& codePage, const char* path);
 // Whether opening the file exclusively fails with a sharing violation.
-bool IsFileLocked(Platform& platform, const char* path);
+bool IsFileLocked(EnginePlatform& platform, const char* path);
 // Whether the text from the last "." of the whole path is ".exe" in any
 // ASCII case.
 bool IsExecutable(const char* path);
@@ -28,7 +28,7 @@ bool IsExecutable(const char* path);
 // nothing is there or the deletion succeeded, else the shell's result. A path
 // with "*" or "?" is treated as not found and never reaches the shell, which
 // would delete every match; so is a path without room for the second NUL.
-int DeleteWithShell(Platform& platform, const CodePage& codePage, char* buffer, size_t size);
+int DeleteWithShell(EnginePlatform& platform, const CodePage& codePage, char* buffer, size_t size);
 
 // DeferredList: the paths that resisted removal, each followed by "|", the
 // whole ended by one NUL, in one heap block. Size() is the size the list
@@ -41,7 +41,7 @@ class DeferredList {
   DeferredList& operator=(const DeferredList&) = delete;
   ~DeferredList() { Release(); }
 
-  void Attach(Platform* platform) { platform_ = platform; }
+  void Attach(EnginePlatform* platform) { platform_ = platform; }
   bool IsPresent() const { return text_ != nullptr; }
   const char* Text() const { return text_ ? text_ : ""; }
   uint32_t Size() const { return size_; }
@@ -54,7 +54,7 @@ class DeferredList {
   void Release();
 
  private:
-  Platform* platform_ = nullptr;
+  EnginePlatform* platform_ = nullptr;
   char* text_ = nullptr;
   uint32_t size_ = 0;
   uint32_t length_ = 0;    // text length without the NUL
@@ -66,13 +66,13 @@ class DeferredList {
 // `runningPrompt` (OK/Cancel, owner `owner`) until the file is free. Returns
 // false when the user answers anything but OK. Skips the box (and the file)
 // when the prompt or the caption is empty.
-bool CheckRunningPrograms(Platform& platform, const RemovalList& list,
+bool CheckRunningPrograms(EnginePlatform& platform, const RemovalList& list,
                           const UninstallData& data, Handle owner);
 
 // Drains `list` head first: files with DeleteFileA, folders with
 // RemoveDirectoryA, each classified at its turn; every failed call appends
 // the path to `deferred`. Returns removalFailed: true exactly when a removal
 // call failed.
-bool RemoveListedPaths(Platform& platform, RemovalList& list, DeferredList& deferred);
+bool RemoveListedPaths(EnginePlatform& platform, RemovalList& list, DeferredList& deferred);
 
 }  // namespace uninst

@@ -16,7 +16,7 @@ bool WindowsFolderWith(RunState& state, const char* component) {
   return component == nullptr || AppendPathComponent(state.codePage, out, component);
 }
 
-bool ReadFolderValue(Platform& platform, const char* valueName, char* out) {
+bool ReadFolderValue(EnginePlatform& platform, const char* valueName, char* out) {
   RegKey key = 0;
   if (platform.RegCreateKey(kHkeyLocalMachine, kCurrentVersionKey, &key) != 0) return false;
   char data[kMaxPath];
@@ -94,7 +94,7 @@ const char* ResolveLocationMacro(RunState& state, const char* path) {
   const MacroName* macro = FindMacro(path, length);
   if (!macro) return state.exeFolder;
 
-  Platform& platform = state.platform;
+  EnginePlatform& platform = state.platform;
   char* out = state.locationBuffer;
   switch (macro->macro) {
     case kExe:
@@ -124,7 +124,7 @@ const char* ResolveLocationMacro(RunState& state, const char* path) {
   return state.exeFolder;
 }
 
-bool StrRetToPath(Platform& platform, const DisplayName& name, char* out) {
+bool StrRetToPath(EnginePlatform& platform, const DisplayName& name, char* out) {
   switch (name.kind) {
     case 0:
     case 5: {
@@ -143,7 +143,7 @@ bool StrRetToPath(Platform& platform, const DisplayName& name, char* out) {
   }
 }
 
-bool GetShellFolderPath(Platform& platform, int csidl, char* out) {
+bool GetShellFolderPath(EnginePlatform& platform, int csidl, char* out) {
   DisplayName name = {};
   if (!platform.GetSpecialFolderDisplayName(csidl, kShgdnForParsing, &name)) return false;
   bool ok = StrRetToPath(platform, name, out);
@@ -151,11 +151,11 @@ bool GetShellFolderPath(Platform& platform, int csidl, char* out) {
   return ok;
 }
 
-bool ReadProgramFilesDir(Platform& platform, char* out) {
+bool ReadProgramFilesDir(EnginePlatform& platform, char* out) {
   return ReadFolderValue(platform, "ProgramFilesDir", out);
 }
 
-bool ReadCommonFilesDir(Platform& platform, char* out) {
+bool ReadCommonFilesDir(EnginePlatform& platform, char* out) {
   return ReadFolderValue(platform, "CommonFilesDir", out);
 }
 

@@ -33,18 +33,18 @@ bool IsLocationMacro(const char* component, size_t length);
 
 // The file-system path of the special folder `csidl` into `out` (kMaxPath
 // bytes). Returns false when the shell cannot give it or it does not fit.
-bool GetShellFolderPath(Platform& platform, int csidl, char* out);
+bool GetShellFolderPath(EnginePlatform& platform, int csidl, char* out);
 
 // Converts a display name of any of the kinds 0, 1, 2 and 5 into `out`
 // (kMaxPath bytes). Returns false for other kinds and for a name that is not
 // terminated within its bounds or does not fit.
-bool StrRetToPath(Platform& platform, const DisplayName& name, char* out);
+bool StrRetToPath(EnginePlatform& platform, const DisplayName& name, char* out);
 
 // The registry values ProgramFilesDir and CommonFilesDir under
 // HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion into `out` (kMaxPath bytes).
 // Returns false when the key or the value cannot be read, or the value is
 // empty or not a terminated text within kMaxPath bytes.
-bool ReadProgramFilesDir(Platform& platform, char* out);
-bool ReadCommonFilesDir(Platform& platform, char* out);
+bool ReadProgramFilesDir(EnginePlatform& platform, char* out);
+bool ReadCommonFilesDir(EnginePlatform& platform, char* out);
 
 }  // namespace uninst

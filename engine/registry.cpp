@@ -16,7 +16,7 @@ const RootName kRoots[] = {
 };
 
 void Execute(void* context, const RegistryAction& action) {
-  Platform& platform = *static_cast<Platform*>(context);
+  EnginePlatform& platform = *static_cast<EnginePlatform*>(context);
   if (action.deleteTree) {
     DeleteRegistryTree(platform, action.root, action.subkey);
     // A key that the tree deletion left (say, a child could not go) gets one
@@ -63,7 +63,7 @@ void WalkRegistryList(const CodePage& codePage, char* copy,
   }
 }
 
-int32_t DeleteRegistryValue(Platform& platform, RegKey root, const char* subkey,
+int32_t DeleteRegistryValue(EnginePlatform& platform, RegKey root, const char* subkey,
                             const char* valueName) {
   if (!root || !*subkey || !*valueName) return kErrorBadKey;
   RegKey key = 0;
@@ -74,7 +74,7 @@ int32_t DeleteRegistryValue(Platform& platform, RegKey root, const char* subkey,
   return status;
 }
 
-int32_t DeleteRegistryTree(Platform& platform, RegKey parent, const char* name) {
+int32_t DeleteRegistryTree(EnginePlatform& platform, RegKey parent, const char* name) {
   RegKey key = 0;
   int32_t status = platform.RegOpenKey(parent, name, &key);
   if (status != 0) return status;

@@ -46,13 +46,13 @@ void WalkRegistryList(const CodePage& codePage, char* copy,
 
 // Deletes one value under root\subkey; does nothing for an empty subkey or
 // value name. Returns the status of the open, or of the deletion.
-int32_t DeleteRegistryValue(Platform& platform, RegKey root, const char* subkey,
+int32_t DeleteRegistryValue(EnginePlatform& platform, RegKey root, const char* subkey,
                             const char* valueName);
 
 // Deletes parent\name with all its subkeys, depth first. Stops at the first
 // child that cannot be deleted and returns its status; ERROR_SUCCESS when the
 // key itself was deleted.
-int32_t DeleteRegistryTree(Platform& platform, RegKey parent, const char* name);
+int32_t DeleteRegistryTree(EnginePlatform& platform, RegKey parent, const char* name);
 
 // Carries out every action of registryList; silent.
 void CleanRegistry(RunState& state);

@@ -5,7 +5,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#include "platform/platform.h"
+#include "engine/engine_platform.h"
 
 namespace uninst {
 
@@ -20,7 +20,7 @@ class RemovalList {
   ~RemovalList() { Clear(); }
 
   // The heap to allocate from; must be set before the first Append.
-  void Attach(Platform* platform) { platform_ = platform; }
+  void Attach(EnginePlatform* platform) { platform_ = platform; }
 
   // Appends a copy of `length` bytes of `path`. Returns false when memory
   // cannot be had; the list is then unchanged.
@@ -42,7 +42,7 @@ class RemovalList {
   void Clear();
 
  private:
-  Platform* platform_ = nullptr;
+  EnginePlatform* platform_ = nullptr;
   char* data_ = nullptr;
   size_t capacity_ = 0;
   size_t used_ = 0;

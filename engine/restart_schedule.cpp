@@ -50,7 +50,7 @@ class PieceReader {
 // short temporary file must never take the place of WININIT.INI.
 class FileSink : public ByteSink {
  public:
-  FileSink(Platform& platform, Handle file) : platform_(platform), file_(file) {}
+  FileSink(EnginePlatform& platform, Handle file) : platform_(platform), file_(file) {}
   void Write(const char* data, size_t size) override {
     while (size > 0) {
       if (used_ == sizeof buffer_) Flush();
@@ -69,7 +69,7 @@ class FileSink : public ByteSink {
   }
 
  private:
-  Platform& platform_;
+  EnginePlatform& platform_;
   Handle file_;
   char buffer_[1024];
   size_t used_ = 0;
@@ -79,7 +79,7 @@ class FileSink : public ByteSink {
 // Reads the whole file into one heap block. False when memory fails or a
 // read fails: an error in the middle is no end of the file, and a rewrite
 // from part of the old content would lose the rest.
-bool ReadAll(Platform& platform, Handle file, char** bytes, size_t* size) {
+bool ReadAll(EnginePlatform& platform, Handle file, char** bytes, size_t* size) {
   size_t capacity = 4096, used = 0;
   char* data = static_cast<char*>(platform.HeapAlloc(capacity));
   if (!data) return false;
@@ -108,7 +108,7 @@ bool ReadAll(Platform& platform, Handle file, char** bytes, size_t* size) {
 }
 
 bool RewriteWininitFile(RunState& state, const char* path) {
-  Platform& platform = state.platform;
+  EnginePlatform& platform = state.platform;
   char windows[kMaxPath];
   uint32_t length = platform.GetWindowsDirectory(windows, kMaxPath);
   if (length == 0 || length >= kMaxPath) return false;
@@ -177,7 +177,7 @@ void RewriteWininit(const char* old, size_t oldSize, const char* shortPath, Byte
   while (reader.Next(piece, &length)) WriteText(out, piece, length);
 }
 
-bool ShortPathForWininit(Platform& platform, const CodePage& codePage, const char* path,
+bool ShortPathForWininit(EnginePlatform& platform, const CodePage& codePage, const char* path,
                          char* out) {
   uint32_t length = platform.GetShortPathName(path, out, kMaxPath);
   if (length != 0 && length < kMaxPath) return true;
@@ -225,7 +225,7 @@ bool IsDriveOrShareRoot(const CodePage& codePage, const char* folder) {
 }
 
 bool ScheduleDeleteAtRestart(RunState& state, const char* path) {
-  Platform& platform = state.platform;
+  EnginePlatform& platform = state.platform;
   platform.SetFileAttributes(path, kFileAttributeNormal);
   if (state.osFamily == kOsNt)
     return platform.MoveFileEx(path, nullptr, kMoveFileDelayUntilReboot);

@@ -33,7 +33,7 @@ void RewriteWininit(const char* old, size_t oldSize, const char* shortPath, Byte
 // its 8.3 alternate name when the entry has one. `out` has kMaxPath bytes.
 // Returns false when not even the long path fits. The last component is
 // found by characters in `codePage`.
-bool ShortPathForWininit(Platform& platform, const CodePage& codePage, const char* path,
+bool ShortPathForWininit(EnginePlatform& platform, const CodePage& codePage, const char* path,
                          char* out);
 
 // True for a drive root ("C:", "C:\") or a share root ("\\server\share"),

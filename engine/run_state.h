@@ -4,8 +4,8 @@
 
 #include <stdint.h>
 
+#include "engine/engine_platform.h"
 #include "engine/text.h"
-#include "platform/platform.h"
 
 namespace uninst {
 
@@ -36,12 +36,12 @@ struct UninstallData {
 };
 
 struct RunState {
-  explicit RunState(Platform& p) : platform(p) {
+  explicit RunState(EnginePlatform& p) : platform(p) {
     exeFolder[0] = '\0';
     for (char& c : locationBuffer) c = '\0';
   }
 
-  Platform& platform;
+  EnginePlatform& platform;
   CodePage codePage;               // filled at the start of the run
   int32_t osFamily = kOsUnknown;   // OsFamily
   char exeFolder[kMaxPath];        // ExeFolder: never ends in a backslash

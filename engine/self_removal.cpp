@@ -62,7 +62,7 @@ size_t BuildBatchText(const CodePage& codePage, const char* selfPath, const char
   return w.Finish();
 }
 
-void RestartWindows(Platform& platform) {
+void RestartWindows(EnginePlatform& platform) {
   Handle token = nullptr;
   if (!platform.OpenProcessToken(&token)) return;
   uint64_t luid = 0;
@@ -80,7 +80,7 @@ namespace {
 // converting it back gives `ansi` byte for byte: a character that the OEM
 // page lacks comes out as "?" (a wildcard to del) or as a look-alike such as
 // "E" for the euro sign, and either names another file.
-bool ToOem(Platform& platform, const char* ansi, char* oem) {
+bool ToOem(EnginePlatform& platform, const char* ansi, char* oem) {
   char back[kMaxPath];
   platform.CharToOem(ansi, oem);
   platform.OemToChar(oem, back);
@@ -89,7 +89,7 @@ bool ToOem(Platform& platform, const char* ansi, char* oem) {
 
 // The own path and its folder (the path cut at its last backslash character)
 // as the batch interpreter reads them.
-bool ToOemPaths(Platform& platform, const CodePage& codePage, const char* self, char* oemSelf,
+bool ToOemPaths(EnginePlatform& platform, const CodePage& codePage, const char* self, char* oemSelf,
                 char* oemFolder) {
   char folder[kMaxPath];
   CopyBounded(folder, kMaxPath, self);
@@ -100,7 +100,7 @@ bool ToOemPaths(Platform& platform, const CodePage& codePage, const char* self, 
 
 }  // namespace
 
-bool BatchPathsFor(Platform& platform, const CodePage& codePage, const char* self,
+bool BatchPathsFor(EnginePlatform& platform, const CodePage& codePage, const char* self,
                    char* oemSelf, char* oemFolder) {
   if (ToOemPaths(platform, codePage, self, oemSelf, oemFolder)) return true;
   char shortSelf[kMaxPath];
@@ -109,7 +109,7 @@ bool BatchPathsFor(Platform& platform, const CodePage& codePage, const char* sel
          ToOemPaths(platform, codePage, shortSelf, oemSelf, oemFolder);
 }
 
-void LaunchSelfRemoval(Platform& platform, const CodePage& codePage) {
+void LaunchSelfRemoval(EnginePlatform& platform, const CodePage& codePage) {
   // Without its own path, or without a form of it that the batch interpreter
   // reads as the same file, a batch could only delete the wrong file or loop
   // on one it cannot find: then there is none, and the uninstaller stays.

@@ -22,7 +22,7 @@ size_t BuildBatchText(const CodePage& codePage, const char* selfPath, const char
 
 // Enables the shutdown privilege and requests a restart; no restart when the
 // token cannot be opened or the privilege is not granted.
-void RestartWindows(Platform& platform);
+void RestartWindows(EnginePlatform& platform);
 
 // The uninstaller's path `self` and its folder (cut at the last backslash
 // character in `codePage`) in the OEM code page, in which the batch
@@ -30,13 +30,13 @@ void RestartWindows(Platform& platform);
 // each). Only a conversion that gives the same bytes back counts; else the
 // short (8.3) form of the path is tried the same way. Returns false when
 // neither form survives: no batch may then name the uninstaller.
-bool BatchPathsFor(Platform& platform, const CodePage& codePage, const char* self,
+bool BatchPathsFor(EnginePlatform& platform, const CodePage& codePage, const char* self,
                    char* oemSelf, char* oemFolder);
 
 // Clears the uninstaller's read-only attribute, writes the batch file with the
 // paths of BatchPathsFor and starts it hidden, suspended and at idle
 // priority, raising the uninstaller's own priority before letting it go.
 // Writes and starts nothing when the own path or its OEM form cannot be had.
-void LaunchSelfRemoval(Platform& platform, const CodePage& codePage);
+void LaunchSelfRemoval(EnginePlatform& platform, const CodePage& codePage);
 
 }  // namespace uninst

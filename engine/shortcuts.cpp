@@ -70,7 +70,7 @@ void RemoveProgramGroup(RunState& state, const char* group, int ownCsidl, int sh
 namespace {
 
 struct ListWalk {
-  Platform* platform;
+  EnginePlatform* platform;
   const CodePage* codePage;
   const char* folder;
 };

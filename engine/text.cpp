@@ -33,7 +33,7 @@ bool HasAnyByte(const char* text, const char* set) {
   return false;
 }
 
-CodePage::CodePage(Platform& platform) {
+CodePage::CodePage(EnginePlatform& platform) {
   for (int b = 0; b < 256; ++b) lead_[b] = platform.IsDBCSLeadByte(static_cast<uint8_t>(b));
 }
 

@@ -5,7 +5,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#include "platform/platform.h"
+#include "engine/engine_platform.h"
 
 namespace uninst {
 
@@ -14,7 +14,7 @@ namespace uninst {
 class CodePage {
  public:
   CodePage() { for (bool& b : lead_) b = false; }
-  explicit CodePage(Platform& platform);
+  explicit CodePage(EnginePlatform& platform);
   bool IsLead(uint8_t byte) const { return lead_[byte]; }
   void SetLead(uint8_t byte, bool lead) { lead_[byte] = lead; }
 

@@ -40,6 +40,87 @@
 namespace uninst {
 namespace {
 
+// Win32Platform is not derived from Platform (see win32_platform.h), so no
+// "override" compares its operations with the interface; this does: each
+// operation's parameters and result are exactly the interface's, or the build
+// stops. The engine, compiled against the interface for the unit tests and
+// uninstdat, then makes the same calls with the same values in uninst.exe.
+template <typename Interface, typename Bound>
+struct SameSignature {
+  static constexpr bool value = false;
+};
+template <typename Result, typename... Parameters>
+struct SameSignature<Result (Platform::*)(Parameters...),
+                     Result (Win32Platform::*)(Parameters...)> {
+  static constexpr bool value = true;
+};
+#define SAME_AS_INTERFACE(operation)                                                   \
+  static_assert(SameSignature<decltype(&Platform::operation),                         \
+                              decltype(&Win32Platform::operation)>::value,            \
+                #operation " differs from the platform interface")
+SAME_AS_INTERFACE(SetErrorMode);
+SAME_AS_INTERFACE(GetVersionEx);
+SAME_AS_INTERFACE(GetModuleFileName);
+SAME_AS_INTERFACE(GetLastError);
+SAME_AS_INTERFACE(IsDBCSLeadByte);
+SAME_AS_INTERFACE(EnableThreeDLook);
+SAME_AS_INTERFACE(GlobalAlloc);
+SAME_AS_INTERFACE(GlobalLock);
+SAME_AS_INTERFACE(GlobalUnlock);
+SAME_AS_INTERFACE(GlobalFree);
+SAME_AS_INTERFACE(HeapAlloc);
+SAME_AS_INTERFACE(HeapReAlloc);
+SAME_AS_INTERFACE(HeapFree);
+SAME_AS_INTERFACE(GetActiveWindow);
+SAME_AS_INTERFACE(MessageBox);
+SAME_AS_INTERFACE(OpenFileReadWrite);
+SAME_AS_INTERFACE(OpenFileForReading);
+SAME_AS_INTERFACE(SeekFile);
+SAME_AS_INTERFACE(ReadFile);
+SAME_AS_INTERFACE(WriteFile);
+SAME_AS_INTERFACE(CloseFile);
+SAME_AS_INTERFACE(DeleteFile);
+SAME_AS_INTERFACE(RemoveDirectory);
+SAME_AS_INTERFACE(FindFirstFile);
+SAME_AS_INTERFACE(FindClose);
+SAME_AS_INTERFACE(GetFullPathName);
+SAME_AS_INTERFACE(GetVolumeInformation);
+SAME_AS_INTERFACE(OpenExclusive);
+SAME_AS_INTERFACE(GetWindowsDirectory);
+SAME_AS_INTERFACE(GetSystemDirectory);
+SAME_AS_INTERFACE(GetTempPath);
+SAME_AS_INTERFACE(GetSpecialFolderDisplayName);
+SAME_AS_INTERFACE(ReleaseDisplayName);
+SAME_AS_INTERFACE(WideCharToMultiByte);
+SAME_AS_INTERFACE(ShellDelete);
+SAME_AS_INTERFACE(RegCreateKey);
+SAME_AS_INTERFACE(RegQueryValueEx);
+SAME_AS_INTERFACE(RegCloseKey);
+SAME_AS_INTERFACE(RegOpenKeyEx);
+SAME_AS_INTERFACE(RegOpenKey);
+SAME_AS_INTERFACE(RegEnumKey);
+SAME_AS_INTERFACE(RegDeleteKey);
+SAME_AS_INTERFACE(RegDeleteValue);
+SAME_AS_INTERFACE(SetFileAttributes);
+SAME_AS_INTERFACE(MoveFileEx);
+SAME_AS_INTERFACE(MoveFile);
+SAME_AS_INTERFACE(GetShortPathName);
+SAME_AS_INTERFACE(GetTempFileName);
+SAME_AS_INTERFACE(OpenProcessToken);
+SAME_AS_INTERFACE(LookupShutdownPrivilege);
+SAME_AS_INTERFACE(AdjustTokenPrivilege);
+SAME_AS_INTERFACE(ExitWindowsEx);
+SAME_AS_INTERFACE(CloseHandle);
+SAME_AS_INTERFACE(CreateFileForWriting);
+SAME_AS_INTERFACE(CreateProcessSuspendedIdle);
+SAME_AS_INTERFACE(SetThreadPriority);
+SAME_AS_INTERFACE(GetCurrentThread);
+SAME_AS_INTERFACE(SetPriorityClassOfSelf);
+SAME_AS_INTERFACE(ResumeThread);
+SAME_AS_INTERFACE(CharToOem);
+SAME_AS_INTERFACE(OemToChar);
+#undef SAME_AS_INTERFACE
+
 HKEY Key(RegKey key) { return reinterpret_cast<HKEY>(key); }
 HANDLE H(Handle handle) { return static_cast<HANDLE>(handle); }
 

@@ -132,7 +132,7 @@ cp "$bundle/RELEASE-NOTES.md" "$out/$name-RELEASE-NOTES.md"
 
 # The bundle is checked as a user would check it.
 (cd "$bundle" && sha256sum --quiet -c SHA256SUMS) || { echo "release: SHA256SUMS does not verify" >&2; exit 1; }
-bash tests/size/check_uninst.sh "$bundle/uninst.exe" --max-bytes 18432 >&2 || { echo "release: uninst.exe fails the size or import check" >&2; exit 1; }
+bash tests/size/check_uninst.sh "$bundle/uninst.exe" --max-bytes 16384 >&2 || { echo "release: uninst.exe fails the size or import check" >&2; exit 1; }
 "$bundle/uninstdat" --version | grep -qx "uninstdat $version" || { echo "release: uninstdat --version is not $version" >&2; exit 1; }
 say "uninst.exe sha256 $uninst_sha"
 echo "$out/$name.zip"
