@@ -77,18 +77,21 @@ e2e_cleanup() {
 
 # Runs this script again inside a sandbox of its own (tools/wine/sandbox.sh)
 # and ends with its exit code: its own view of the cached pristine prefix
-# and of its HOME (E2E_WORK/views/NAME: an overlay whose upper folders keep
-# what the script changed, so scripts can run side by side), read-write;
+# and of its HOME (a new folder E2E_WORK/views/NAME.XXXXXX for each run: an
+# overlay whose upper folders keep what the script changed, so scripts, and
+# two runs of one script, can run side by side; kept when the run failed,
+# for a look at what it left), read-write;
 # read-only the script, the tests' and the Wine helpers' folders, the
 # examples and the builds; nothing else of the host. So a test that lays
 # out shortcuts on the Desktop, or a data file that names Z:\ or
 # \\?\unix\, reaches only the sandbox. A script may define
-# e2e_after_sandbox, which then checks the host from outside afterwards.
+# e2e_after_sandbox, which then checks the host from outside afterwards,
+# and may name in E2E_PASS variables of its own that the sandbox is given.
 e2e_enter_sandbox() {
   pristine_prefix "$E2E_WORK/cache/uninstdat" || exit 1
-  local view=$E2E_WORK/views/$E2E_NAME$WINE_BITS
-  chmod -R u+w "$view" 2>/dev/null || true
-  rm -rf "$view"
+  mkdir -p "$E2E_WORK/views" || exit 1
+  local view
+  view=$(mktemp -d "$E2E_WORK/views/$E2E_NAME$WINE_BITS.XXXXXX") || exit 1
   sandbox_args "$view/prefix" "$view/home" || exit 1
   local path name status=0
   for path in "$E2E_SCRIPT" "$ROOT/tests" "$ROOT/tools/wine" "$ROOT/scripts" "$ROOT/examples" \
@@ -97,7 +100,7 @@ e2e_enter_sandbox() {
     [ -e "$path" ] && SANDBOX_ARGS+=(--ro-bind "$path" "$path")
   done
   for name in ROOT E2E_WORK E2E_REQUIRED E2E_DESCRIBED UNINST_EXE RUNNER_EXE UNINST_WINE \
-    WIN32_BUILD_DIR WIN64_BUILD_DIR UNINSTDAT HOST_RUNS_32BIT WINE_WAIT_LIMIT; do
+    WIN32_BUILD_DIR WIN64_BUILD_DIR UNINSTDAT HOST_RUNS_32BIT WINE_WAIT_LIMIT ${E2E_PASS[@]+"${E2E_PASS[@]}"}; do
     [ -n "${!name+set}" ] && SANDBOX_ARGS+=(--setenv "$name" "${!name}")
   done
   bash "$WINE_TOOLS/view.sh" "$view" "$PRISTINE_PREFIX" "$PRISTINE_HOME" \
@@ -106,6 +109,12 @@ e2e_enter_sandbox() {
   if declare -f e2e_after_sandbox >/dev/null; then
     e2e_after_sandbox
     [ "$failures" -eq 0 ] || status=1
+  fi
+  if [ "$status" -eq 0 ]; then
+    chmod -R u+w "$view" 2>/dev/null || true
+    rm -rf "$view"
+  else
+    echo "# what the run left: $view"
   fi
   exit $status
 }

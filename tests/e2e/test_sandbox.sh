@@ -5,7 +5,15 @@
 # the sandbox's own files; HOME is the sandbox's; there is no network and no
 # secret of /etc; and no process outlives the sandbox.
 source "$(dirname "$0")/lib.sh"
-VICTIMS=$E2E_WORK/sandbox-victims
+# Two runs of this script may overlap (test_display runs it beside the
+# suite's own run): each has its own victims and its own lingering process,
+# so that neither's outside check sees the other's.
+if [ -z "${E2E_SANDBOXED:-}" ]; then
+  E2E_RUN_TAG=$(( $$ * 100000 + RANDOM ))
+  E2E_PASS=(E2E_RUN_TAG)
+fi
+VICTIMS=$E2E_WORK/sandbox-victims.$E2E_RUN_TAG
+LINGER="sleep 4242.$E2E_RUN_TAG"
 if [ -z "${E2E_SANDBOXED:-}" ]; then
   rm -rf "$VICTIMS"
   mkdir -p "$VICTIMS/folder"
@@ -15,7 +23,7 @@ if [ -z "${E2E_SANDBOXED:-}" ]; then
     local missing="" f
     for f in a.txt b.txt folder/c.txt; do [ -f "$VICTIMS/$f" ] || missing+=" $f"; done
     check_eq "outside: every host file the data file named is still there" "" "$missing"
-    check_eq "outside: no process of the sandbox outlived it" "" "$(pgrep -f 'sleep 4242' || true)"
+    check_eq "outside: no process of the sandbox outlived it" "" "$(pgrep -f -x "$LINGER" || true)"
     rm -rf "$VICTIMS"
   }
 fi
@@ -53,7 +61,7 @@ check_eq "Documents is the sandbox's HOME, not the user's" gone \
   "$([ -e "$SANDBOX_HOME/Documents/notes.txt" ] && echo there || echo gone)"
 
 echo "# no process outlives the sandbox"
-setsid nohup sleep 4242 >/dev/null 2>&1 &
-for _ in $(seq 1 50); do pgrep -f 'sleep 4242' >/dev/null && break; sleep 0.1; done
-check_eq "a process left running as the script ends" yes "$(pgrep -f 'sleep 4242' >/dev/null && echo yes || echo no)"
+setsid nohup $LINGER >/dev/null 2>&1 &
+for _ in $(seq 1 50); do pgrep -f -x "$LINGER" >/dev/null && break; sleep 0.1; done
+check_eq "a process left running as the script ends" yes "$(pgrep -f -x "$LINGER" >/dev/null && echo yes || echo no)"
 finish
