@@ -70,7 +70,7 @@ snapshot() {
     u=$(unix_path "$w")
     [ -e "$u" ] && (cd "$DRIVE_C" && find "${u#$DRIVE_C/}" | sed 's|^|C:/|; s|/|\\|g')
   done
-  wine reg query 'HKCU\Software\Widget Co' >/dev/null 2>&1 && echo 'registry key HKCU\Software\Widget Co (with its subkeys)'
+  wine reg query 'HKCU\Software\Widget Co\Widget' >/dev/null 2>&1 && echo 'registry key HKCU\Software\Widget Co\Widget (with its subkeys)'
   wine reg query "$RUN_KEY" /v 'Widget Tray' >/dev/null 2>&1 && echo "registry value 'Widget Tray' of $RUN_KEY"
   return 0
 }

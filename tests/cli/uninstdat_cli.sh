@@ -150,7 +150,7 @@ dropped() { python3 -c 'import json,sys; print(" ".join(sorted(r["family"]+":"+r
 expected=$(for f in 95 98 nt; do printf '%s:path:removalEntries[1] %s:shortcut:startupShortcuts[0] %s:value:registryList[1] ' $f $f $f; done | sed 's/ $//')
 check "diff of two versions: exit 1" 1 "$(status "$U" diff "$EXAMPLES/widget.json" "$EXAMPLES/widget-3.3.json" --json)"
 check "diff names exactly the dropped entries" "$expected" "$(dropped "$work/out")"
-check "diff --json: the summary counts them" yes "$(tail -n 1 "$work/out" | grep -q '"record":"summary","dropped":9,"path":3,"key":0,"value":3,"shortcut":3,"group":0,"exit":1' && echo yes || echo no)"
+check "diff --json: the summary counts them" yes "$(tail -n 1 "$work/out" | grep -q '"record":"summary","dropped":9,"path":3,"key":0,"value":3,"shortcut":3,"group":0,"narrowed":0,"exit":1' && echo yes || echo no)"
 "$U" build "$EXAMPLES/widget-3.3.json" -o "$work/w33.dat"
 check "diff of a manifest and a data file: exit 1" 1 "$(status "$U" diff "$EXAMPLES/widget.json" "$work/w33.dat" --json --family nt)"
 check "diff of a manifest and a data file: the same entries" "nt:path:removalEntries[1] nt:shortcut:startupShortcuts[0] nt:value:registryList[1]" "$(dropped "$work/out")"

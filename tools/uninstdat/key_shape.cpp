@@ -157,7 +157,9 @@ KeyVerdict JudgeWholeKey(std::string_view key) {
   std::string owner(parts[0]);
   for (size_t i = 1; i < depth; ++i) (owner += '\\') += parts[i];
   if (FreshMachineHasKey(owner)) return {KeyVerdict::kFreshMachine, owner};
-  return {KeyVerdict::kProduct, owner};
+  // Software\<Vendor> is the shape's key itself only when nothing follows it.
+  bool vendor = parts[0] != "HKEY_CLASSES_ROOT" && parts.size() == 3 && parts[1] == "SOFTWARE";
+  return {vendor ? KeyVerdict::kVendor : KeyVerdict::kProduct, owner};
 }
 
 bool IsSharedProgramGroup(std::string_view upperGroup) { return OneOf(upperGroup, kSharedGroups); }

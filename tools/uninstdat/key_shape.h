@@ -27,6 +27,7 @@ struct KeyVerdict {
     kProduct,       // a shape one product owns, and a fresh machine lacks it
     kFreshMachine,  // a fresh machine has the key, or the product-owned key it lies in
     kShared,        // no shape that one product owns
+    kVendor,        // Software\<Vendor> itself: every product of that vendor keeps its keys below it
   } kind;
   // kProduct and kFreshMachine: the key of the owned shape that holds `key`
   // (such as HKEY_CLASSES_ROOT\CLSID\{...} for a key below it), or the key
@@ -35,8 +36,10 @@ struct KeyVerdict {
 };
 
 // Judges `key` (ROOT\subkey, UTF-8, any letter case) as a whole-key entry.
-// Owned shapes: HKLM or HKCU Software\<Vendor>[\...] for a vendor that is
-// not Windows' or everyone's (Microsoft, Classes, Policies, Clients, ...);
+// Owned shapes: HKLM or HKCU Software\<Vendor>\<Product>[\...] for a vendor
+// that is not Windows' or everyone's (Microsoft, Classes, Policies, Clients,
+// ...); Software\<Vendor> itself (either registry view) is kVendor, since
+// another product of the same vendor keeps its keys beside the product's;
 // ...\CurrentVersion\Uninstall\<Product> and ...\App Paths\<Program>;
 // HKCR CLSID, Interface, TypeLib and AppID \{GUID}; a ProgID
 // HKCR\<Vendor>.<Name>[.<n>]; HKLM\SYSTEM\CurrentControlSet\Services\<Name>;

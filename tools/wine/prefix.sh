@@ -90,7 +90,9 @@ pristine_prefix() {  # CACHE
       echo "making the pristine Wine prefix in $dir (once for this Wine; about 20 s)" >&2
       fresh=$dir.new.$$
       rm -rf "$fresh" && mkdir -p "$fresh/prefix" "$fresh/home" || { echo "error: cannot write $fresh" >&2; return 1; }
-      sandbox_args "$fresh/prefix" "$fresh/home" || return 1
+      # Its own display even for the interactive demo: nothing of the
+      # prefix's making needs the user's.
+      SANDBOX_USER_DISPLAY="" sandbox_args "$fresh/prefix" "$fresh/home" || return 1
       if ! bwrap "${SANDBOX_ARGS[@]}" --ro-bind "$WINE_TOOLS" "$SANDBOX_TOOLS" \
         bash "$SANDBOX_TOOLS/session.sh" make-prefix >&2; then
         rm -rf "$fresh"

@@ -40,7 +40,10 @@ class TryStage : public Command {
     AddFamilies(command, &families_, "nt, 98 or 95; several separated by commas, each run and reported (default nt)");
     command->add_option("--restart", restart_, "the answer to the restart question: yes or no (default no)");
     command->add_option("--also", options_.also,
-                        "a tree laid out like the stage that holds the machine's own files, which must stay");
+                        "a tree laid out like the stage (files, shell items, registry.reg) that the machine holds "
+                        "besides the product, which must stay");
+    command->add_flag("--fresh", options_.fresh,
+                      "no canaries: run on a machine as Wine makes it, without other products, values and users");
     command->add_option("--uninstaller", options_.uninstaller,
                         "the uninst.exe to run (default: the one beside uninstdat, else the build's)");
     command->add_option("--hold", options_.hold,

@@ -6,11 +6,13 @@
 
 #include <algorithm>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/registry.h"
 #include "engine/shortcuts.h"
 #include "tools/uninstdat/entry_evaluator.h"
+#include "tools/uninstdat/key_shape.h"
 #include "tools/uninstdat/names.h"
 #include "tools/uninstdat/text_ids.h"
 
@@ -24,6 +26,7 @@ size_t DiffCounts::total() const {
 
 DiffCounts& DiffCounts::operator+=(const DiffCounts& other) {
   for (size_t k = 0; k < kDiffKinds; ++k) dropped[k] += other.dropped[k];
+  narrowed += other.narrowed;
   return *this;
 }
 
@@ -48,6 +51,11 @@ class KeyCover {
   bool Covers(const std::string& key) const {
     auto above = std::upper_bound(keys_.begin(), keys_.end(), key);
     return above != keys_.begin() && Holds(*(above - 1), key);
+  }
+  // The first of the keys that lies below `key`, or null.
+  const std::string* Below(const std::string& key) const {
+    auto first = std::upper_bound(keys_.begin(), keys_.end(), key);
+    return first != keys_.end() && Holds(key, *first) ? &*first : nullptr;
   }
 
  private:
@@ -211,6 +219,12 @@ class Differ {
     while (key.back() == '\0') key.pop_back();
     return key;
   }
+  // Whether lint finds the whole key `key` (code page bytes) sound: one
+  // product owns it.
+  bool OwnedByOneProduct(const std::string& key) const {
+    auto utf8 = page_.converter.ToUtf8(key);
+    return utf8 && JudgeWholeKey(*utf8).kind == KeyVerdict::kProduct;
+  }
   // A value as a set key: its key's sort key, two NULs (a value's name holds
   // none) and the name in upper case.
   std::string ValueKey(const uninst::RegistryAction& a) const {
@@ -233,19 +247,30 @@ class Differ {
   void Registry() {
     KeyCover whole;
     TextIds values;
+    std::unordered_map<std::string, std::string> names;  // NEW's whole keys: sort key to the key as written
     ForEachRegistryAction(new_, [&](std::string_view, size_t, const uninst::RegistryAction& a) {
-      if (a.deleteTree) whole.Add(KeyKey(a));
-      else values.Intern(ValueKey(a));
+      if (!a.deleteTree) return values.Intern(ValueKey(a)), void();
+      whole.Add(KeyKey(a));
+      names.emplace(KeyKey(a), std::string(a.rootName) + "\\" + a.subkey);
     });
     whole.Seal();
+    std::vector<DiffNarrowed> narrowed;
     for (bool keys : {true, false}) {
       ForEachRegistryAction(old_, [&](std::string_view e, size_t i, const uninst::RegistryAction& a) {
         if (a.deleteTree != keys || whole.Covers(KeyKey(a)) || (!keys && values.Contains(ValueKey(a)))) return;
         std::string key = std::string(a.rootName) + "\\" + a.subkey;
+        if (keys) {
+          if (const std::string* below = whole.Below(KeyKey(a)); below && !OwnedByOneProduct(key)) {
+            narrowed.push_back({target_.machine.family, i, Utf8(page_, e), Utf8(page_, key), Utf8(page_, names[*below])});
+            return;
+          }
+        }
         Drop(keys ? DiffKind::kKey : DiffKind::kValue, DataText::kRegistryList, i, e, key, keys ? "" : a.valueName);
       });
       Close(keys ? DiffKind::kKey : DiffKind::kValue);
     }
+    for (const DiffNarrowed& note : narrowed) emit_(note);
+    counts_.narrowed += narrowed.size();
   }
 
   void Shortcuts() {

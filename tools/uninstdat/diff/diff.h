@@ -40,6 +40,19 @@ struct DiffDropped {
   std::string value;   // kValue: the value's name
 };
 
+// A whole key of OLD that no single product owns (a vendor's key, a key a
+// fresh machine has, one of no owned shape: lint's registry-vendor-key and
+// registry-shared-tree) which NEW narrowed to keys below it: not a drop but
+// the mend of that finding. The keys beside the product's, which OLD took
+// with it, were never the product's to take. A note; texts are UTF-8.
+struct DiffNarrowed {
+  uninst::OsFamilyValue family;
+  size_t item;         // the item's index in OLD's registryList
+  std::string text;    // OLD's item as it stands
+  std::string key;     // the key OLD deletes whole
+  std::string below;   // the first of NEW's whole keys below it
+};
+
 // Of `kind` on `family`, `count` dropped items beyond the cap.
 struct DiffOmitted {
   uninst::OsFamilyValue family;
@@ -47,11 +60,12 @@ struct DiffOmitted {
   size_t count;
 };
 
-using DiffRecord = std::variant<DiffMachine, DiffDropped, DiffOmitted>;
+using DiffRecord = std::variant<DiffMachine, DiffDropped, DiffOmitted, DiffNarrowed>;
 
 // The dropped items of each kind, those beyond the cap included.
 struct DiffCounts {
   std::array<size_t, kDiffKinds> dropped{};
+  size_t narrowed = 0;  // notes, no drops
   size_t total() const;
   DiffCounts& operator+=(const DiffCounts& other);
 };
@@ -65,7 +79,9 @@ struct DiffCounts {
 // removes the file as an entry or as a shortcut; a key or value under a
 // whole key of NEW, and a path, shortcut or group inside NEW's program group,
 // is still removed. The uninstaller's own folder, which its
-// self-removal takes whatever the list says, is never dropped.
+// self-removal takes whatever the list says, is never dropped. A whole key
+// that no single product owns, narrowed in NEW to keys below it, is a
+// DiffNarrowed note instead (each one given, after the registry keys).
 // Emits the DiffMachine, then the dropped items kind by kind in OLD's order:
 // of each kind the first `maxPerKind` (0: all), then a DiffOmitted for the
 // rest. Time n log n in the entries, memory linear in NEW's.

@@ -27,6 +27,11 @@ struct JsonVisitor {
     if (d.kind == DiffKind::kValue) record["value"] = d.value;
     return record;
   }
+  Json operator()(const DiffNarrowed& n) const {
+    return {{"record", "narrowed"}, {"family", FamilyName(n.family)}, {"kind", "key"},
+            {"where", "registryList[" + std::to_string(n.item) + "]"}, {"entry", n.item}, {"text", n.text},
+            {"key", n.key}, {"below", n.below}};
+  }
   Json operator()(const DiffOmitted& o) const {
     return {{"record", "omitted"}, {"family", FamilyName(o.family)}, {"kind", DiffKindName(o.kind)},
             {"count", o.count}};
@@ -42,6 +47,7 @@ Json DiffJson(const DiffRecord& record) { return std::visit(JsonVisitor{}, recor
 Json DiffSummaryJson(const DiffCounts& counts, int exit) {
   Json record = {{"record", "summary"}, {"dropped", counts.total()}};
   for (size_t k = 0; k < kDiffKinds; ++k) record[kKindNames[k]] = counts.dropped[k];
+  record["narrowed"] = counts.narrowed;
   record["exit"] = exit;
   return record;
 }
@@ -64,6 +70,14 @@ std::string DiffText::operator()(const DiffRecord& record) {
     text += "    " + Where(*d) + " \"" + d->text + "\": ";
     text += d->kind == DiffKind::kValue ? "value \"" + d->value + "\" of " + d->path : d->path;
     text += "\n";
+  } else if (auto* n = std::get_if<DiffNarrowed>(&record)) {
+    text += family_;
+    family_.clear();
+    if (kind_ != -2) text += "  notes: whole keys narrowed to keys below them (no drop):\n";
+    kind_ = -2;
+    text += "    registryList[" + std::to_string(n->item) + "] \"" + n->text + "\": " + n->key +
+            ", which no single product owns: NEW lists " + n->below + " below it instead, and what lies beside "
+            "that was never the product's to delete\n";
   } else if (auto* o = std::get_if<DiffOmitted>(&record)) {
     header(o->kind);
     text += "    and " + std::to_string(o->count) + " more (--max-per-kind 0 lists all)\n";

@@ -321,6 +321,10 @@ void Linter::RegistryEntry(std::string_view e, size_t i) {
     Report(LintCode::kRegistrySharedTree, place, e, [&] {
       return Quoted(keyBytes) + (verdict.owner == CanonicalKey(*key) ? std::string(" is a key") : " lies in " + verdict.owner + ", a key") + " that a fresh Windows machine already has: the uninstaller deletes it with all its subkeys";
     }, true);
+  else if (verdict.kind == KeyVerdict::kVendor)
+    Report(LintCode::kRegistryVendorKey, place, e, [&] {
+      return Quoted(keyBytes) + " is a vendor's key, which every product of that vendor keeps its keys below: the uninstaller deletes them all, other products' settings included";
+    });
   else if (verdict.kind == KeyVerdict::kShared)
     Report(LintCode::kRegistrySharedTree, place, e, [&] {
       return Quoted(keyBytes) + " has no shape that one product owns (Software\\Vendor, ...\\Uninstall\\Product, ...\\App Paths\\Program, a CLSID, Interface, TypeLib or AppID {GUID}, a ProgID Vendor.Name, Services\\Name), so Windows or other programs may keep keys and values under it: the uninstaller deletes it with all its subkeys";

@@ -82,6 +82,11 @@ constexpr LintRule kRules[] = {
      "name your program's own key (such as Software\\Vendor\\Product), or list its values one by one with "
      "\";name\"",
      "a whole key that no single product owns, or that a fresh machine already has: it goes with every key and value below it (see below)"},
+    {LintCode::kRegistryVendorKey, "registry-vendor-key", kRegistry, false,
+     "list `Software\\<Vendor>\\<Product>`, your product's own key below the vendor's, or, if no other product "
+     "of that vendor can ever be installed, allow the finding (--allow registry-vendor-key=TEXT)",
+     nullptr,
+     "a whole `Software\\<Vendor>` key: it goes with every product of that vendor, their settings included"},
     {LintCode::kRegistryUnterminated, "registry-unterminated", kRegistry, false, kEndEntries, nullptr,
      "text after the last `|` of `registryList` is ignored"},
     {LintCode::kShortcutEmptyName, "shortcut-empty-name", kShortcuts, false, "remove the empty name", nullptr,

@@ -36,6 +36,7 @@ enum class LintCode {
   kRegistryUnknownRoot,
   kRegistryEmptySubkey,
   kRegistrySharedTree,
+  kRegistryVendorKey,
   kRegistryUnterminated,
   kShortcutEmptyName,
   kShortcutHasExtension,

@@ -147,6 +147,10 @@ Json RegistryEntries(const std::vector<RegistryItem>& items, std::vector<std::st
       if (verdict.kind == KeyVerdict::kProduct) {
         registry.push_back({{"key", item.key}});
         whole.insert(canonical);
+      } else if (verdict.kind == KeyVerdict::kVendor && noted.insert(canonical).second) {
+        notes->push_back("registry.reg: " + item.key +
+                         " is a vendor's key, below which every product of that vendor keeps its keys: its own values "
+                         "are listed one by one and each key below it on its own, never the vendor's key whole");
       } else if (verdict.kind == KeyVerdict::kShared && noted.insert(canonical).second) {
         notes->push_back("registry.reg: " + item.key +
                          " has no shape that one product owns: its values are listed one by one, and the key stays");
@@ -247,6 +251,20 @@ class StageScanner {
         return *error = "shell/Programs must hold the program group, one folder (found " +
                         std::to_string(groups.size()) + " entries)", false;
       group = groups[0].path().filename().string();
+      // The group is the folder that holds the product's shortcuts: a
+      // vendor's folder above it that holds nothing but that folder is
+      // shared with the vendor's other products, which keep theirs there.
+      std::string vendor;
+      for (fs::path folder = groups[0].path();;) {
+        std::vector<fs::directory_entry> inside = Sorted(folder);
+        if (inside.size() != 1 || !inside[0].is_directory()) break;
+        if (vendor.empty()) vendor = group;
+        folder = inside[0].path();
+        group += "\\" + folder.filename().string();
+      }
+      if (!vendor.empty())
+        notes_->push_back("shell/Programs: " + vendor + " holds nothing but the folder of the product's shortcuts, so "
+                          "the group is " + group + ": a vendor's folder above it keeps the other products' shortcuts");
       if (IsSharedProgramGroup(UpperAscii(group))) {
         notes_->push_back("shell/Programs: the group " + group +
                           " is a folder that Windows or every product shares; it is not listed, so its shortcuts stay");

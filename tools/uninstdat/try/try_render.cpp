@@ -15,6 +15,8 @@ const char* RecordName(TryRecord::Kind kind) {
     case TryRecord::kLeft: return "left";
     case TryRecord::kUninstallerLeft: return "uninstaller-left";
     case TryRecord::kLeftEmpty: return "left-empty";
+    case TryRecord::kNote: return "note";
+    case TryRecord::kCanaries: return "canaries";
     case TryRecord::kUnmatched: return "unmatched";
     case TryRecord::kRestart: return "restart";
     case TryRecord::kRemovedUnstaged: return "removed-unstaged";
@@ -35,7 +37,7 @@ const char* ItemName(TryItem item) {
 
 bool IsItem(TryRecord::Kind kind) {
   return kind == TryRecord::kLeft || kind == TryRecord::kUninstallerLeft || kind == TryRecord::kLeftEmpty ||
-         kind == TryRecord::kRemovedUnstaged;
+         kind == TryRecord::kNote || kind == TryRecord::kRemovedUnstaged;
 }
 
 // "the Windows NT family", "Windows 98/Me" or "Windows 95".
@@ -43,11 +45,24 @@ const char* FamilyHeading(uninst::OsFamilyValue family) {
   return family == uninst::kOsNt ? "the Windows NT family" : FamilyLongName(family);
 }
 
+// What a canary kind stands for, for people.
+std::string CanaryText(const std::string& kind) {
+  if (kind == "vendor") return "another product of the vendor";
+  if (kind == "value") return "another program's value or key";
+  if (kind == "file") return "another program's file";
+  if (kind == "shortcut") return "another program's shortcut";
+  if (kind == "user") return "a second user's shortcut";
+  return kind;
+}
+
 // An item as a line: its kind, its path, a value's name, what replaced it.
 std::string ItemText(const TryRecord& r) {
   std::string text = std::string(ItemName(r.item)) + " " + r.path;
   if (r.value) text += " value \"" + *r.value + "\"";
   if (r.now) text += " (now a " + std::string(ItemName(*r.now)) + ")";
+  if (r.laidBy) text += *r.laidBy == "--also" ? " (of --also" : " (a canary: " + CanaryText(*r.laidBy);
+  if (r.laidBy) text += r.takenBy ? "; taken by " + *r.takenBy + ")" : "; no entry names it)";
+  if (r.kind == TryRecord::kNote && r.note) text += ": " + *r.note;
   return text;
 }
 
@@ -97,7 +112,11 @@ std::string FindingText(const TryRecord& r) {
     case TryRecord::kLeft: return "staged and still there: " + std::string(ItemName(r.item)) + " " + path;
     case TryRecord::kUninstallerLeft: return "the uninstaller's own " + std::string(ItemName(r.item)) + " is still there: " + path;
     case TryRecord::kLeftEmpty: return "key left empty: " + path;
-    case TryRecord::kRemovedUnstaged: return "removed though nobody staged it: " + std::string(ItemName(r.item)) + " " + path;
+    case TryRecord::kRemovedUnstaged:
+      return "removed though nobody staged it: " + std::string(ItemName(r.item)) + " " + path +
+             (r.laidBy ? " (" + (*r.laidBy == "--also" ? std::string("of --also") : "a canary: " + CanaryText(*r.laidBy)) +
+                             (r.takenBy ? "; taken by " + *r.takenBy : std::string()) + ")"
+                       : std::string());
     case TryRecord::kError: return "the run did not end well: " + r.text;
     case TryRecord::kRestart: return r.asked ? "the restart question was asked" : "";
     default: return "";
@@ -120,6 +139,11 @@ Json TryRecordJson(const TryRecord& r, uninst::OsFamilyValue family) {
     record["deferred"] = r.deferred;
     if (r.note) record["note"] = *r.note;
   }
+  if (r.kind == TryRecord::kNote && r.note) record["why"] = *r.note;
+  if (r.laidBy) record["laidBy"] = *r.laidBy;
+  if (r.takenBy) record["takenBy"] = *r.takenBy;
+  if (r.kind == TryRecord::kCanaries)
+    for (size_t k = 0; k < kCanaryKinds; ++k) record[CanaryKindName(static_cast<CanaryKind>(k))] = r.canaries[k];
   record["family"] = FamilyName(family);
   return record;
 }
@@ -132,6 +156,7 @@ Json TrySummaryJson(const FamilyReport& report, int exit) {
           {"unmatched", report.unmatched},
           {"restartAsked", report.restartAsked},
           {"removedUnstaged", report.removedUnstaged},
+          {"notes", report.notes},
           {"errors", report.errors},
           {"exit", exit},
           {"family", FamilyName(report.family)}};
@@ -147,9 +172,21 @@ std::string TryReportText(const FamilyReport& report, int exit) {
   std::string text = std::string("== ") + FamilyHeading(report.family) + "\nBoxes:\n";
   for (const TryRecord* r : Of(report, TryRecord::kBox)) text += "  " + r->text + "\n";
   for (const TryRecord* r : Of(report, TryRecord::kError)) text += "The run did not end well: " + r->text + "\n";
+  std::vector<const TryRecord*> canaries = Of(report, TryRecord::kCanaries);
+  if (canaries.empty()) {
+    text += "Canaries: none (--fresh)\n";
+  } else {
+    const auto& n = canaries[0]->canaries;
+    auto count = [&](CanaryKind kind) { return std::to_string(n[static_cast<size_t>(kind)]); };
+    text += "Canaries (what the machine holds beside the product, which must stay): " + count(CanaryKind::kVendor) +
+            " of another product of the vendor, " + count(CanaryKind::kValue) + " values or keys of another program, " +
+            count(CanaryKind::kFile) + " files of another program, " + count(CanaryKind::kShortcut) +
+            " shortcuts of another program, " + count(CanaryKind::kUser) + " shortcuts of a second user\n";
+  }
   text += ListText(report, "Staged and still there", TryRecord::kLeft);
   text += ListText(report, "The uninstaller left", TryRecord::kUninstallerLeft);
   text += ListText(report, "Keys left empty", TryRecord::kLeftEmpty);
+  text += ListText(report, "Notes (no fault: what a data file cannot remove)", TryRecord::kNote);
   std::vector<const TryRecord*> unmatched = Of(report, TryRecord::kUnmatched);
   text += "Removal entries that matched nothing staged (informational: a program may make them at run time): " +
           (unmatched.empty() ? std::string("none") : std::to_string(unmatched.size())) + "\n";

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <map>
 #include <set>
 #include <sstream>
 
@@ -14,6 +15,27 @@ namespace {
 
 bool Within(const std::string& upper, const std::string& folder) {
   return upper == folder || upper.compare(0, folder.size() + 1, folder + "\\") == 0;
+}
+
+// Whether `path` matches `pattern` whose last name holds * or ? (as
+// DeleteFile's search for a pattern matches): the folders the same, the
+// last names by the pattern. Both in upper case.
+bool MatchesPattern(const std::string& path, const std::string& pattern) {
+  size_t slash = pattern.rfind('\\');
+  if (pattern.find_first_of("*?") == std::string::npos || pattern.find_first_of("*?") < slash + 1) return false;
+  if (path.size() <= slash || path.compare(0, slash + 1, pattern, 0, slash + 1) != 0) return false;
+  std::string name = path.substr(slash + 1), glob = pattern.substr(slash + 1);
+  if (name.find('\\') != std::string::npos) return false;
+  // Backtracking on the last star: linear for patterns with one star.
+  size_t n = 0, g = 0, star = std::string::npos, mark = 0;
+  while (n < name.size()) {
+    if (g < glob.size() && (glob[g] == '?' || glob[g] == name[n])) ++n, ++g;
+    else if (g < glob.size() && glob[g] == '*') star = g++, mark = n;
+    else if (star != std::string::npos) g = star + 1, n = ++mark;
+    else return false;
+  }
+  while (g < glob.size() && glob[g] == '*') ++g;
+  return g == glob.size();
 }
 
 // The forms a key of a .reg export takes in Wine's hives: a 32-bit
@@ -115,15 +137,25 @@ class ReportMaker {
     for (const RegistryItem& item : run.exported)
       for (const std::string& form : HiveForms(item.key)) {
         if (item.value.empty() && !item.defaultValue) {
-          if (!Shared(item.key)) wholeKeys_.push_back(form);
+          // A vendor's key holds other products too: only the keys below
+          // it that the export names are staged whole.
+          if (JudgeWholeKey(item.key).kind == KeyVerdict::kVendor) keys_.insert(form);
+          else if (!Shared(item.key)) wholeKeys_.push_back(form);
           continue;
         }
         values_.push_back(form + "\n" + (item.defaultValue ? "@" : UpperAscii(item.value)));
       }
+    for (size_t i = 0; i < run.mustStay.size(); ++i) {
+      const MustStay& m = run.mustStay[i];
+      if (m.file) mustStayFiles_[m.file->location] = i;
+      if (m.item)  // a key itself, or one value of it
+        for (const std::string& form : HiveForms(m.item->key)) mustStayKeys_[form + "\n" + UpperAscii(m.item->value)] = i;
+    }
   }
 
   FamilyReport Make() {
     RunnerAccounts();
+    Canaries();
     StagedFiles();
     StagedRegistry();
     Unmatched();
@@ -154,12 +186,60 @@ class ReportMaker {
 
   // Whether the export made the item (and a pristine prefix lacks it).
   bool IsStaged(const RegistryName& name) const {
-    if (run_.pristine.count(name)) return false;
+    if (run_.pristine.count(name) || MustStayOf(name)) return false;
     std::string key = UpperAscii(name.key);
+    if (!name.isValue && keys_.count(key)) return true;
     if (name.isValue && std::count(values_.begin(), values_.end(), key + "\n" + UpperAscii(name.value))) return true;
     for (const std::string& whole : wholeKeys_)
       if (Within(key, whole)) return true;
     return false;
+  }
+
+  // The item laid out beside the stage that `name` is, or null.
+  const MustStay* MustStayOf(const RegistryName& name) const {
+    auto it = mustStayKeys_.find(UpperAscii(name.key) + "\n" + (name.isValue ? UpperAscii(name.value) : ""));
+    return it == mustStayKeys_.end() ? nullptr : &run_.mustStay[it->second];
+  }
+  const MustStay* MustStayOf(const Location& location) const {
+    auto it = mustStayFiles_.find(location);
+    return it == mustStayFiles_.end() ? nullptr : &run_.mustStay[it->second];
+  }
+
+  // Whether `location` holds anything after the run.
+  bool HoldsAnything(const Location& location) const {
+    auto it = run_.after.files.lower_bound({location.root, location.path + "/"});
+    return it != run_.after.files.end() && it->first.root == location.root &&
+           it->first.path.compare(0, location.path.size() + 1, location.path + "/") == 0;
+  }
+  bool KeyHoldsAnything(const std::string& key) const {
+    auto it = run_.after.registry.upper_bound({key, "", false});
+    if (it != run_.after.registry.end() && it->key == key) return true;  // a value of its own
+    it = run_.after.registry.lower_bound({key + "\\", "", false});
+    return it != run_.after.registry.end() && it->key.compare(0, key.size() + 1, key + "\\") == 0;
+  }
+
+  // A folder the stage made that the data file's format cannot remove:
+  // one that holds the install folder (the self-removal takes only its own
+  // folder) or the product's program group (only the group itself goes).
+  bool AboveTheProduct(const Placed& item) const {
+    std::string folder = UpperAscii(item.windowsPath) + "\\";
+    for (const std::string* inner : {&run_.installFolder.windowsPath, &run_.programGroup})
+      if (!inner->empty() && UpperAscii(*inner).compare(0, folder.size(), folder) == 0) return true;
+    return false;
+  }
+  void Note(TryItem item, const std::string& path, const char* why) {
+    AddItem(TryRecord::kNote, item, path);
+    report_.records.back().note = why;
+    ++report_.notes;
+  }
+
+  void Canaries() {
+    if (!run_.canariesLaid) return;
+    TryRecord& r = Add(TryRecord::kCanaries);
+    for (const MustStay& m : run_.mustStay)
+      for (size_t k = 0; k < kCanaryKinds; ++k)
+        if (m.laidBy == CanaryKindName(static_cast<CanaryKind>(k)) && !(m.item && m.item->value.empty()))
+          ++r.canaries[k];
   }
 
   // The run as the runner told it, and the errors of the import and the
@@ -201,6 +281,15 @@ class ReportMaker {
       if (item.existed) continue;  // a folder of the machine the stage only passes through
       staged_.insert(item.location);
       if (own_.count(item.location) || !run_.after.files.count(item.location)) continue;
+      if (item.folder && AboveTheProduct(item)) {
+        Note(TryItem::kFolder, ShowLocation(item.location, links_),
+             HoldsAnything(item.location)
+                 ? "a folder above the product's own folder or group, not empty: what it holds is another "
+                   "product's, or reported on its own"
+                 : "a folder above the product's own folder or group, left empty: a data file removes only the "
+                   "product's own, since this one may hold another product's");
+        continue;
+      }
       AddItem(TryRecord::kLeft, Kind(run_.after.files.at(item.location)), ShowLocation(item.location, links_));
       ++report_.left;
     }
@@ -217,6 +306,10 @@ class ReportMaker {
     std::set<std::string> leftKeys;
     for (const RegistryName& name : run_.before.registry) {
       if (!IsStaged(name) || !run_.after.registry.count(name)) continue;
+      if (!name.isValue && IsVendorKey(name.key)) {
+        VendorKeyLeft(name);
+        continue;
+      }
       AddRegistry(TryRecord::kLeft, name);
       ++report_.left;
       if (!name.isValue) leftKeys.insert(name.key);
@@ -232,9 +325,31 @@ class ReportMaker {
       auto sub = after.lower_bound({name.key + "\\", "", false});
       bool subkeys = sub != after.end() && sub->key.compare(0, name.key.size() + 1, name.key + "\\") == 0;
       if (values || subkeys) continue;
+      if (IsVendorKey(name.key)) {
+        VendorKeyLeft(name);
+        continue;
+      }
       AddRegistry(TryRecord::kLeftEmpty, name);
       ++report_.leftEmpty;
     }
+  }
+
+  // A vendor's key (Software\<Vendor>, as a hive names it) that the stage
+  // made: no sound data file deletes it whole.
+  static bool IsVendorKey(const std::string& hiveKey) {
+    std::string key = hiveKey;
+    if (UpperAscii(key).compare(0, 19, "HKEY_USERS\\.DEFAULT\\") == 0) key = "HKEY_CURRENT_USER" + key.substr(18);
+    return JudgeWholeKey(key).kind == KeyVerdict::kVendor;
+  }
+  void VendorKeyLeft(const RegistryName& name) {
+    if (!noted_.insert(UpperAscii(name.key)).second) return;
+    AddRegistry(TryRecord::kNote, name);
+    report_.records.back().note =
+        KeyHoldsAnything(name.key)
+            ? "a vendor's key, not empty: what it holds is another product's, or reported on its own"
+            : "a vendor's key, left empty: a data file lists the product's own key below it, since other "
+              "products of the vendor keep theirs beside it";
+    ++report_.notes;
   }
 
   // Removal entries that matched nothing staged: an application may make
@@ -280,12 +395,37 @@ class ReportMaker {
       if (sameInControl) continue;
       AddItem(TryRecord::kRemovedUnstaged, Kind(record), ShowLocation(location, links_));
       if (after != run_.after.files.end()) report_.records.back().now = Kind(after->second);  // replaced
+      if (const MustStay* m = MustStayOf(location)) Taken(*m, ShowLocation(location, links_), nullptr);
       ++report_.removedUnstaged;
     }
     for (const RegistryName& name : run_.before.registry) {
       if (run_.after.registry.count(name) || IsStaged(name) || !run_.control.registry.count(name)) continue;
       AddRegistry(TryRecord::kRemovedUnstaged, name);
+      if (const MustStay* m = MustStayOf(name)) Taken(*m, "", &name);
       ++report_.removedUnstaged;
+    }
+  }
+
+  // Who laid the item the last record names, and which entry took it: the
+  // first that names it, a folder or key above it, or a pattern it matches.
+  void Taken(const MustStay& m, const std::string& path, const RegistryName* name) {
+    TryRecord& r = report_.records.back();
+    r.laidBy = m.laidBy;
+    for (const RunTaker& t : run_.takers) {
+      bool takes = false;
+      if (!name && (t.kind == RunTaker::kPath || t.kind == RunTaker::kTree)) {
+        std::string target = UpperAscii(t.path), item = UpperAscii(path);
+        takes = target == item || (t.kind == RunTaker::kTree && Within(item, target)) || MatchesPattern(item, target);
+      } else if (name && (t.kind == RunTaker::kKey || t.kind == RunTaker::kValue)) {
+        for (const std::string& form : HiveForms(t.key))
+          takes = takes || (t.kind == RunTaker::kKey ? Within(UpperAscii(name->key), form)
+                                                     : form == UpperAscii(name->key) && name->isValue &&
+                                                           UpperAscii(t.value) == UpperAscii(name->value));
+      }
+      if (takes) {
+        r.takenBy = t.entry;
+        return;
+      }
     }
   }
 
@@ -294,6 +434,10 @@ class ReportMaker {
   FamilyReport report_;
   std::set<Location> own_, staged_;
   std::vector<std::string> wholeKeys_, values_;  // upper case, as the hives hold them
+  std::set<std::string> keys_;                  // the export's vendor keys themselves, upper case
+  std::map<Location, size_t> mustStayFiles_;     // canaries and --also's files: their index in run_.mustStay
+  std::map<std::string, size_t> mustStayKeys_;   // and keys ("KEY\n") and values ("KEY\nVALUE"), upper case
+  std::set<std::string> noted_;                  // vendor keys reported, upper case
   std::vector<std::string> deferred_;
 };
 

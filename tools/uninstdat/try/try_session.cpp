@@ -89,21 +89,26 @@ const char* WineVersionName(uninst::OsFamilyValue family) {
 struct Setup {
   std::string exportText;
   std::vector<RegistryItem> exported;
+  std::string alsoText;                 // --also's registry.reg, without its first line
+  std::vector<RegistryItem> alsoExported;
   std::string script, uninstaller, beside, language;  // beside: the uninst.exe beside the tool, if any
   std::map<std::string, std::string> host;  // what the helper says of the prefix: prefix, home, user, wow64, ...
   RegistrySnapshot pristine;
 };
 
-Stop CheckExport(const TryOptions& options, const TargetCodePage& page, Setup* setup) {
-  std::string error, path = options.stage + "/registry.reg";
+// A tree's registry.reg (the stage's, or --also's), checked as one: what a
+// stage may not import, --also may not either.
+Stop CheckExport(const std::string& tree, const char* what, const TargetCodePage& page, std::string* text,
+                 std::vector<RegistryItem>* items) {
+  std::string error, path = tree + "/registry.reg";
   if (!fs::exists(fs::symlink_status(path))) return {};
   std::string bytes;
   std::vector<RegistryItem> deletions;
-  if (!ReadInput(path, &bytes, &error)) return Failed(TryOutcome::kUnusable, error);
-  if (!DecodeRegistryExport(bytes, page.converter.number(), &setup->exportText, &error) ||
-      !ParseRegistryExport(bytes, page.converter.number(), &setup->exported, &error, &deletions))
-    return Failed(TryOutcome::kUnusable, "registry.reg: " + error);
-  if (!CheckRegistryExport(setup->exported, deletions, &error)) return Failed(TryOutcome::kUnusable, error);
+  if (!ReadInput(path, &bytes, &error)) return Failed(TryOutcome::kUnusable, what + error);
+  if (!DecodeRegistryExport(bytes, page.converter.number(), text, &error) ||
+      !ParseRegistryExport(bytes, page.converter.number(), items, &error, &deletions))
+    return Failed(TryOutcome::kUnusable, what + std::string("registry.reg: ") + error);
+  if (!CheckRegistryExport(*items, deletions, &error)) return Failed(TryOutcome::kUnusable, what + error);
   return {};
 }
 
@@ -113,7 +118,11 @@ Stop CheckInputs(const TryOptions& options, const TargetCodePage& page, Setup* s
     return Failed(TryOutcome::kBadArgument, why);
   if (!CheckStage(options.stage, &error)) return Failed(TryOutcome::kUnusable, error);
   if (!options.also.empty() && !CheckStage(options.also, &error)) return Failed(TryOutcome::kUnusable, "--also: " + error);
-  if (Stop stop = CheckExport(options, page, setup)) return stop;
+  if (Stop stop = CheckExport(options.stage, "", page, &setup->exportText, &setup->exported)) return stop;
+  if (!options.also.empty()) {
+    if (Stop stop = CheckExport(options.also, "--also: ", page, &setup->alsoText, &setup->alsoExported)) return stop;
+    setup->alsoText.erase(0, setup->alsoText.find('\n') + 1);  // its header: the stage's stands first
+  }
   std::string own = OwnFolder(), tools = Environment("UNINSTDAT_WINE_TOOLS");
   setup->script = (tools.empty() ? own + "/wine" : tools) + "/try.sh";
   if (!IsReadableFile(setup->script))
@@ -202,6 +211,9 @@ class FamilyRun {
     std::vector<Placed> also;
     if (!options_.also.empty() && !layout.LayOutTree(options_.also, view_, &also, &error))
       return Failed(TryOutcome::kUnusable, "--also: " + error);
+    for (const Placed& item : also)
+      if (!item.existed) run_.mustStay.push_back({"--also", item, std::nullopt});
+    for (const RegistryItem& item : setup_.alsoExported) run_.mustStay.push_back({"--also", std::nullopt, item});
     if (!layout.LayOutTree(options_.stage, view_, &run_.staged, &error))
       return Failed(TryOutcome::kUnusable, "the stage's " + error);
     std::string install = MapStagePath(view_, options_.installFolder);
@@ -220,12 +232,54 @@ class FamilyRun {
     // keep the self-removal batch deleting it for ever.
     for (const Placed* item : {&run_.uninstaller, &run_.dataFile})
       fs::permissions(layerPrefix + "/drive_c/" + item->location.path, fs::perms(0644), fs::perm_options::replace);
+    if (!options_.fresh) LayCanaries(layout);
     if (options_.hold.empty()) return {};
     std::string wanted = UpperAscii(MapStagePath(view_, options_.hold));
     for (const Placed& item : run_.staged)
       if (!item.folder && UpperAscii(item.windowsPath) == wanted) *hold = item.windowsPath;
     if (hold->empty()) return Failed(TryOutcome::kBadArgument, "--hold " + options_.hold + " is no file of the stage");
     return {};
+  }
+
+  // What a machine someone lives on holds beside the product (canaries.h),
+  // laid into the same layer as the stage, before the run and its control
+  // run alike. A canary that cannot be laid (the stage has that name) is
+  // left out.
+  void LayCanaries(PrefixLayout& layout) {
+    CanaryStage stage;
+    stage.view = view_;
+    stage.installFolder = run_.installFolder.windowsPath;
+    stage.staged = run_.staged;
+    stage.shellItems = ShellItems(options_.stage);
+    stage.exported = setup_.exported;
+    stage.pristine = &setup_.pristine;
+    CanaryPlan plan = PlanCanaries(stage);
+    std::string source = dir_ + "/canary.txt", error;
+    WriteFile(source, "another program's file\r\n");
+    for (const CanaryItem& item : plan.items) {
+      Placed placed;
+      if (layout.Place(item.windowsPath, source, false, &placed, &error))
+        run_.mustStay.push_back({CanaryKindName(item.kind), placed, std::nullopt});
+    }
+    for (const CanaryValue& value : plan.registry) {
+      if (value.ownKey) run_.mustStay.push_back({CanaryKindName(value.kind), std::nullopt, RegistryItem{value.key, "", false}});
+      run_.mustStay.push_back({CanaryKindName(value.kind), std::nullopt, RegistryItem{value.key, value.value, false}});
+    }
+    canaryLines_ = plan.ImportLines();
+    run_.canariesLaid = true;
+  }
+
+  // The stage's shell items: each file below shell/, its path relative to
+  // it with "/" between names, in byte order.
+  static std::vector<std::string> ShellItems(const std::string& stage) {
+    std::vector<std::string> items;
+    std::error_code ec;
+    fs::path shell = fs::path(stage) / "shell";
+    for (auto it = fs::recursive_directory_iterator(shell, ec); !ec && it != fs::recursive_directory_iterator();
+         it.increment(ec))
+      if (!it->is_directory(ec)) items.push_back(fs::relative(it->path(), shell, ec).generic_string());
+    std::sort(items.begin(), items.end());
+    return items;
   }
 
   // The registry to import (Run values made inert, the Windows version the
@@ -237,7 +291,14 @@ class FamilyRun {
     run_.exported = setup_.exported;
     std::string listed;
     if (Stop stop = ListedPaths(&listed)) return stop;
-    if (!WriteFile(dir_ + "/import.reg", RegistryImportText(setup_.exportText, setup_.exported, version)) ||
+    // The stage's export, then --also's, then the canaries: each a key and
+    // values of its own.
+    std::string text = setup_.exportText;
+    if (text.empty() && !setup_.alsoText.empty()) text = "Windows Registry Editor Version 5.00\r\n";
+    text += setup_.alsoText;
+    std::vector<RegistryItem> items = setup_.exported;
+    items.insert(items.end(), setup_.alsoExported.begin(), setup_.alsoExported.end());
+    if (!WriteFile(dir_ + "/import.reg", RegistryImportText(text, items, version + "\r\n" + canaryLines_)) ||
         !WriteFile(dir_ + "/listed.txt", listed) || !WriteFile(dir_ + "/uninstaller.txt", run_.uninstaller.windowsPath))
       return Failed(TryOutcome::kCannotWrite, "cannot write in " + dir_);
     return {};
@@ -267,11 +328,30 @@ class FamilyRun {
       return Failed(TryOutcome::kUnusable, "the install folder or the prefix's user name has characters that code page " +
                                                std::to_string(page_.converter.number()) + " cannot carry");
     // Every entry's record (no cap: 0), for the paths the run will remove.
+    // The program group's folder as the uninstaller names it: the shell's
+    // first delete, when the data file names a group.
+    std::string group = Utf8(page_, SplitTexts(dataFile_)[DataText::kProgramGroup]);
+    std::string groupFolder;
+    if (!group.empty()) {
+      groupFolder = ShellFolder(view_, "Programs") + "\\" + group;
+      while (!groupFolder.empty() && groupFolder.back() == '\\') groupFolder.pop_back();
+    }
     PlanRecords(dataFile_, page_, target, 0, [&](const PlanRecord& record) {
+      if (const PlanShortcut* s = std::get_if<PlanShortcut>(&record); s && !s->refused) {
+        bool isGroup = !groupFolder.empty() && UpperAscii(s->path) == UpperAscii(groupFolder);
+        if (isGroup) run_.programGroup = s->path;
+        run_.takers.push_back({isGroup ? RunTaker::kTree : RunTaker::kPath,
+                               isGroup ? "programGroup \"" + group + "\"" : "the shortcut " + s->path, s->path, "", ""});
+      } else if (const PlanRegistry* r = std::get_if<PlanRegistry>(&record)) {
+        run_.takers.push_back({r->deleteKey ? RunTaker::kKey : RunTaker::kValue,
+                               "registryList \"" + r->key + ";" + r->value + "\"", "", r->key, r->value});
+      }
       const PlanEntry* entry = std::get_if<PlanEntry>(&record);
       if (!entry || !entry->listed) return;
       if (auto bytes = page_.converter.ToAnsi(entry->path)) *listed += *bytes + "\r\n";
       run_.listed.push_back({entry->entry, OnDiskPath(view_, entry->path)});
+      run_.takers.push_back({RunTaker::kPath, "removalEntries[" + std::to_string(entry->entry) + "] \"" + entry->text + "\"",
+                             OnDiskPath(view_, entry->path), "", ""});
     });
     return {};
   }
@@ -305,6 +385,7 @@ class FamilyRun {
   std::string dir_, workPath_;
   WineView view_;
   TryRun run_;
+  std::string canaryLines_;
 };
 
 Stop RunInWorkFolder(const TryOptions& options, const std::string& dataFile, const TargetCodePage& page,

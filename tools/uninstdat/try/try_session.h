@@ -25,7 +25,8 @@ struct TryOptions {
   std::string installFolder;                   // a Windows path on C:, UTF-8, as the stage sees it
   std::vector<uninst::OsFamilyValue> families;  // each once, in the order to run
   bool restart = false;                        // the answer to the restart question
-  std::string also;                            // a tree of the machine's own files, not staged
+  std::string also;                            // a tree of the machine's own files and keys, which must stay
+  bool fresh = false;                          // no canaries: a machine as Wine makes it
   std::string uninstaller;                     // uninst.exe to run; empty: beside the tool, else the build's
   std::string hold;                            // a staged file held open until the restart question
   bool keep = false;                           // keep the work folder

@@ -20,7 +20,8 @@ std::vector<Target> Targets() {
   return targets;
 }
 
-// "FAMILY KIND WHERE" of every dropped item on the three families, sorted.
+// "FAMILY KIND WHERE" of every dropped item on the three families, and
+// "FAMILY narrowed WHERE" of every key narrowed (a note), sorted.
 std::vector<std::string> Dropped(const std::string& oldBytes, const std::string& newBytes, int codePage = 1252) {
   TargetCodePage page(codePage);
   std::vector<std::string> dropped;
@@ -29,6 +30,8 @@ std::vector<std::string> Dropped(const std::string& oldBytes, const std::string&
       if (auto* d = std::get_if<DiffDropped>(&record))
         dropped.push_back(std::string(FamilyName(d->family)) + " " + DiffKindName(d->kind) + " " +
                           DiffJson(record)["where"].get<std::string>());
+      if (auto* n = std::get_if<DiffNarrowed>(&record))
+        dropped.push_back(std::string(FamilyName(n->family)) + " narrowed " + DiffJson(record)["where"].get<std::string>());
     });
   std::sort(dropped.begin(), dropped.end());
   return dropped;
@@ -90,6 +93,23 @@ TEST(DiffTest, WhatCountsAsDropped) {
        OnAll("value registryList[1]")},
       {"another root is another key", {{"registryList", {kKey}}},
        {{"registryList", {{{"key", "HKEY_LOCAL_MACHINE\\Software\\W"}}}}}, OnAll("key registryList[0]")},
+      {"a vendor's key narrowed to its product's key below it: a note, no drop",
+       {{"registryList", {{{"key", "HKEY_CURRENT_USER\\Software\\Acme"}}}}},
+       {{"registryList", {{{"key", "HKEY_CURRENT_USER\\Software\\Acme\\Notes"}}}}}, OnAll("narrowed registryList[0]")},
+      {"the vendor's key in the 32-bit view narrowed in the other spelling of that view",
+       {{"registryList", {{{"key", "HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Acme"}}}}},
+       {{"registryList", {{{"key", "HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Acme\\Notes"}}}}},
+       OnAll("narrowed registryList[0]")},
+      {"a key a fresh machine has, narrowed to a product's key below it",
+       {{"registryList", {{{"key", "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall"}}}}},
+       {{"registryList", {{{"key", "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Acme"}}}}},
+       OnAll("narrowed registryList[0]")},
+      {"a product's own key narrowed to a key below it is a drop: the rest was the product's",
+       {{"registryList", {{{"key", "HKEY_CURRENT_USER\\Software\\Acme\\Notes"}}}}},
+       {{"registryList", {{{"key", "HKEY_CURRENT_USER\\Software\\Acme\\Notes\\Recent"}}}}}, OnAll("key registryList[0]")},
+      {"a vendor's key with nothing of NEW below it is a drop",
+       {{"registryList", {{{"key", "HKEY_CURRENT_USER\\Software\\Acme"}}}}},
+       {{"registryList", {{{"key", "HKEY_CURRENT_USER\\Software\\Acme Paint"}}}}}, OnAll("key registryList[0]")},
       {"a registry entry the uninstaller passes over is never dropped",
        {{"registryList", {"HKEY_CURRENT_USER\\Software\\W"}}}, Json::object(), {}},
       {"a shortcut moved to another list is dropped from its own",

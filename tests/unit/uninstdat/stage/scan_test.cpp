@@ -38,6 +38,74 @@ TEST(ScanTest, EntriesFromTheStage) {
   std::filesystem::remove_all(stage);
 }
 
+// A vendor's key and a vendor's folder of the Programs menu are shared by
+// every product of that vendor: scan never lists them whole. Each row: the
+// export's items (key, or key and value) and the registry list scan
+// writes; or the stage's Programs tree and the group it takes.
+TEST(ScanTest, NeverTheVendorsKeyOrGroupWhole) {
+  const struct {
+    const char* name;
+    std::vector<RegistryItem> items;
+    std::vector<std::string> registry;
+  } keys[] = {
+      {"a product below its vendor: the product's key",
+       {{"HKEY_CURRENT_USER\\Software\\Acme", "", false}, {"HKEY_CURRENT_USER\\Software\\Acme\\Notes", "", false},
+        {"HKEY_CURRENT_USER\\Software\\Acme\\Notes", "Recent", false}},
+       {"HKEY_CURRENT_USER\\Software\\Acme\\Notes;"}},
+      {"the vendor's own values one by one, each key below it whole",
+       {{"HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Acme", "", false},
+        {"HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Acme", "Shared", false},
+        {"HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Acme\\Notes", "", false},
+        {"HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Acme\\Paint Plugin", "", false}},
+       {"HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Acme;Shared", "HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Acme\\Notes;",
+        "HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Acme\\Paint Plugin;"}},
+  };
+  for (const auto& row : keys) {
+    SCOPED_TRACE(row.name);
+    std::vector<std::string> notes, registry;
+    for (const Json& e : RegistryEntries(row.items, &notes))
+      registry.push_back(e["key"].get<std::string>() + ";" + e.value("value", ""));
+    EXPECT_EQ(registry, row.registry);
+    EXPECT_EQ(std::count_if(notes.begin(), notes.end(),
+                            [](const std::string& n) { return n.find("vendor's key") != std::string::npos; }),
+              1) << Json(notes).dump();
+  }
+
+  const struct {
+    const char* name;
+    std::vector<const char*> shortcuts;  // below shell/Programs
+    const char* group;
+  } groups[] = {
+      {"a vendor's folder that holds only the product's", {"Acme/Notes/Notes.lnk"}, "Acme\\Notes"},
+      {"deeper: each folder that holds only one", {"Acme/Notes 3/Docs/Manual.lnk"}, "Acme\\Notes 3\\Docs"},
+      {"a folder of its own with a subfolder", {"Acme/Notes/Notes.lnk", "Acme/Notes/Docs/Manual.lnk"}, "Acme\\Notes"},
+      {"a folder that holds shortcuts beside the inner one", {"Acme/Notes/Notes.lnk", "Acme/Acme.lnk"}, "Acme"},
+      {"a group of its own", {"Widget/Widget.lnk"}, "Widget"},
+      {"a shared folder holding the product's folder", {"Accessories/Notes/Notes.lnk"}, "Accessories\\Notes"},
+      {"a shared folder itself", {"Accessories/Notes.lnk"}, ""},
+  };
+  for (const auto& row : groups) {
+    SCOPED_TRACE(row.name);
+    std::string stage = ::testing::TempDir() + "/uninstdat-group-stage";
+    std::filesystem::remove_all(stage);
+    for (const char* file : row.shortcuts) {
+      std::filesystem::path path = stage + "/shell/Programs/" + file;
+      std::filesystem::create_directories(path.parent_path());
+      std::ofstream(path) << "lnk";
+    }
+    ScanOptions options;
+    options.stage = stage;
+    options.installFolder = "C:\\Program Files\\Acme\\Notes";
+    options.machine = DefaultMachine(uninst::kOsNt);
+    Json manifest;
+    std::vector<std::string> notes;
+    std::string error;
+    ASSERT_TRUE(Scan(options, &manifest, &notes, &error)) << error;
+    EXPECT_EQ(manifest["programGroup"], row.group);
+    std::filesystem::remove_all(stage);
+  }
+}
+
 // A product as authors ship it: its own keys, and values it adds under keys
 // of Windows (a font, an environment variable, a shell folder, a file
 // association). scan lists those values one by one and whole keys only for

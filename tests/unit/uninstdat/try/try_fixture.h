@@ -1,7 +1,7 @@
 // A small prefix for the tests of try's report: the install folder C:\\App
 // with the uninstaller, a staged file and folder, a machine file, HOME's
-// Desktop through its link, and a registry key the export made inside a
-// parent it created; the run after it clean.
+// Desktop through its link, and a registry key with a value that the export
+// made inside a vendor's key it made too; the run after it clean.
 #pragma once
 
 #include "tools/uninstdat/try/try_report.h"
@@ -38,7 +38,9 @@ struct RunFixture {
     run.pristine = {{"HKEY_CURRENT_USER\\Software", "", false},
                     {"HKEY_CURRENT_USER\\Software\\Wine", "", false},
                     {"HKEY_CURRENT_USER\\Software\\Wine", "x", true}};
-    run.exported = {{"HKEY_CURRENT_USER\\Software\\Co", "", false}};
+    run.exported = {{"HKEY_CURRENT_USER\\Software\\Co", "", false},
+                    {"HKEY_CURRENT_USER\\Software\\Co\\W", "", false},
+                    {"HKEY_CURRENT_USER\\Software\\Co\\W", "v", false}};
     // A clean run: everything staged and the uninstaller gone.
     run.after = run.before;
     for (const char* path : {"App", "App/uninst.exe", "App/uninst.dat", "App/a.txt", "App/data"})

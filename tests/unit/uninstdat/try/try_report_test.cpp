@@ -21,6 +21,7 @@ std::vector<std::string> Findings(const FamilyReport& report) {
     if (kind == "restart") text = "restart " + r["deferred"].dump();
     if (kind == "error") text = "error " + r["what"].get<std::string>();
     if (r.contains("now")) text += " now " + r["now"].get<std::string>();
+    if (r.contains("laidBy")) text += " [" + r["laidBy"].get<std::string>() + " taken by " + r.value("takenBy", "nothing") + "]";
     found.push_back(text);
   }
   return found;
@@ -66,15 +67,37 @@ TEST(TryReportTest, ComparesTheRunWithWhatWasStagedAndWithTheControlRun) {
          r.control.registry.erase({"HKEY_CURRENT_USER\\Software\\Wine", "x", true});
        },
        {}, 0},
-      {"the staged key left", [](TryRun& r) { r.after.registry = r.before.registry; },
-       {"left HKEY_CURRENT_USER\\Software\\Co", "left HKEY_CURRENT_USER\\Software\\Co\\W",
+      {"the staged key left; the vendor's key that holds it a note",
+       [](TryRun& r) { r.after.registry = r.before.registry; },
+       {"note HKEY_CURRENT_USER\\Software\\Co", "left HKEY_CURRENT_USER\\Software\\Co\\W",
         "left HKEY_CURRENT_USER\\Software\\Co\\W;v"}, 1},
-      {"the parent the import made for the one key exported, left empty",
+      {"the vendor's key the stage made, left empty: a note, no fault",
+       [](TryRun& r) { r.after.registry.insert({"HKEY_CURRENT_USER\\Software\\Co", "", false}); },
+       {"note HKEY_CURRENT_USER\\Software\\Co"}, 0},
+      {"the vendor's key the import made for the one key exported, left empty: a note",
        [](TryRun& r) {
          r.exported = {{"HKEY_CURRENT_USER\\Software\\Co\\W", "", false}};
          r.after.registry.insert({"HKEY_CURRENT_USER\\Software\\Co", "", false});
        },
-       {"left-empty HKEY_CURRENT_USER\\Software\\Co"}, 1},
+       {"note HKEY_CURRENT_USER\\Software\\Co"}, 0},
+      {"the product's key the import made for a key below it, left empty: a fault",
+       [](TryRun& r) {
+         r.exported = {{"HKEY_CURRENT_USER\\Software\\Co\\W\\Sub", "", false}};
+         for (Snapshot* s : {&r.before, &r.control}) {
+           s->registry.insert({"HKEY_CURRENT_USER\\Software\\Co\\W\\Sub", "", false});
+           s->registry.erase({"HKEY_CURRENT_USER\\Software\\Co\\W", "v", true});
+         }
+         r.after.registry.insert({"HKEY_CURRENT_USER\\Software\\Co\\W", "", false});
+         r.after.registry.insert({"HKEY_CURRENT_USER\\Software\\Co", "", false});
+       },
+       {"left-empty HKEY_CURRENT_USER\\Software\\Co\\W"}, 1},
+      {"a vendor's value the export adds is the product's: left, it is a fault",
+       [](TryRun& r) {
+         r.exported.push_back({"HKEY_CURRENT_USER\\Software\\Co", "Shared", false});
+         for (Snapshot* s : {&r.before, &r.control, &r.after}) s->registry.insert({"HKEY_CURRENT_USER\\Software\\Co", "Shared", true});
+         r.after.registry.insert({"HKEY_CURRENT_USER\\Software\\Co", "", false});
+       },
+       {"note HKEY_CURRENT_USER\\Software\\Co", "left HKEY_CURRENT_USER\\Software\\Co;Shared"}, 1},
       {"the shared Run key the import made is nobody's: neither left nor left empty",
        [](TryRun& r) {
          const std::string run = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
@@ -93,6 +116,67 @@ TEST(TryReportTest, ComparesTheRunWithWhatWasStagedAndWithTheControlRun) {
        {"unmatched C:\\App\\made-at-run-time.log"}, 0},
       {"the runner's error", [](TryRun& r) { r.runOutput = "error: timeout, 1 boxes answered\n"; },
        {"error the run: timeout, 1 boxes answered"}, 1},
+      {"a folder the stage made above the install folder, left empty: a note, no fault",
+       [](TryRun& r) {
+         r.installFolder.windowsPath = "C:\\V\\App";
+         r.staged.push_back({"C:\\V", {"C", "V"}, true, false});
+         for (Snapshot* s : {&r.before, &r.control, &r.after}) s->files[{"C", "V"}] = {'d', ""};
+       },
+       {"note C:\\V"}, 0},
+      {"the same folder holding another product's: a note still",
+       [](TryRun& r) {
+         r.installFolder.windowsPath = "C:\\V\\App";
+         r.staged.push_back({"C:\\V", {"C", "V"}, true, false});
+         for (Snapshot* s : {&r.before, &r.control, &r.after}) s->files[{"C", "V"}] = {'d', ""}, s->files[{"C", "V/Other"}] = {'d', ""};
+       },
+       {"note C:\\V"}, 0},
+      {"a folder the stage made above the program group, left: a note",
+       [](TryRun& r) {
+         r.programGroup = "C:\\P\\Acme\\Notes";
+         r.staged.push_back({"C:\\P\\Acme", {"C", "P/Acme"}, true, false});
+         for (Snapshot* s : {&r.before, &r.control, &r.after}) s->files[{"C", "P/Acme"}] = {'d', ""};
+       },
+       {"note C:\\P\\Acme"}, 0},
+      {"a staged folder beside the product's, left: a fault",
+       [](TryRun& r) {
+         r.staged.push_back({"C:\\V", {"C", "V"}, true, false});
+         for (Snapshot* s : {&r.before, &r.control, &r.after}) s->files[{"C", "V"}] = {'d', ""};
+       },
+       {"left C:\\V"}, 1},
+      {"a canary file taken by a pattern: the safety finding names the entry",
+       [](TryRun& r) {
+         Placed canary{"C:\\windows\\wdgt_other.dll", {"C", "windows/wdgt_other.dll"}, false, false};
+         r.mustStay = {{"file", canary, std::nullopt}};
+         r.takers = {{RunTaker::kPath, "removalEntries[0] \"a.txt\"", "C:\\App\\a.txt", "", ""},
+                     {RunTaker::kPath, "removalEntries[2] \"<Win>\\wdgt*.dll\"", "C:\\windows\\WDGT*.DLL", "", ""}};
+         for (Snapshot* s : {&r.before, &r.control}) s->files[canary.location] = {'f', ""};
+       },
+       {"removed-unstaged C:\\windows\\wdgt_other.dll [file taken by removalEntries[2] \"<Win>\\wdgt*.dll\"]"}, 1},
+      {"a canary shortcut taken with the program group's folder",
+       [](TryRun& r) {
+         Placed canary{"C:\\P\\Acme\\Another Product\\a.lnk", {"C", "P/Acme/Another Product/a.lnk"}, false, false};
+         r.mustStay = {{"vendor", canary, std::nullopt}};
+         r.takers = {{RunTaker::kTree, "programGroup \"Acme\"", "C:\\P\\Acme", "", ""}};
+         for (Snapshot* s : {&r.before, &r.control}) s->files[canary.location] = {'f', ""};
+       },
+       {"removed-unstaged C:\\P\\Acme\\Another Product\\a.lnk [vendor taken by programGroup \"Acme\"]"}, 1},
+      {"a canary key below an exported whole key is never staged: taken by the whole key",
+       [](TryRun& r) {
+         const char* other = "HKEY_CURRENT_USER\\Software\\Co\\W\\Other";
+         r.mustStay = {{"vendor", std::nullopt, RegistryItem{other, "", false}},
+                       {"vendor", std::nullopt, RegistryItem{other, "Version", false}}};
+         r.takers = {{RunTaker::kKey, "registryList \"HKEY_CURRENT_USER\\Software\\Co\\W;\"", "", "HKEY_CURRENT_USER\\Software\\Co\\W", ""}};
+         for (Snapshot* s : {&r.before, &r.control}) s->registry.insert({other, "", false}), s->registry.insert({other, "Version", true});
+       },
+       {"removed-unstaged HKEY_CURRENT_USER\\Software\\Co\\W\\Other [vendor taken by registryList \"HKEY_CURRENT_USER\\Software\\Co\\W;\"]",
+        "removed-unstaged HKEY_CURRENT_USER\\Software\\Co\\W\\Other;Version [vendor taken by registryList \"HKEY_CURRENT_USER\\Software\\Co\\W;\"]"}, 1},
+      {"an --also value taken by a value entry of the same name in any case",
+       [](TryRun& r) {
+         r.mustStay = {{"--also", std::nullopt, RegistryItem{"HKEY_CURRENT_USER\\Software\\Wine", "x", false}}};
+         r.takers = {{RunTaker::kValue, "registryList \"HKEY_CURRENT_USER\\SOFTWARE\\WINE;X\"", "", "HKEY_CURRENT_USER\\SOFTWARE\\WINE", "X"}};
+         r.after.registry.erase({"HKEY_CURRENT_USER\\Software\\Wine", "x", true});
+       },
+       {"removed-unstaged HKEY_CURRENT_USER\\Software\\Wine;x [--also taken by registryList \"HKEY_CURRENT_USER\\SOFTWARE\\WINE;X\"]"}, 1},
       {"a run whose end the runner never reported is no clean run, and names its last box",
        [](TryRun& r) { r.runOutput = "acp: 1252\r\nbox: W | Remove? | OK\r\n"; },
        {"error the run: the runner did not report the uninstaller's end (the last box: W | Remove? | OK)"}, 1},
