@@ -411,12 +411,30 @@ class ProcessTree {
   std::vector<Member> members_;
 };
 
+// The visible texts of a window's Static children, " / " between them: a
+// wizard page says more than its first line (often the maker's name).
+BOOL CALLBACK CollectTexts(HWND window, LPARAM param) {
+  std::string* text = reinterpret_cast<std::string*>(param);
+  char cls[64] = "", buffer[1024] = "";
+  GetClassNameA(window, cls, sizeof cls);
+  GetWindowTextA(window, buffer, sizeof buffer);
+  if (_stricmp(cls, "Static") == 0 && buffer[0] && IsWindowVisible(window) && text->size() < 600)
+    *text += (text->empty() ? "" : " / ") + OneLine(buffer);
+  return TRUE;
+}
+
 BOOL CALLBACK SayWindowOfTree(HWND window, LPARAM param) {
   const std::vector<DWORD>* ids = reinterpret_cast<const std::vector<DWORD>*>(param);
   DWORD pid = 0;
   GetWindowThreadProcessId(window, &pid);
-  for (DWORD id : *ids)
-    if (id == pid && IsWindowVisible(window)) Say("window: %s", BoxText(window).c_str());
+  for (DWORD id : *ids) {
+    if (id != pid || !IsWindowVisible(window)) continue;
+    char caption[512] = "";
+    GetWindowTextA(window, caption, sizeof caption);
+    std::string texts;
+    EnumChildWindows(window, CollectTexts, reinterpret_cast<LPARAM>(&texts));
+    Say("window: %s | %s", caption, texts.c_str());
+  }
   return TRUE;
 }
 

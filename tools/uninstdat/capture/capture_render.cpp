@@ -1,6 +1,8 @@
 // capture's report as text and JSON; see capture_render.h.
 #include "tools/uninstdat/capture/capture_render.h"
 
+#include <map>
+
 namespace uninstdat {
 namespace {
 
@@ -42,6 +44,11 @@ std::string ItemText(const CaptureRecord& record) {
   if (record.item != CaptureRecord::kValue) return record.path;
   std::string text = record.path + " " + (record.value.empty() ? std::string("@") : Quoted(record.value));
   return record.type.empty() ? text : text + " (" + record.type + ")";
+}
+
+// A content hash shortened for people: its first 12 digits name it well enough.
+std::string Short(const std::string& data) {
+  return data.compare(0, 7, "sha256:") == 0 && data.size() > 19 ? data.substr(0, 19) + "..." : data;
 }
 
 std::string Lines(const std::vector<std::string>& lines) {
@@ -134,8 +141,31 @@ std::string CaptureReportText(const CaptureReport& report, int exit) {
       if (record.record == kind) ++count;
     if (!count) return;
     out += std::string(heading) + " (" + std::to_string(count) + "):\n";
+    // What is left out for the same reason as a folder or key above it is
+    // counted on that one's line (the JSON records name every item):
+    // Windows Installer's records are many, and one reason.
+    std::map<std::pair<std::string, std::string>, size_t> containers;  // reason and path to the count below
+    std::vector<const CaptureRecord*> shown;
     for (const CaptureRecord& record : report.records) {
       if (record.record != kind) continue;
+      bool covered = false;
+      if (kind != CaptureRecord::kCaptured) {
+        std::string path = record.item == CaptureRecord::kValue ? record.path + "\\" : record.path;
+        for (size_t slash = path.find('\\'); slash != std::string::npos && !covered; slash = path.find('\\', slash + 1)) {
+          auto found = containers.find({record.reason, path.substr(0, slash)});
+          if (found != containers.end()) {
+            ++found->second;
+            covered = true;
+          }
+        }
+      }
+      if (covered) continue;
+      if (record.item == CaptureRecord::kFolder || record.item == CaptureRecord::kKey)
+        containers.emplace(std::make_pair(record.reason, record.path), 0);
+      shown.push_back(&record);
+    }
+    for (const CaptureRecord* shownRecord : shown) {
+      const CaptureRecord& record = *shownRecord;
       std::string line = "  " + std::string(KindName(record.item)) + std::string(8 - std::string(KindName(record.item)).size(), ' ') +
                          ItemText(record);
       if (kind == CaptureRecord::kCaptured) {
@@ -145,9 +175,12 @@ std::string CaptureReportText(const CaptureReport& report, int exit) {
         if (!record.linesAdded.empty()) line += "; lines added: " + Lines(record.linesAdded);
         if (!record.linesRemoved.empty()) line += "; lines removed: " + Lines(record.linesRemoved);
         if (record.linesAdded.empty() && record.linesRemoved.empty() && (!record.old.empty() || !record.now.empty()))
-          line += "; was " + (record.old.empty() ? "nothing" : record.old) +
-                  (record.now.empty() ? "" : ", now " + record.now);
+          line += "; was " + (record.old.empty() ? "a file" : Short(record.old)) +
+                  (record.now.empty() ? "" : ", now " + Short(record.now));
       }
+      auto below = containers.find({record.reason, record.path});
+      if (kind != CaptureRecord::kCaptured && below != containers.end() && below->second)
+        line += " (and " + std::to_string(below->second) + " below it, for the same reason)";
       out += line + "\n";
     }
   };

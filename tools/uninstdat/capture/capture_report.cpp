@@ -227,7 +227,7 @@ class Builder {
       if (!change.after.type) {
         CaptureRecord& record = LeaveOut(ItemOf(change.before.type), path, "deleted",
                                          "the installer deleted it; a stage only holds what an installer adds");
-        if (change.before.type == 'f') record.old = "sha256:" + change.before.hash;
+        if (change.before.type == 'f' && !change.before.hash.empty()) record.old = "sha256:" + change.before.hash;
         continue;
       }
       CaptureRecord::Item item = ItemOf(change.after.type);

@@ -7,8 +7,10 @@
 #include <map>
 #include <sstream>
 
+#include "tools/uninstdat/capture/shortcut_times.h"
 #include "tools/uninstdat/codepage.h"
 #include "tools/uninstdat/families.h"
+#include "tools/uninstdat/names.h"
 #include "tools/uninstdat/stage/registry_export.h"
 #include "tools/uninstdat/stage/stage.h"
 #include "tools/uninstdat/system/io.h"
@@ -45,6 +47,10 @@ struct Removed {
     fs::remove_all(path, ec);
   }
 };
+
+bool IsShortcut(const std::string& path) {
+  return path.size() > 4 && UpperAscii(path.substr(path.size() - 4)) == ".LNK";
+}
 
 std::string ReadAll(const std::string& path) {
   std::string bytes, error;
@@ -330,6 +336,12 @@ class Session {
       std::string destination = made + "/" + path;
       fs::create_directories(fs::path(destination).parent_path(), ec);
       if (!ec) fs::copy_file(Copied("after", where), destination, fs::copy_options::overwrite_existing, ec);
+      if (!ec && IsShortcut(path)) {
+        // The shell's times of the install are no part of what it installed.
+        std::string bytes = ReadAll(destination);
+        if (!WriteFile(destination, ShortcutWithoutTimes(bytes)))
+          return Failed(CaptureOutcome::kCannotWrite, "cannot write " + destination);
+      }
       if (!ec) fs::permissions(destination, fs::perms(0644), fs::perm_options::replace, ec);
       if (ec) return Failed(CaptureOutcome::kCannotWrite, "cannot write " + destination + ": " + ec.message());
     }
