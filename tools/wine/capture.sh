@@ -123,12 +123,16 @@ run() {
     fi
   fi
 
-  # Three views of one machine: before (never run), the run and the control
-  # run. Copies where no overlay can be mounted.
+  # Three views of one machine: before (never run: the pristine prefix
+  # itself, only read, unless a Windows version was set), the run and the
+  # control run. Copies where no overlay can be mounted.
   local name
   declare -A prefix_of home_of
+  prefix_of[before]=$cache_prefix home_of[before]=$cache_home
   for name in before run control; do
-    if [ "$VIEW_OVERLAY" = no ] && [ -d "$WORK/import" ]; then
+    if [ $name = before ] && [ ! -d "$WORK/import" ]; then
+      continue
+    elif [ "$VIEW_OVERLAY" = no ] && [ -d "$WORK/import" ]; then
       cp -a "$WORK/import" "$WORK/$name" || exit 3
       VIEW_PREFIX=$WORK/$name/prefix VIEW_HOME=$WORK/$name/home
     else
@@ -182,8 +186,9 @@ run() {
     done < <(roots "${prefix_of[before]}" "${home_of[before]}")
   fi
   for name in before run control; do
-    VIEW_PREFIX=$WORK/$name/prefix VIEW_HOME=$WORK/$name/home unmount_view
+    [ -d "$WORK/$name" ] && VIEW_PREFIX=$WORK/$name/prefix VIEW_HOME=$WORK/$name/home unmount_view
   done
+  return 0
 }
 
 case ${1:-} in

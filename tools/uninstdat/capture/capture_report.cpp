@@ -149,7 +149,9 @@ class Builder {
       }
     }
     if (!sawExit && !report_.timedOut && report_.fatal.empty())
-      report_.fatal.push_back("the run's account has no end: the runner was ended before the installer");
+      report_.fatal.push_back("the run's account has no end: the runner was ended before the installer, as a forced "
+                              "restart (ExitWindowsEx with EWX_FORCE) ends every process; what the installer scheduled "
+                              "may have been carried out inside the sandbox");
     if (report_.installerExit == 3010 || report_.installerExit == 1641) report_.restartAsked = true;
     std::istringstream control(facts_.controlAccount);
     bool controlEnded = false;

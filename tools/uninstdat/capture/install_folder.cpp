@@ -55,18 +55,20 @@ InstallFolderChoice ChooseInstallFolder(const std::string& given, const std::vec
       if (ParentOf(path) == upper) own.emplace(upper, folder);
   }
   std::string deepest;
-  for (const auto& [upper, folder] : own) {
+  for (const auto& candidate : own) {
+    const std::string& upper = candidate.first;
     bool holdsAll = std::all_of(added.begin(), added.end(), [&](const std::string& path) { return IsBelow(path, upper); });
-    if (holdsAll && upper.size() > UpperAscii(deepest).size()) deepest = folder;
+    if (holdsAll && upper.size() > UpperAscii(deepest).size()) deepest = candidate.second;
   }
   if (!deepest.empty()) {
     choice.how = InstallFolderChoice::kProgramFiles;
     choice.folder = deepest;
     return choice;
   }
-  for (const auto& [upper, folder] : own) {
+  for (const auto& candidate : own) {
+    const std::string& upper = candidate.first;
     bool topmost = std::none_of(own.begin(), own.end(), [&](const auto& other) { return IsBelow(upper, other.first); });
-    if (topmost) choice.candidates.push_back(folder);
+    if (topmost) choice.candidates.push_back(candidate.second);
   }
   if (choice.candidates.size() > 1) choice.how = InstallFolderChoice::kSeveral;
   else choice.candidates.clear();
