@@ -281,7 +281,7 @@ check_eq "the report names its open window" yes \
   "$(json_of "$work/waited.json" timeout windows | grep -q 'Acme Notes Setup' && echo yes || json_of "$work/waited.json" timeout windows)"
 check_eq "and the silent switch of its kind" /S "$(json_of "$work/waited.json" timeout silentSwitch)"
 
-echo "# a hostile installer: host files through Z: and \\\\?\\unix\\, a RunOnce that deletes one, a restart"
+echo "# a hostile installer: host files through Z: and \\\\?\\unix\\, a RunOnce that deletes one, a restart, a program left running"
 V=${victims//\//\\}
 cat >"$src/evil.nsi" <<NSI
 Unicode true
@@ -293,6 +293,7 @@ RequestExecutionLevel admin
 Section
   SetOutPath "\$INSTDIR"
   File evil.txt
+  Exec '"\$WINDIR\\notepad.exe"'
   Delete "Z:$V\\a.txt"
   Delete "\\\\?\\unix$V\\b.txt"
   RMDir /r "Z:$V\\folder"
@@ -304,8 +305,10 @@ Section
 SectionEnd
 NSI
 nsis evil $NSIS_TARGET
-"$UNINSTDAT" capture "$src/evil.exe" -o "$work/evil" --args /S --family 98 --json >"$work/evil.json" 2>/dev/null
+"$UNINSTDAT" capture "$src/evil.exe" -o "$work/evil" --args /S --family 98 --timeout 15 --json >"$work/evil.json" 2>/dev/null
 check_eq "exit 1" 1 $?
+check_eq "the program it started and left running: ended at the timeout, named" notepad.exe \
+  "$(json_of "$work/evil.json" outlived process | cut -d' ' -f1)"
 check_eq "victims outside the work folder and HOME are as they were" "$host_before" "$(host_state)"
 check_eq "the restart it asked for: reported, refused" true "$(json_of "$work/evil.json" restart asked)"
 check_eq "what it scheduled: reported, not carried out" \
