@@ -81,7 +81,7 @@ mkdir -p "$bundle/wine" "$bundle/examples"
 cp "$win32/uninst.exe" "$bundle/uninst.exe"
 cp "$win64/uninstdat.exe" "$bundle/uninstdat.exe"
 strip -o "$bundle/uninstdat" "$linux/uninstdat"
-cp tools/wine/try.sh tools/wine/session.sh tools/wine/prefix.sh tools/wine/sandbox.sh scripts/host.sh "$bundle/wine/"
+cp tools/wine/try.sh tools/wine/capture.sh tools/wine/session.sh tools/wine/prefix.sh tools/wine/sandbox.sh scripts/host.sh "$bundle/wine/"
 cp "$win32/e2e_runner.exe" "$bundle/wine/runner32.exe"
 cp "$win64/e2e_runner.exe" "$bundle/wine/runner64.exe"
 # The 64-bit build runs try where only 64-bit Wine can: a test vehicle that
@@ -119,7 +119,7 @@ Anyone can rebuild it bit for bit from this commit with Debian 12's MinGW-w64
 | \`uninst.exe\` | the uninstaller that installers ship beside \`uninst.dat\` |
 | \`uninstdat.exe\` | the authors' tool for 64-bit Windows (build, show, lint, plan, scan) |
 | \`uninstdat\` | the same tool for Linux x86-64, with \`try\`; needs the GNU C library $glibc or later with its iconv modules (Debian 12 and later: package libc6), and for \`try\` Wine, bubblewrap and Xvfb |
-| \`wine/\` | what \`try\` runs beside the tool: its scripts, the box-answering runners, and \`uninst-x64-TEST-ONLY-never-ship.exe\`, the 64-bit build that \`try\` runs where only 64-bit Wine can (never ship it) |
+| \`wine/\` | what \`try\` and \`capture\` run beside the tool: their scripts, the box-answering runners, and \`uninst-x64-TEST-ONLY-never-ship.exe\`, the 64-bit build that \`try\` runs where only 64-bit Wine can (never ship it) |
 | \`manifest.schema.json\`, \`examples/\` | the manifest's JSON Schema and sample manifests |
 | \`SHA256SUMS\` | the SHA-256 of every other file: \`sha256sum -c SHA256SUMS\` |
 NOTES

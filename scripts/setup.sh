@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what building and testing need, once: the MinGW-w64 cross compilers
 # for 32-bit and 64-bit Windows, Wine, Xvfb, bubblewrap (the sandbox every
-# Wine run happens in), the host libraries, and the ja_JP.UTF-8 locale that
+# Wine run happens in), the host libraries, makensis and wixl (the real
+# installers that capture's tests build), and the ja_JP.UTF-8 locale that
 # gives Wine code page 932. wine32 and the i386
 # architecture are installed only where this host executes 32-bit programs;
 # elsewhere 32-bit Wine could not start, and the tests use 64-bit Wine.
@@ -12,7 +13,8 @@ source "$(dirname "$0")/host.sh"
 packages=(cmake g++ make g++-mingw-w64-i686 mingw-w64-i686-dev
           g++-mingw-w64-x86-64 mingw-w64-x86-64-dev wine wine64 xvfb x11-utils
           libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev
-          clang libclang-rt-14-dev locales python3 python3-jsonschema bubblewrap)
+          clang libclang-rt-14-dev locales python3 python3-jsonschema bubblewrap
+          nsis wixl)
 i386=no
 if host_runs_32bit; then
   i386=yes

@@ -62,6 +62,7 @@ printf '{"registryList": [{"key": "HKLM\\\\Software\\\\W"}]}' >"$work/short-root
 printf '{"codePage": 1e400}' >"$work/huge.json"
 printf '{"codePage": 4294968548}' >"$work/wraps.json"
 python3 -c 'print("{\"removalEntries\": " + "[" * 70000 + "]" * 70000 + "}")' >"$work/deep.json"
+mkdir -p "$work/stage-plain/files/C/Program Files/W" && echo x >"$work/stage-plain/files/C/Program Files/W/w.exe"
 # try stops before any Wine work: its helpers are named where there are none.
 export UNINSTDAT_WINE_TOOLS=$work/no-wine
 while read -r name code message command; do
@@ -92,6 +93,11 @@ deep-nesting:plan 3 nested.more.than plan $work/deep.json
 1e400:build 3 out.of.range build $work/huge.json -o $work/x.dat
 1e400:machine 3 out.of.range lint $EXAMPLES/widget.json --machine $work/huge.json
 code-page-beyond-int 3 no.Windows.ANSI.code.page build $work/wraps.json -o $work/x.dat
+capture-no-installer 3 neither.a.Windows.program.nor.an.MSI capture /bin/true -o $work/cap1
+capture-into-a-full-folder 4 is.not.empty capture /bin/true -o $EXAMPLES
+capture-install-folder-on-D 2 absolute.folder.on.C: capture /bin/true -o $work/cap2 --install-folder D:\\W
+capture-two-families 2 capture.takes.one.family capture /bin/true -o $work/cap3 --family nt,98
+scan-without-install-folder 2 --install-folder.is.required scan $work/stage-plain
 unknown-allowed-code 2 did.you.mean."shared-system-file" lint $EXAMPLES/widget.json --allow shared-sytem-file
 json-with-another-format 2 --json.is.--format.json lint $EXAMPLES/widget.json --json --format sarif
 unknown-format 2 xml.not.in lint $EXAMPLES/widget.json --format xml
@@ -101,7 +107,18 @@ EOF
 check "strict build wrote nothing" absent "$([ -e "$work/strict.dat" ] && echo present || echo absent)"
 check "--version" 0 "$(status "$U" --version)"
 check "help lint" yes "$("$U" help lint | grep -q -- '--max-per-code' && echo yes || echo no)"
-check "help names every command" "build show lint plan diff scan try help" \
+# scan takes the install folder and allUsers from capture.json, given options first.
+cp -r "$work/stage-plain" "$work/stage-captured"
+printf '{"installFolder": "C:\\\\Program Files\\\\W", "allUsers": true}' >"$work/stage-captured/capture.json"
+mkdir -p "$work/stage-captured/shell/Desktop" && echo lnk >"$work/stage-captured/shell/Desktop/W.lnk"
+"$U" scan "$work/stage-captured" -o "$work/captured.json" 2>/dev/null
+check "scan with capture.json: exit 0" 0 $?
+check "scan with capture.json: its folder and allUsers" "w.exe true" \
+  "$(python3 -c 'import json,sys; m=json.load(open(sys.argv[1])); print(m["removalEntries"][0], str(m["allUsers"]).lower())' "$work/captured.json")"
+"$U" scan "$work/stage-captured" --install-folder 'C:\Program Files' -o "$work/given.json" 2>/dev/null
+check "scan: a given --install-folder wins over capture.json" 'W\w.exe' \
+  "$(python3 -c 'import json,sys; print(json.load(open(sys.argv[1]))["removalEntries"][0])' "$work/given.json")"
+check "help names every command" "build show lint plan diff scan try capture help" \
   "$("$U" help | sed -n '/^Subcommands:/,$p' | awk 'NR > 1 && NF {print $1}' | tr '\n' ' ' | sed 's/ $//')"
 "$U" build "$work/typo.json" -o "$work/x.dat" 2>"$work/err"; "$U" plan "$EXAMPLES/widget.json" --family 96 2>>"$work/err"
 "$U" lint 2>>"$work/err"

@@ -3,7 +3,7 @@
 # Wine: it writes the same bytes as the Linux build for every example and a
 # code page 932 manifest, reads them back byte for byte, and lints and plans
 # them the same way; its code pages come from the system's converter there,
-# iconv's here. try says that it is a Linux feature.
+# iconv's here. try and capture say that they are a Linux feature.
 source "$(dirname "$0")/lib.sh"
 e2e_setup
 EXE=${WIN64_BUILD_DIR:-$ROOT/build/win64}/uninstdat.exe
@@ -48,4 +48,7 @@ check_eq "undefined bytes of 1252: show agrees" "$("$UNINSTDAT" show "$work/odd.
 wine_by /usr/lib/wine/wine64 "$EXE" try "$(win "$work/jp.json")" --stage 'Z:\tmp' --install-folder 'C:\x' >/dev/null 2>"$work/err"
 check_eq "try: usage error on Windows" 2 $?
 check_eq "try: says it is a Linux feature" yes "$(grep -q 'Linux feature' "$work/err" && echo yes || echo no)"
+wine_by /usr/lib/wine/wine64 "$EXE" capture 'Z:\tmp\setup.exe' -o 'Z:\tmp\stage' >/dev/null 2>"$work/err"
+check_eq "capture: usage error on Windows" 2 $?
+check_eq "capture: says it is a Linux feature" yes "$(grep -q 'Linux feature' "$work/err" && echo yes || echo no)"
 finish

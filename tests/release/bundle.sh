@@ -35,6 +35,7 @@ check "the release notes name uninst.exe's SHA-256" grep -q "$(sha256sum <"$b/un
 check "the 64-bit build is named as a test vehicle" [ -f "$b/wine/uninst-x64-TEST-ONLY-never-ship.exe" ]
 check "the 64-bit build is not the shipped one" bash -c '! cmp -s "$1/uninst.exe" "$1/wine/uninst-x64-TEST-ONLY-never-ship.exe"' _ "$b"
 check "try's Wine side lies beside the tool" [ -f "$b/wine/try.sh" -a -f "$b/wine/session.sh" -a -f "$b/wine/prefix.sh" -a -f "$b/wine/sandbox.sh" -a -f "$b/wine/host.sh" ]
+check "capture's Wine side lies beside it" [ -f "$b/wine/capture.sh" ]
 check "uninstdat --version says $version" [ "$("$b/uninstdat" --version)" = "uninstdat $version" ]
 check "the Linux uninstdat needs no C++ runtime of the system" bash -c '! objdump -p "$1" | grep -q "NEEDED.*libstdc++"' _ "$b/uninstdat"
 check "the schema and the examples are there" [ -f "$b/manifest.schema.json" -a -f "$b/examples/widget.json" ]

@@ -46,7 +46,7 @@ Exit Run(int argc, char** argv) {
   app.set_version_flag("--version", std::string("uninstdat ") + UNINSTDAT_VERSION);
   app.require_subcommand(1);
   std::vector<std::unique_ptr<Command>> commands;
-  for (auto make : {BuildCommand, ShowCommand, LintCommand, PlanCommand, DiffCommand, ScanCommand, TryCommand})
+  for (auto make : {BuildCommand, ShowCommand, LintCommand, PlanCommand, DiffCommand, ScanCommand, TryCommand, CaptureCommand})
     commands.push_back(make());
   std::vector<std::pair<CLI::App*, Command*>> added;
   for (const auto& command : commands) added.push_back({command->Add(app), command.get()});

@@ -8,6 +8,7 @@
 #   session.sh import LIMIT
 #   session.sh run LIMIT ANSWER PROGRAM [HOLD]
 #   session.sh control LIMIT none|restart
+#   session.sh capture LIMIT FILE_KIB
 #
 # make-prefix makes a pristine prefix. import imports the registry
 # (/sandbox/input/import.reg). run runs PROGRAM (a Windows path) through the
@@ -16,6 +17,11 @@
 # restart question, and lets it go first (release:ANSWER), as every process
 # of a real machine has ended before Windows deletes at its restart. control
 # takes the same path without the uninstaller, with the restart or none.
+# capture is the run of `uninstdat capture` (capture.sh): the runner starts
+# the command line of /sandbox/input/command.txt and watches it, pressing no
+# button, at most LIMIT seconds (runner.cpp, --watch); no file the sandbox
+# writes may grow beyond FILE_KIB KiB; then the prefix has at most 60 s to
+# end.
 #
 # Each prints its account on standard output only once every process of the
 # sandbox has ended, so that nothing a Windows program writes (the batch's
@@ -96,8 +102,19 @@ case ${1:-} in
     fi
     account
     ;;
+  capture)
+    limit=$2 kib=$3
+    if sandbox_start_display; then
+      ulimit -f "$kib"
+      runner $((limit + 30)) --watch --timeout "$limit" --cwd 'C:\' --command-file "Z:${INPUT//\//\\}\\command.txt"
+      wait_for_prefix 60
+    else
+      ERRORS+=("the sandbox's own X display did not start")
+    fi
+    account
+    ;;
   *)
-    echo "usage: session.sh make-prefix | import LIMIT | run LIMIT ANSWER PROGRAM [HOLD] | control LIMIT none|restart" >&2
+    echo "usage: session.sh make-prefix | import LIMIT | run LIMIT ANSWER PROGRAM [HOLD] | control LIMIT none|restart | capture LIMIT FILE_KIB" >&2
     exit 2
     ;;
 esac

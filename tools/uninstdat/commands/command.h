@@ -45,5 +45,6 @@ std::unique_ptr<Command> PlanCommand();
 std::unique_ptr<Command> DiffCommand();
 std::unique_ptr<Command> ScanCommand();
 std::unique_ptr<Command> TryCommand();
+std::unique_ptr<Command> CaptureCommand();
 
 }  // namespace uninstdat

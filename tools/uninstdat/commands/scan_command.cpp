@@ -6,6 +6,7 @@
 #include "tools/uninstdat/manifest.h"
 #include "tools/uninstdat/stage/scan.h"
 #include "tools/uninstdat/system/io.h"
+#include "tools/uninstdat/system/process.h"
 
 namespace uninstdat {
 namespace {
@@ -15,11 +16,12 @@ class ScanStage : public Command {
   CLI::App* Add(CLI::App& app) override {
     CLI::App* scan = app.add_subcommand("scan", "Write a manifest that lists everything a staged installation holds.");
     scan->add_option("STAGE", stage_, "the stage: files/<drive>/..., shell/<folder>/..., registry.reg")->required();
-    scan->add_option("--install-folder", installFolder_, "the product's folder, such as C:\\Program Files\\Widget")
-        ->required();
+    scan->add_option("--install-folder", installFolder_,
+                     "the product's folder, such as C:\\Program Files\\Widget (default: STAGE/capture.json's)");
     scan->add_option("-o,--output", output_, "the manifest to write (default: standard output)");
     AddCodePage(scan, &codePage_, "the manifest's code page (default 1252)");
-    scan->add_flag("--all-users", allUsers_, "the shortcuts are the all-users ones on the NT family");
+    allUsersOption_ = scan->add_flag("--all-users", allUsers_,
+                                     "the shortcuts are the all-users ones on the NT family (default: STAGE/capture.json's)");
     AddFamilies(scan, &families_, "whose default folders become location macros: 95, 98, nt or unknown (default nt)");
     AddMachine(scan, &machinePath_, "JSON file of the machine's folders");
     return scan;
@@ -57,6 +59,7 @@ class ScanStage : public Command {
     options->installFolder = installFolder_;
     options->codePage = codePage_ ? codePage_ : 1252;
     options->allUsers = allUsers_;
+    if (auto e = FromCapture(options)) return e;
     options->machine = DefaultMachine(families[0]);
     if (machinePath_.empty()) return std::nullopt;
     Json machine;
@@ -66,6 +69,31 @@ class ScanStage : public Command {
     return std::nullopt;
   }
 
+  // What `uninstdat capture` wrote beside the stage (capture.json): the
+  // install folder and whether the shortcuts went to all users, each taken
+  // only when its option is not given.
+  std::optional<Exit> FromCapture(ScanOptions* options) {
+    bool needFolder = options->installFolder.empty(), needUsers = allUsersOption_->count() == 0;
+    std::string path = stage_ + "/capture.json", bytes, error;
+    if ((!needFolder && !needUsers) || !IsReadableFile(path)) {
+      if (needFolder) return Fail(Exit::kUsage, "--install-folder is required (no capture.json in the stage names it)");
+      return std::nullopt;
+    }
+    Json capture;
+    if (!ReadInput(path, &bytes, &error)) return Fail(Exit::kBadInput, error);
+    capture = Json::parse(bytes, nullptr, false);
+    if (!capture.is_object()) return Fail(Exit::kBadInput, path + ": no JSON object");
+    if (needFolder) {
+      if (!capture.contains("installFolder") || !capture["installFolder"].is_string())
+        return Fail(Exit::kUsage, "--install-folder is required (" + path + " names none)");
+      options->installFolder = capture["installFolder"].get<std::string>();
+    }
+    if (needUsers && capture.contains("allUsers") && capture["allUsers"].is_boolean())
+      options->allUsers = capture["allUsers"].get<bool>();
+    return std::nullopt;
+  }
+
+  CLI::Option* allUsersOption_ = nullptr;
   std::string stage_, installFolder_, output_ = "-", machinePath_;
   int codePage_ = 0;
   bool allUsers_ = false;

@@ -7,7 +7,7 @@
 namespace uninstdat {
 
 const char* WineUnavailableHere() {
-  return "try runs uninst.exe under Wine and is a Linux feature; run it on Linux";
+  return "try and capture run Windows programs under Wine and are a Linux feature; run them on Linux";
 }
 
 void CatchInterrupts() {}

@@ -1,0 +1,242 @@
+// Wine's registry files with types and data; see wine_hive.h.
+#include "tools/uninstdat/capture/wine_hive.h"
+
+#include <cctype>
+#include <vector>
+
+namespace uninstdat {
+namespace {
+
+void AppendUtf8(std::string* out, unsigned point) {
+  if (point < 0x80) {
+    *out += static_cast<char>(point);
+  } else if (point < 0x800) {
+    *out += static_cast<char>(0xC0 | (point >> 6));
+    *out += static_cast<char>(0x80 | (point & 0x3F));
+  } else if (point < 0x10000) {
+    *out += static_cast<char>(0xE0 | (point >> 12));
+    *out += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
+    *out += static_cast<char>(0x80 | (point & 0x3F));
+  } else {
+    *out += static_cast<char>(0xF0 | (point >> 18));
+    *out += static_cast<char>(0x80 | ((point >> 12) & 0x3F));
+    *out += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
+    *out += static_cast<char>(0x80 | (point & 0x3F));
+  }
+}
+
+std::string UnitsToUtf8(const std::vector<uint16_t>& units) {
+  std::string out;
+  for (size_t i = 0; i < units.size(); ++i) {
+    unsigned u = units[i];
+    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
+      AppendUtf8(&out, 0x10000 + ((u - 0xD800) << 10) + (units[i + 1] - 0xDC00u));
+      ++i;
+    } else {
+      AppendUtf8(&out, u);
+    }
+  }
+  return out;
+}
+
+std::string UnitsToBytes(const std::vector<uint16_t>& units) {
+  std::string bytes;
+  for (uint16_t u : units) {
+    bytes += static_cast<char>(u & 0xFF);
+    bytes += static_cast<char>(u >> 8);
+  }
+  return bytes;
+}
+
+int HexDigit(char c) {
+  c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+}
+
+// A text as Wine writes it, from `*i` up to the first unescaped `end`; `*i`
+// is left on that character. False when the line ends first.
+bool Unescape(const std::string& text, size_t* i, char end, std::vector<uint16_t>* units) {
+  for (; *i < text.size() && text[*i] != end; ++*i) {
+    char c = text[*i];
+    if (c != '\\') {
+      units->push_back(static_cast<unsigned char>(c));  // Wine writes ASCII only
+      continue;
+    }
+    if (*i + 1 >= text.size()) return false;
+    char next = text[++*i];
+    switch (next) {
+      case 'a': units->push_back(7); break;
+      case 'b': units->push_back(8); break;
+      case 'e': units->push_back(27); break;
+      case 'f': units->push_back(12); break;
+      case 'n': units->push_back(10); break;
+      case 'r': units->push_back(13); break;
+      case 't': units->push_back(9); break;
+      case 'v': units->push_back(11); break;
+      case 'x': {
+        unsigned point = 0;
+        int digits = 0;
+        for (; digits < 4 && *i + 1 < text.size() && HexDigit(text[*i + 1]) >= 0; ++digits)
+          point = point * 16 + static_cast<unsigned>(HexDigit(text[++*i]));
+        if (!digits) return false;
+        units->push_back(static_cast<uint16_t>(point));
+        break;
+      }
+      default:
+        if (next >= '0' && next <= '7') {
+          unsigned point = static_cast<unsigned>(next - '0');
+          for (int digits = 1; digits < 3 && *i + 1 < text.size() && text[*i + 1] >= '0' && text[*i + 1] <= '7'; ++digits)
+            point = point * 8 + static_cast<unsigned>(text[++*i] - '0');
+          units->push_back(static_cast<uint16_t>(point));
+        } else {
+          units->push_back(static_cast<unsigned char>(next));
+        }
+    }
+  }
+  return *i < text.size();
+}
+
+// "xx,xx,..." from `at` to the end of `text` (spaces and a missing last
+// byte allowed, as Wine's own reader allows them).
+bool HexBytes(const std::string& text, size_t at, std::string* data) {
+  for (size_t i = at; i < text.size();) {
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+    if (i >= text.size()) break;
+    int high = HexDigit(text[i]), low = i + 1 < text.size() ? HexDigit(text[i + 1]) : -1;
+    if (high < 0 || low < 0) return false;
+    *data += static_cast<char>(high * 16 + low);
+    i += 2;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+    if (i < text.size() && text[i] != ',') return false;
+    ++i;
+  }
+  return true;
+}
+
+// The value's type and data after "=". False when it is not what Wine writes.
+bool ParseData(const std::string& text, size_t at, RegistryValue* value) {
+  std::string rest = text.substr(at);
+  if (!rest.empty() && rest[0] == '"') {
+    value->type = kRegString;
+  } else if (rest.compare(0, 4, "str(") == 0) {
+    size_t close = rest.find("):\"");
+    if (close == std::string::npos || close == 4) return false;
+    value->type = static_cast<uint32_t>(std::stoul(rest.substr(4, close - 4), nullptr, 16));
+    rest = rest.substr(close + 2);
+  } else if (rest.compare(0, 6, "dword:") == 0) {
+    if (rest.size() != 14) return false;
+    uint32_t number = 0;
+    for (size_t i = 6; i < 14; ++i) {
+      int digit = HexDigit(rest[i]);
+      if (digit < 0) return false;
+      number = number * 16 + static_cast<uint32_t>(digit);
+    }
+    value->type = kRegDword;
+    value->data.clear();
+    for (int i = 0; i < 4; ++i) value->data += static_cast<char>((number >> (8 * i)) & 0xFF);
+    return true;
+  } else if (rest.compare(0, 4, "hex:") == 0) {
+    value->type = kRegBinary;
+    value->data.clear();
+    return HexBytes(rest, 4, &value->data);
+  } else if (rest.compare(0, 4, "hex(") == 0) {
+    size_t close = rest.find("):");
+    if (close == std::string::npos || close == 4 || close > 12) return false;
+    for (size_t i = 4; i < close; ++i)
+      if (HexDigit(rest[i]) < 0) return false;
+    value->type = static_cast<uint32_t>(std::stoul(rest.substr(4, close - 4), nullptr, 16));
+    value->data.clear();
+    return HexBytes(rest, close + 2, &value->data);
+  } else {
+    return false;
+  }
+  size_t i = 1;
+  std::vector<uint16_t> units;
+  if (!Unescape(rest, &i, '"', &units) || i + 1 != rest.size()) return false;
+  units.push_back(0);  // Wine writes a string without its terminating NUL
+  value->data = UnitsToBytes(units);
+  return true;
+}
+
+}  // namespace
+
+bool Utf16LeBytesToUtf8(const std::string& bytes, bool toNul, std::string* text) {
+  if (bytes.size() % 2) return false;
+  std::vector<uint16_t> units;
+  for (size_t i = 0; i < bytes.size(); i += 2) {
+    uint16_t u = static_cast<uint16_t>(static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8);
+    if (toNul && u == 0) break;
+    units.push_back(u);
+  }
+  *text = UnitsToUtf8(units);
+  return true;
+}
+
+bool ReadWineHiveValues(const std::string& bytes, const std::string& root, Hive* hive, std::string* error) {
+  std::string key;
+  size_t number = 0;
+  for (size_t at = 0; at < bytes.size();) {
+    // One logical line: a trailing backslash continues hex data.
+    std::string line;
+    size_t first = ++number;
+    for (;;) {
+      size_t end = bytes.find('\n', at);
+      if (end == std::string::npos) end = bytes.size();
+      std::string part = bytes.substr(at, end - at);
+      at = end + 1;
+      if (!part.empty() && part.back() == '\r') part.pop_back();
+      if (!line.empty()) part.erase(0, part.find_first_not_of(" \t") == std::string::npos ? part.size() : part.find_first_not_of(" \t"));
+      line += part;
+      if (line.empty() || line.back() != '\\' || line[0] == '[' || at >= bytes.size()) break;
+      line.pop_back();
+      ++number;
+    }
+    if (line.empty() || line[0] == ';') continue;
+    auto bad = [&](const char* what) {
+      *error = "line " + std::to_string(first) + ": " + what;
+      return false;
+    };
+    if (line[0] == '[') {
+      size_t i = 1;
+      std::vector<uint16_t> units;
+      if (!Unescape(line, &i, ']', &units)) return bad("a key without \"]\"");
+      key = root + "\\" + UnitsToUtf8(units);
+      (*hive)[key];
+      for (size_t end = key.rfind('\\'); end != std::string::npos && end > root.size(); end = key.rfind('\\', end - 1))
+        (*hive)[key.substr(0, end)];
+      continue;
+    }
+    if (line[0] == '#') {
+      if (line == "#link" && !key.empty()) (*hive)[key].link = true;
+      continue;  // #time=, #class=, #arch=: nothing capture compares
+    }
+    if (key.empty()) {
+      if (line.compare(0, 14, "WINE REGISTRY ") == 0) continue;
+      return bad("a value before any key");
+    }
+    std::string name;
+    size_t eq;
+    if (line[0] == '@') {
+      eq = 1;
+    } else if (line[0] == '"') {
+      size_t i = 1;
+      std::vector<uint16_t> units;
+      if (!Unescape(line, &i, '"', &units)) return bad("a value name without its closing quote");
+      name = UnitsToUtf8(units);
+      eq = i + 1;
+    } else {
+      return bad("neither a key, a value nor a comment");
+    }
+    if (eq >= line.size() || line[eq] != '=') return bad("a value without \"=\"");
+    RegistryValue value;
+    try {
+      if (!ParseData(line, eq + 1, &value)) return bad("a value whose data Wine does not write so");
+    } catch (const std::exception&) {
+      return bad("a value type that is no number");
+    }
+    (*hive)[key].values[name] = value;
+  }
+  return true;
+}
+
+}  // namespace uninstdat

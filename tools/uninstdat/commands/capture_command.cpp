@@ -1,0 +1,79 @@
+// `uninstdat capture`: a stage from the author's own installer, run sealed
+// in a Wine sandbox, so that scan, lint and try start from what the
+// installer really does. Exit 0 everything captured, 1 something reported.
+#include <CLI/CLI.hpp>
+
+#include <iostream>
+
+#include "tools/uninstdat/capture/capture_render.h"
+#include "tools/uninstdat/capture/capture_session.h"
+#include "tools/uninstdat/commands/command.h"
+#include "tools/uninstdat/commands/options.h"
+#include "tools/uninstdat/system/process.h"
+
+namespace uninstdat {
+namespace {
+
+Exit ExitOf(CaptureOutcome::Failure failure) {
+  switch (failure) {
+    case CaptureOutcome::kBadArgument: return Exit::kUsage;
+    case CaptureOutcome::kUnusable: return Exit::kBadInput;
+    case CaptureOutcome::kCannotWrite: return Exit::kCannotWrite;
+    case CaptureOutcome::kInterrupted: return Exit::kInterrupted;
+    case CaptureOutcome::kNone: break;
+  }
+  return Exit::kDone;
+}
+
+class CaptureInstaller : public Command {
+ public:
+  CLI::App* Add(CLI::App& app) override {
+    CLI::App* command = app.add_subcommand(
+        "capture", "Run an installer sealed in a Wine sandbox and write the stage of what it installed.");
+    command->add_option("INSTALLER", options_.installer, "the installer: a Windows program or an MSI package")->required();
+    command->add_option("-o,--output", options_.stage, "the stage to write: a new or an empty folder")->required();
+    command->add_option("--args", options_.arguments,
+                        "appended to the installer's command line, such as /S (an MSI package always gets /qn /norestart)");
+    AddFamilies(command, &families_, "the Windows version the installer sees: nt, 98 or 95 (default nt)");
+    command->add_option("--install-folder", options_.installFolder,
+                        "the product's folder as the stage sees it (C:\\...); default: the folder of the installer's "
+                        "uninst.exe, else its folder below Program Files");
+    command->add_option("--timeout", options_.timeout, "seconds the installer may take (default 300)")
+        ->check(CLI::Range(5, 3600));
+    AddJson(command, &json_, "one JSON record per line");
+    command->add_flag("--keep", options_.keep, "keep the work folder: the views of the prefix and the snapshots");
+    return command;
+  }
+
+  Exit Run() override {
+    if (const char* why = WineUnavailableHere()) return Fail(Exit::kUsage, why);
+    std::vector<uninst::OsFamilyValue> families;
+    if (auto e = ParseFamilies(families_, {uninst::kOsNt, uninst::kOsWin98, uninst::kOsWin95}, {uninst::kOsNt}, &families))
+      return *e;
+    if (families.size() > 1) return Fail(Exit::kUsage, "--family: capture takes one family");
+    options_.family = families[0];
+    CaptureOutcome outcome = RunCapture(options_, [](const std::string& line) { std::cerr << line << "\n"; });
+    if (outcome.failure == CaptureOutcome::kInterrupted) return Exit::kInterrupted;  // without a word
+    Exit code = outcome.failure ? ExitOf(outcome.failure) : outcome.report.Clean() ? Exit::kDone : Exit::kFindings;
+    if (outcome.reported) {
+      int exit = static_cast<int>(code);
+      std::cout << (json_ ? CaptureReportJsonLines(outcome.report, exit) : CaptureReportText(outcome.report, exit));
+      std::cout.flush();
+    }
+    if (outcome.failure) Fail(code, outcome.message);
+    if (!outcome.keptFolder.empty()) Say("the work folder stays: " + outcome.keptFolder);
+    std::cerr << "capture: done in " << static_cast<int>(outcome.seconds + 0.5) << " s\n";
+    return code;
+  }
+
+ private:
+  CaptureOptions options_;
+  std::vector<std::string> families_;
+  bool json_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<Command> CaptureCommand() { return std::make_unique<CaptureInstaller>(); }
+
+}  // namespace uninstdat
