@@ -69,7 +69,7 @@ else
   cmake --preset host -B "$builds/linux" -DCMAKE_BUILD_TYPE=Release -DUNINST_E2E=OFF >/dev/null
   cmake --build "$builds/linux" -j2 --target uninstdat >"$builds/linux.log" 2>&1 || { tail -n 30 "$builds/linux.log" >&2; exit 1; }
 fi
-for program in "$win32/uninst.exe" "$win32/e2e_runner.exe" "$win64/uninst.exe" "$win64/e2e_runner.exe" \
+for program in "$win32/uninst.exe" "$win32/wine_runner.exe" "$win64/uninst.exe" "$win64/wine_runner.exe" \
   "$win64/uninstdat.exe" "$linux/uninstdat"; do
   [ -f "$program" ] || { echo "release: $program is missing" >&2; exit 1; }
 done
@@ -82,8 +82,8 @@ cp "$win32/uninst.exe" "$bundle/uninst.exe"
 cp "$win64/uninstdat.exe" "$bundle/uninstdat.exe"
 strip -o "$bundle/uninstdat" "$linux/uninstdat"
 cp tools/wine/try.sh tools/wine/capture.sh tools/wine/session.sh tools/wine/prefix.sh tools/wine/sandbox.sh scripts/host.sh "$bundle/wine/"
-cp "$win32/e2e_runner.exe" "$bundle/wine/runner32.exe"
-cp "$win64/e2e_runner.exe" "$bundle/wine/runner64.exe"
+cp "$win32/wine_runner.exe" "$bundle/wine/runner32.exe"
+cp "$win64/wine_runner.exe" "$bundle/wine/runner64.exe"
 # The 64-bit build runs try where only 64-bit Wine can: a test vehicle that
 # no product may ship, and named so.
 cp "$win64/uninst.exe" "$bundle/wine/uninst-x64-TEST-ONLY-never-ship.exe"

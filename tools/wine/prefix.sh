@@ -45,7 +45,7 @@ elif [ -n "$WINE_BUNDLE" ]; then
   RUNNER_EXE=${RUNNER_EXE:-$WINE_BUNDLE/runner64.exe}
 fi
 UNINST_EXE=${UNINST_EXE:-$WIN_BUILD_DIR/uninst.exe}
-RUNNER_EXE=${RUNNER_EXE:-$WIN_BUILD_DIR/e2e_runner.exe}
+RUNNER_EXE=${RUNNER_EXE:-$WIN_BUILD_DIR/wine_runner.exe}
 
 # Inside the sandbox: the prefix and its drive C:.
 WINEPREFIX=$SANDBOX_PREFIX

@@ -1,12 +1,12 @@
-// e2e_runner.exe: starts a program under Wine, answers each message box it
+// wine_runner.exe: starts a program under Wine, answers each message box it
 // shows from a script, and prints what it saw, so that the end-to-end tests
 // and the demo can check boxes, answers and the exit code.
 //
-//   e2e_runner.exe [--report FILE] [--hold PATH]... [--copy FROM TO]...
+//   wine_runner.exe [--report FILE] [--hold PATH]... [--copy FROM TO]...
 //                  [--cwd DIR] [--timeout S] [--default] [--yes-no Yes|No]
 //                  [--check FILE] PROGRAM ANSWER...
-//   e2e_runner.exe [--report FILE] --control none|restart
-//   e2e_runner.exe [--report FILE] --watch [--timeout S] [--cwd DIR] --command-file FILE
+//   wine_runner.exe [--report FILE] --control none|restart
+//   wine_runner.exe [--report FILE] --watch [--timeout S] [--cwd DIR] --command-file FILE
 //
 // --report writes the account to FILE instead of standard output. A program
 // that the run starts (the self-removal batch, whose cmd echoes its lines)
