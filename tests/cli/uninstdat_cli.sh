@@ -188,7 +188,10 @@ check "diff: two code pages: exit 3" 3 "$(status "$U" diff "$work/jp.json" "$EXA
 check "diff: two code pages: says the mend" yes "$(said 'give --codepage N')"
 # A million distinct entries against a small file: capped output, bounded
 # time and memory; against itself, nothing (200,000 under AddressSanitizer,
-# whose time and memory are its own).
+# whose time and memory are its own). The time bound is on the processor
+# time the tool spent, not on the clock: a loaded machine (CI's, or the
+# Wine tests beside this one) stretches the clock, never the work, and a
+# bound that growth faster than linear would break must not fail at random.
 # (GCC links AddressSanitizer's runtime as a library, clang into the program.)
 sanitized=no
 { ldd "$U" 2>/dev/null | grep -q libasan || grep -qa __asan_init "$U"; } && sanitized=yes
@@ -199,22 +202,23 @@ for new in "$EXAMPLES/widget.json" "$work/many.dat"; do
   python3 - "$U" "$work/many.dat" "$new" >"$work/measure" <<'PY'
 import resource, subprocess, sys, time
 start = time.time()
-run = subprocess.run([sys.argv[1], "diff", sys.argv[2], sys.argv[3]], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-print(f"{time.time() - start:.1f} {resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss // 1024} {len(run.stdout)} {run.returncode}")
+run = subprocess.run([sys.argv[1], "diff", sys.argv[2], sys.argv[3]], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=600)
+usage = resource.getrusage(resource.RUSAGE_CHILDREN)
+print(f"{usage.ru_utime + usage.ru_stime:.1f} {usage.ru_maxrss // 1024} {len(run.stdout)} {run.returncode} {time.time() - start:.1f}")
 PY
-  read -r seconds rss bytes code <"$work/measure"
-  echo "     diff of $entries entries against $(basename "$new"): $seconds s, $rss MB at most in memory, $bytes bytes of output"
+  read -r seconds rss bytes code clock <"$work/measure"
+  echo "     diff of $entries entries against $(basename "$new"): $seconds s of processor time ($clock s by the clock), $rss MB at most in memory, $bytes bytes of output"
   if [ "$new" = "$work/many.dat" ]; then
     check "diff of many entries with itself: exit 0, nothing" "0 0" "$code $bytes"
   else
     check "diff of many dropped entries: exit 1, output capped" "1 yes" "$code $([ "$bytes" -lt 20000 ] && echo yes || echo no)"
   fi
-  [ $sanitized = yes ] || check "diff of a million entries: under 400 MB and 30 s" yes \
+  [ $sanitized = yes ] || check "diff of a million entries: under 400 MB and 30 s of processor time" yes \
     "$(python3 -c "print('yes' if $rss < 400 and $seconds < 30 else 'no')")"
 done
 
-# Hostile: 5 MB of "|" goes through lint, plan and show in seconds and
-# bounded memory, lint's and plan's output capped (1 MB under
+# Hostile: 5 MB of "|" goes through lint, plan and show in seconds of
+# processor time and bounded memory, lint's and plan's output capped (1 MB under
 # AddressSanitizer, whose time and memory are its own).
 megabytes=5
 [ $sanitized = yes ] && megabytes=1
@@ -225,13 +229,13 @@ for command in lint plan show; do
   python3 - "$U" "$command" "$work/pipes.dat" >"$work/measure" <<'PY'
 import resource, subprocess, sys, time
 start = time.time()
-run = subprocess.run([sys.argv[1], sys.argv[2], sys.argv[3]], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-rss = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss // 1024
+run = subprocess.run([sys.argv[1], sys.argv[2], sys.argv[3]], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=600)
+usage = resource.getrusage(resource.RUSAGE_CHILDREN)
 lines = run.stdout.count(b"\n")
-print(f"{time.time() - start:.1f} {rss} {len(run.stdout)} {run.returncode} {lines}")
+print(f"{usage.ru_utime + usage.ru_stime:.1f} {usage.ru_maxrss // 1024} {len(run.stdout)} {run.returncode} {lines} {time.time() - start:.1f}")
 PY
-  read -r seconds rss bytes code lines <"$work/measure"
-  echo "     $command of $megabytes MB of \"|\": $seconds s, $rss MB at most in memory, $bytes bytes of output"
+  read -r seconds rss bytes code lines clock <"$work/measure"
+  echo "     $command of $megabytes MB of \"|\": $seconds s of processor time ($clock s by the clock), $rss MB at most in memory, $bytes bytes of output"
   check "hostile $command: exit 0" 0 "$code"
   if [ "$command" = show ]; then
     check "hostile show: a line per entry" $((megabytes * 1024 * 1024 + 18)) "$lines"
@@ -242,7 +246,7 @@ PY
     echo "     (built with AddressSanitizer: its memory and time are not the program's; not checked)"
   else
     check "hostile $command: under 400 MB" yes "$([ "$rss" -lt 400 ] && echo yes || echo no)"
-    check "hostile $command: under 30 s" yes "$(python3 -c "print('yes' if $seconds < 30 else 'no')")"
+    check "hostile $command: under 30 s of processor time" yes "$(python3 -c "print('yes' if $seconds < 30 else 'no')")"
   fi
 done
 echo "$((checks - failures)) passed, $failures failed"
