@@ -135,7 +135,7 @@ nsis notes $NSIS_TARGET
 
 echo "# the example: every kind of item, captured or left out for its reason"
 stage=$work/stage
-seconds() { printf '%.1f' "$(echo "$(date +%s.%N) - $1" | bc)"; }
+seconds() { awk -v a="$1" -v b="$(date +%s.%N)" 'BEGIN { printf "%.1f", b - a }'; }
 start=$(date +%s.%N)
 "$UNINSTDAT" capture "$src/notes.exe" -o "$stage" --args /S --json >"$work/notes.json" 2>"$work/notes.err"
 check_eq "exit 1: something to read" 1 $?

@@ -111,7 +111,7 @@ start=$(date +%s.%N)
 "$UNINSTDAT" try "$work/widget.dat" --stage "$stage" --install-folder "$APP" --uninstaller "$work/uninst.exe" \
   >"$work/report" 2>/dev/null
 check_eq "exit 0" 0 $?
-echo "     (a later try, one family: $(printf '%.1f' "$(echo "$(date +%s.%N) - $start" | bc)") s)"
+echo "     (a later try, one family: $(awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN { printf "%.1f", b - a }') s)"
 check_eq "nothing staged is left" 1 "$(grep -c '^Staged and still there: none' "$work/report")"
 check_eq "nothing unstaged went" 1 "$(grep -c '^Removed though nobody staged it (the safety report): none' "$work/report")"
 
