@@ -7,7 +7,7 @@
 #include <set>
 
 #include "tools/uninstdat/key_shape.h"
-#include "tools/uninstdat/lint/lint_rules.h"
+#include "tools/uninstdat/lint_rules.h"
 #include "tools/uninstdat/names.h"
 
 namespace uninstdat {
