@@ -57,8 +57,10 @@ LAYERS = {
     "main": (["tools/uninstdat/main.cpp"], {"commands", "system"}),
 }
 
-# Layers whose units may include headers of the operating system (any
-# <x.h> other than the two C headers below, <sys/...> and the like).
+# Layers whose sources may include headers of the operating system (any
+# <x.h> other than the two C headers below, <sys/...> and the like); their
+# headers may not, so that the OS stays behind them: the engine includes
+# platform/win32_platform.h, and every layer above system/ its headers.
 OS_LAYERS = {"platform", "app-entry", "system"}
 # C headers that carry no system: the engine's fixed-size integers.
 PLAIN_C_HEADERS = {"stddef.h", "stdint.h"}
@@ -159,6 +161,9 @@ def check_includes(root):
                 if layer not in OS_LAYERS:
                     faults.append(f"{where} includes <{name}>, a header of the system; only "
                                   f"{', '.join(sorted(OS_LAYERS))} may, the tool's other units call system/")
+                elif path.endswith(".h"):
+                    faults.append(f"{where} header includes <{name}>, a header of the system; "
+                                  f"only the sources behind it may")
     for path in sorted(FILESYSTEM_EXCEPTIONS):
         if not os.path.isfile(os.path.join(root, path)):
             faults.append(f"{path}: listed as an exception for <filesystem> but gone; drop it from the list")
@@ -240,6 +245,8 @@ BREAKS = [
     ("engine/text.cpp", '#include "tools/uninstdat/names.h"\n',
      "engine includes \"tools/uninstdat/names.h\" of layer core"),
     ("engine/registry.cpp", "#include <windows.h>\n", "engine includes <windows.h>, a header of the system"),
+    ("platform/win32_platform.h", "#include <windows.h>\n", "platform header includes <windows.h>"),
+    ("tools/uninstdat/system/io.h", "#include <unistd.h>\n", "system header includes <unistd.h>"),
     ("tools/uninstdat/diff/diff.cpp", "#include <unistd.h>\n", "diff includes <unistd.h>, a header of the system"),
     ("tools/uninstdat/lint/lint.cpp", "#include <filesystem>\n", "lint includes <filesystem>"),
     ("tools/uninstdat/plan/plan.cpp", "#include <CLI/CLI.hpp>\n", "plan includes <CLI/CLI.hpp>"),
