@@ -1,6 +1,8 @@
 // The Windows families' names; see families.h.
 #include "tools/uninstdat/families.h"
 
+#include "tools/uninstdat/names.h"
+
 namespace uninstdat {
 namespace {
 
@@ -30,8 +32,7 @@ const char* FamilyName(OsFamilyValue family) { return Of(family).name; }
 const char* FamilyLongName(OsFamilyValue family) { return Of(family).longName; }
 
 std::optional<OsFamilyValue> FamilyOfName(const std::string& name) {
-  std::string lower;
-  for (char c : name) lower += c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+  std::string lower = LowerAscii(name);
   for (const FamilyNames& names : kFamilies)
     if (lower == names.name) return names.family;
   return std::nullopt;

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "tools/uninstdat/names.h"
 #include "tools/uninstdat/reference.h"
 
 namespace uninstdat {
@@ -85,7 +86,7 @@ bool IsProgId(std::string_view name) {
     if (pieces[i].empty()) return false;
     for (char c : pieces[i]) {
       bool digit = c >= '0' && c <= '9';
-      if (i == 2 ? !digit : !(digit || (c >= 'A' && c <= 'Z'))) return false;
+      if (i == 2 ? !digit : !(digit || IsAsciiUpper(c))) return false;
     }
   }
   return !OneOf(pieces[0], kSharedProgIdVendors);
@@ -119,8 +120,7 @@ size_t OwnedDepth(const std::vector<std::string_view>& parts) {
 
 const char* LongRootName(std::string_view root, bool shortOnly) {
   std::string upper(root);
-  for (char& c : upper)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+  for (char& c : upper) c = AsciiUpper(c);
   for (const auto& names : kRootNames)
     if ((!shortOnly && upper == names[0]) || upper == names[1]) return names[0];
   return nullptr;
@@ -128,8 +128,7 @@ const char* LongRootName(std::string_view root, bool shortOnly) {
 
 std::string CanonicalKey(std::string_view key) {
   std::string upper(key);
-  for (char& c : upper)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+  for (char& c : upper) c = AsciiUpper(c);
   while (!upper.empty() && upper.back() == '\\') upper.pop_back();
   std::string_view root = std::string_view(upper).substr(0, upper.find('\\'));
   const char* longRoot = LongRootName(root);

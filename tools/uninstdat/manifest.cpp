@@ -2,12 +2,11 @@
 #include "tools/uninstdat/manifest.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <set>
 
 #include "tools/uninstdat/key_shape.h"
-#include "tools/uninstdat/lint/lint_rules.h"
+#include "tools/uninstdat/lint_rules.h"
 #include "tools/uninstdat/names.h"
 
 namespace uninstdat {
@@ -22,8 +21,7 @@ size_t Distance(const std::string& a, const std::string& b) {
     row[0] = i;
     for (size_t j = 1; j <= b.size(); ++j) {
       size_t up = row[j];
-      bool same = std::tolower(static_cast<unsigned char>(a[i - 1])) ==
-                  std::tolower(static_cast<unsigned char>(b[j - 1]));
+      bool same = AsciiLower(a[i - 1]) == AsciiLower(b[j - 1]);
       row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (same ? 0 : 1)});
       diagonal = up;
     }

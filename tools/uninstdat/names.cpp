@@ -10,8 +10,33 @@ void UpperAsciiInPlace(const uninst::CodePage& codePage, std::string* text) {
   for (size_t i = 0; i < text->size(); ++i) {
     char& c = (*text)[i];
     if (codePage.IsLead(static_cast<uint8_t>(c))) ++i;
-    else if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+    else c = AsciiUpper(c);
   }
+}
+
+std::string LowerAscii(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) c = AsciiLower(c);
+  return lower;
+}
+
+bool EqualsAsciiNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+  return true;
+}
+
+bool EndsWithAsciiNoCase(std::string_view text, std::string_view end) {
+  return text.size() >= end.size() && EqualsAsciiNoCase(text.substr(text.size() - end.size()), end);
+}
+
+bool StartsWith(std::string_view text, std::string_view start) {
+  return text.compare(0, start.size(), start) == 0;
+}
+
+bool EndsWith(std::string_view text, std::string_view end) {
+  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
 std::string UpperAscii(std::string_view text, const uninst::CodePage& codePage) {

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <fstream>
 
-#include "tools/uninstdat/lint/lint_rules.h"
+#include "tools/uninstdat/lint_rules.h"
 
 namespace uninstdat {
 namespace {

@@ -13,7 +13,6 @@
 namespace uninstdat {
 namespace {
 
-bool StartsWith(const std::string& text, const std::string& start) { return text.compare(0, start.size(), start) == 0; }
 
 // Whether `path` is `folder` or lies below it, separated by `separator`,
 // in any ASCII case.

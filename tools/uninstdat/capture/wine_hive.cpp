@@ -1,8 +1,9 @@
 // Wine's registry files with types and data; see wine_hive.h.
 #include "tools/uninstdat/capture/wine_hive.h"
 
-#include <cctype>
 #include <vector>
+
+#include "tools/uninstdat/names.h"
 
 namespace uninstdat {
 namespace {
@@ -49,7 +50,7 @@ std::string UnitsToBytes(const std::vector<uint16_t>& units) {
 }
 
 int HexDigit(char c) {
-  c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  c = AsciiLower(c);
   return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
 }
 

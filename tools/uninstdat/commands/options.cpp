@@ -9,6 +9,7 @@
 #include "tools/uninstdat/families.h"
 #include "tools/uninstdat/manifest.h"
 #include "tools/uninstdat/model.h"
+#include "tools/uninstdat/names.h"
 #include "tools/uninstdat/system/io.h"
 
 namespace uninstdat {
@@ -42,11 +43,10 @@ std::optional<Exit> ParseFamilies(const std::vector<std::string>& names,
   for (const std::string& given : names) {
     std::optional<OsFamilyValue> family = FamilyOfName(given);
     if (!family || std::find(allowed.begin(), allowed.end(), *family) == allowed.end()) {
-      std::string use, lower;
+      std::string use;
       for (size_t i = 0; i < allowed.size(); ++i)
         use += (i == 0 ? "" : i + 1 == allowed.size() ? " or " : ", ") + std::string(FamilyName(allowed[i]));
-      for (char c : given) lower += c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
-      return Fail(Exit::kUsage, "--family " + lower + ": use " + use);
+      return Fail(Exit::kUsage, "--family " + LowerAscii(given) + ": use " + use);
     }
     if (std::find(families->begin(), families->end(), *family) == families->end()) families->push_back(*family);
   }

@@ -8,6 +8,7 @@
 
 #include "tools/uninstdat/commands/command.h"
 #include "tools/uninstdat/commands/options.h"
+#include "tools/uninstdat/names.h"
 #include "tools/uninstdat/system/io.h"
 #include "tools/uninstdat/system/process.h"
 #include "tools/uninstdat/try/try_render.h"
@@ -74,8 +75,7 @@ class TryStage : public Command {
 
  private:
   std::optional<Exit> Options() {
-    std::string lower;
-    for (char c : restart_) lower += c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+    std::string lower = LowerAscii(restart_);
     if (lower != "yes" && lower != "no") return Fail(Exit::kUsage, "--restart " + restart_ + ": use yes or no");
     options_.restart = lower == "yes";
     if (auto e = ParseFamilies(families_, {uninst::kOsNt, uninst::kOsWin98, uninst::kOsWin95}, {uninst::kOsNt},

@@ -213,8 +213,8 @@ class Differ {
     for (size_t i = 0; i < key.size(); ++i) {
       char& c = key[i];
       if (cp_.IsLead(static_cast<uint8_t>(c))) ++i;
-      else if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
       else if (c == '\\') c = '\0';
+      else c = AsciiUpper(c);
     }
     while (key.back() == '\0') key.pop_back();
     return key;

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "tools/uninstdat/codepage.h"
-#include "tools/uninstdat/lint/lint_rules.h"
+#include "tools/uninstdat/lint_rules.h"
 
 namespace uninstdat {
 

@@ -25,22 +25,10 @@ namespace {
 FindingPlace At(DataText field, size_t item) { return {field, item}; }
 FindingPlace Whole(DataText field) { return {field, std::nullopt}; }
 
-bool EndsWithNoCase(std::string_view text, const char* suffix) {
-  size_t n = strlen(suffix);
-  if (text.size() < n) return false;
-  for (size_t i = 0; i < n; ++i)
-    if (uninst::AsciiLower(text[text.size() - n + i]) != uninst::AsciiLower(suffix[i])) return false;
-  return true;
-}
-
 bool IsLibrary(const std::string& upper) {
   for (const char* extension : {".DLL", ".OCX", ".VXD", ".DRV", ".CPL", ".TLB"})
-    if (EndsWithNoCase(upper, extension)) return true;
+    if (EndsWithAsciiNoCase(upper, extension)) return true;
   return false;
-}
-
-bool StartsWith(const std::string& text, const std::string& prefix) {
-  return text.compare(0, prefix.size(), prefix) == 0;
 }
 
 // The components of a program group as Windows names its folders: a-z in
@@ -335,7 +323,7 @@ void Linter::ShortcutList(DataText field, std::string_view list) {
   std::string_view rest = ForEachItem(cp_, list, ';', [&](std::string_view name, size_t i) {
     if (name.empty())
       Report(LintCode::kShortcutEmptyName, At(field, i), name, [] { return std::string("an empty name deletes nothing"); });
-    else if (EndsWithNoCase(name, ".lnk"))
+    else if (EndsWithAsciiNoCase(name, ".lnk"))
       Report(LintCode::kShortcutHasExtension, At(field, i), name,
              [&] { return Quoted(name) + " ends in .lnk: the uninstaller adds .lnk again and finds nothing"; });
   });

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "tools/uninstdat/names.h"
+
 namespace uninstdat {
 namespace {
 
@@ -16,7 +18,7 @@ std::string PercentEncoded(const std::string& path) {
   std::string uri;
   for (char c : path) {
     unsigned char byte = static_cast<unsigned char>(c);
-    if ((byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') || (byte >= '0' && byte <= '9') ||
+    if (IsAsciiLetter(c) || (byte >= '0' && byte <= '9') ||
         (byte && strchr(kKept, byte))) {
       uri += c;
     } else {
@@ -58,7 +60,7 @@ std::string ArtifactUri(const std::string& path) {
   std::string slashed = path;
   for (char& c : slashed)
     if (c == '\\') c = '/';
-  bool drive = slashed.size() >= 3 && ((slashed[0] | 0x20) >= 'a' && (slashed[0] | 0x20) <= 'z') &&
+  bool drive = slashed.size() >= 3 && IsAsciiLetter(slashed[0]) &&
                slashed[1] == ':' && slashed[2] == '/';
   if (drive) return "file:///" + slashed.substr(0, 2) + PercentEncoded(slashed.substr(2));
   if (slashed.compare(0, 2, "//") == 0) return "file:" + PercentEncoded(slashed);  // \\server\share\...

@@ -2,7 +2,6 @@
 #include "tools/uninstdat/stage/scan.h"
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -221,9 +220,9 @@ class StageScanner {
     if (!fs::is_directory(stage_ / "files")) return true;
     for (const fs::directory_entry& drive : Sorted(stage_ / "files")) {
       std::string letter = drive.path().filename().string();
-      if (!drive.is_directory() || letter.size() != 1 || !std::isalpha(static_cast<unsigned char>(letter[0])))
+      if (!drive.is_directory() || letter.size() != 1 || !IsAsciiLetter(letter[0]))
         return *error = "files/" + letter + ": the stage's files must lie in one folder per drive letter (files/C/...)", false;
-      letter[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(letter[0])));
+      letter[0] = AsciiUpper(letter[0]);
       Walk(drive.path(), letter + ":", writer_, entries);
     }
     return true;

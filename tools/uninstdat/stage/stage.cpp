@@ -12,13 +12,6 @@ namespace uninstdat {
 namespace fs = std::filesystem;
 namespace {
 
-bool StartsWith(const std::string& text, const std::string& start) {
-  return text.compare(0, start.size(), start) == 0;
-}
-bool EndsWith(const std::string& text, const std::string& end) {
-  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
-
 // The component after `marker` in `upper` (both upper case), or empty.
 std::string ComponentAfter(const std::string& upper, const std::string& marker) {
   size_t at = upper.find(marker);

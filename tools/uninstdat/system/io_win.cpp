@@ -10,6 +10,8 @@
 #include <string.h>
 #include <windows.h>
 
+#include "tools/uninstdat/names.h"
+
 namespace uninstdat {
 namespace {
 
@@ -90,7 +92,7 @@ bool WriteOutput(const std::string& path, const std::string& bytes, std::string*
     return true;
   }
   DWORD attributes = GetFileAttributesA(path.c_str());
-  bool device = path.rfind("\\\\.\\", 0) == 0 || _stricmp(path.c_str(), "NUL") == 0;
+  bool device = path.rfind("\\\\.\\", 0) == 0 || EqualsAsciiNoCase(path.c_str(), "NUL");
   if (device || (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)))
     return *error = "cannot write " + path + ": it is no file", false;
   size_t slash = path.find_last_of("\\/");

@@ -1,8 +1,9 @@
 // Snapshots of a prefix; see snapshot.h.
 #include "tools/uninstdat/try/snapshot.h"
 
-#include <cctype>
 #include <sstream>
+
+#include "tools/uninstdat/names.h"
 
 namespace uninstdat {
 namespace {
@@ -26,7 +27,7 @@ void AppendUtf8(std::string* out, unsigned point) {
 }
 
 int HexDigit(char c) {
-  c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  c = AsciiLower(c);
   return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
 }
 

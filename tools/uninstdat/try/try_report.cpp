@@ -93,7 +93,6 @@ std::vector<std::string> Lines(const std::string& bytes, const TargetCodePage* p
   return lines;
 }
 
-bool StartsWith(const std::string& text, const char* start) { return text.rfind(start, 0) == 0; }
 
 TryItem Kind(const FileRecord& record) {
   return record.type == 'd' ? TryItem::kFolder : record.type == 'l' ? TryItem::kLink : TryItem::kFile;

@@ -3,7 +3,6 @@
 #include "tools/uninstdat/try/wine_prefix.h"
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <system_error>
 
@@ -175,7 +174,7 @@ bool PrefixLayout::FollowLink(std::string* base, std::string* path, const std::s
 // link (which covers a link to the host's / such as Z:).
 std::string PrefixLayout::DriveRoot(char letter, std::string* base) {
   *base = "prefix";
-  char lower = static_cast<char>(std::tolower(static_cast<unsigned char>(letter)));
+  char lower = AsciiLower(letter);
   std::string drive = std::string("drive_") + lower;
   if (lower == 'c') return drive;
   Entry link;
@@ -197,7 +196,7 @@ bool PrefixLayout::Place(const std::string& path, const std::string& source, boo
     *error = path + ": " + why;
     return false;
   };
-  if (path.size() < 3 || !std::isalpha(static_cast<unsigned char>(path[0])) || path[1] != ':' || path[2] != '\\')
+  if (path.size() < 3 || !IsAsciiLetter(path[0]) || path[1] != ':' || path[2] != '\\')
     return fail("not an absolute Windows path");
   std::vector<std::string> names;
   for (size_t from = 3; from <= path.size();) {
@@ -208,7 +207,7 @@ bool PrefixLayout::Place(const std::string& path, const std::string& source, boo
     from = slash + 1;
   }
   std::string base, folder = DriveRoot(path[0], &base);
-  std::string windows(1, static_cast<char>(std::toupper(static_cast<unsigned char>(path[0]))));
+  std::string windows(1, AsciiUpper(path[0]));
   windows += ":";
   const bool wantFolder = source.empty();
   bool existed = true;  // the drive's root
@@ -250,7 +249,7 @@ bool PrefixLayout::Place(const std::string& path, const std::string& source, boo
   if (base == "home") {
     placed->location = {"HOME", folder};
   } else if (folder.compare(0, 6, "drive_") == 0 && folder.size() >= 7 && (folder.size() == 7 || folder[7] == '/')) {
-    placed->location = {std::string(1, static_cast<char>(std::toupper(static_cast<unsigned char>(folder[6])))),
+    placed->location = {std::string(1, AsciiUpper(folder[6])),
                         folder.size() > 8 ? folder.substr(8) : ""};
   } else {
     return fail("lies outside every drive of the prefix");
@@ -305,9 +304,9 @@ bool PrefixLayout::LayOutTree(const std::string& tree, const WineView& view, std
   if (fs::is_directory(files, ec)) {
     for (fs::directory_iterator d(files, ec), end; !ec && d != end; d.increment(ec)) {
       std::string letter = d->path().filename().string();
-      if (letter.size() != 1 || !std::isalpha(static_cast<unsigned char>(letter[0])) || !d->is_directory(ec))
+      if (letter.size() != 1 || !IsAsciiLetter(letter[0]) || !d->is_directory(ec))
         return *error = "files/" + letter + ": the files lie in one folder per drive letter (files/C/...)", false;
-      letter[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(letter[0])));
+      letter[0] = AsciiUpper(letter[0]);
       if (!walk(d->path(), letter + ":", walk)) return false;
     }
   }

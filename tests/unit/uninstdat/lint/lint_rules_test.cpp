@@ -2,7 +2,7 @@
 // codes in the same order, each about the same texts, each saying the same
 // of what the uninstaller would do (SARIF's rule descriptions take it from
 // the table).
-#include "tools/uninstdat/lint/lint_rules.h"
+#include "tools/uninstdat/lint_rules.h"
 
 #include <gtest/gtest.h>
 

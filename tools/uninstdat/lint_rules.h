@@ -2,7 +2,9 @@
 // about, whether it is only a note, the mend, and what the uninstaller
 // would do. Every finding is built
 // from its code's row (findings.h); the README's table of codes and the
-// tests follow this table.
+// tests follow this table. The table is part of the core, below lint: the
+// manifest's "lintAllow" names codes too, and the manifest reader checks
+// them without depending on lint.
 #pragma once
 
 #include <string>

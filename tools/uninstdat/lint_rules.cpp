@@ -1,5 +1,5 @@
 // The lint codes; see lint_rules.h.
-#include "tools/uninstdat/lint/lint_rules.h"
+#include "tools/uninstdat/lint_rules.h"
 
 #include <iterator>
 
