@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "tools/uninstdat/shell_folders.h"
+
 namespace uninstdat {
 namespace {
 
@@ -14,18 +16,16 @@ uint32_t CopyOut(const std::string& text, char* buffer, uint32_t size) {
   return static_cast<uint32_t>(text.size());
 }
 
-const std::map<std::string, int> kFolderNames = {
-    {"programs", uninst::kCsidlPrograms},
-    {"commonPrograms", uninst::kCsidlCommonPrograms},
-    {"desktop", uninst::kCsidlDesktopDirectory},
-    {"commonDesktop", uninst::kCsidlCommonDesktopDirectory},
-    {"sendTo", uninst::kCsidlSendTo},
-    {"startMenu", uninst::kCsidlStartMenu},
-    {"commonStartMenu", uninst::kCsidlCommonStartMenu},
-    {"startup", uninst::kCsidlStartup},
-    {"commonStartup", uninst::kCsidlCommonStartup},
-    {"fonts", uninst::kCsidlFonts},
-};
+// A machine description's names of the shell folders, and of Fonts.
+const std::map<std::string, int> kFolderNames = [] {
+  std::map<std::string, int> names = {{"fonts", uninst::kCsidlFonts}};
+  for (int i = 0; i < kShellFolderKindCount; ++i) {
+    const ShellFolderKind& kind = ShellFolderKinds()[i];
+    names[kind.ownName] = kind.ownFolder;
+    if (kind.commonName) names[kind.commonName] = kind.commonFolder;
+  }
+  return names;
+}();
 
 const uninst::RegKey kFolderKey = 0x4B45;
 
@@ -41,20 +41,8 @@ Machine DefaultMachine(uninst::OsFamilyValue family) {
     m.programFilesDir = "C:\\Program Files (x86)";
     m.commonFilesDir = "C:\\Program Files (x86)\\Common Files";
     m.profileDir = "C:\\Users\\User";
-    std::string own = "C:\\Users\\User\\AppData\\Roaming\\Microsoft\\Windows\\";
-    std::string all = "C:\\ProgramData\\Microsoft\\Windows\\Start Menu";
-    m.shellFolders = {
-        {uninst::kCsidlDesktopDirectory, "C:\\Users\\User\\Desktop"},
-        {uninst::kCsidlCommonDesktopDirectory, "C:\\Users\\Public\\Desktop"},
-        {uninst::kCsidlSendTo, own + "SendTo"},
-        {uninst::kCsidlStartMenu, own + "Start Menu"},
-        {uninst::kCsidlPrograms, own + "Start Menu\\Programs"},
-        {uninst::kCsidlStartup, own + "Start Menu\\Programs\\Startup"},
-        {uninst::kCsidlCommonStartMenu, all},
-        {uninst::kCsidlCommonPrograms, all + "\\Programs"},
-        {uninst::kCsidlCommonStartup, all + "\\Programs\\Startup"},
-        {uninst::kCsidlFonts, "C:\\Windows\\Fonts"},
-    };
+    m.shellFolders = ProfileShellFolders("C:\\Users", "User", "Startup");
+    m.shellFolders[uninst::kCsidlFonts] = "C:\\Windows\\Fonts";
   } else {
     m.windowsDir = "C:\\WINDOWS";
     m.systemDir = "C:\\WINDOWS\\SYSTEM";

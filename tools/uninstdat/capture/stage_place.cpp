@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "tools/uninstdat/names.h"
+#include "tools/uninstdat/shell_folders.h"
 
 namespace uninstdat {
 namespace {
@@ -53,17 +54,24 @@ StagePlace PlaceInStage(const Location& where, const CaptureView& view) {
   }
   if (where.root != "C") return Other(StagePlace::kOtherDrive);
 
-  const std::string all = "ProgramData/Microsoft/Windows/Start Menu";
-  if (auto rest = Below(path, all + "/Programs/StartUp")) return Shell("Startup", *rest, true);
-  if (auto rest = Below(path, all + "/Programs")) return Shell("Programs", *rest, true);
-  if (auto rest = Below(path, all)) return Shell("StartMenu", *rest, true);
-  if (auto rest = Below(path, "users/Public/Desktop")) return Shell("Desktop", *rest, true);
-  const std::string own = "users/" + view.user + "/AppData/Roaming/Microsoft/Windows";
-  if (auto rest = Below(path, own + "/Start Menu/Programs/StartUp")) return Shell("Startup", *rest, false);
-  if (auto rest = Below(path, own + "/Start Menu/Programs")) return Shell("Programs", *rest, false);
-  if (auto rest = Below(path, own + "/Start Menu")) return Shell("StartMenu", *rest, false);
-  if (auto rest = Below(path, own + "/SendTo")) return Shell("SendTo", *rest, false);
-  if (auto rest = Below(path, "users/" + view.user + "/Desktop")) return Shell("Desktop", *rest, false);
+  // The prefix's shell folders, as try lays them out: the deepest one that
+  // holds the path (Startup lies in Programs, Programs in the Start Menu).
+  const ShellFolderKind* best = nullptr;
+  bool bestCommon = false;
+  size_t bestLength = 0;
+  std::string bestRest;
+  for (const auto& [id, folder] : ProfileShellFolders("C:\\users", view.user, "StartUp")) {
+    std::string relative = folder.substr(3);  // after "C:\\"
+    for (char& c : relative)
+      if (c == '\\') c = '/';
+    bool common = false;
+    const ShellFolderKind* kind = ShellFolderById(id, &common);
+    auto rest = Below(path, relative);
+    if (kind && rest && relative.size() > bestLength) {
+      best = kind, bestCommon = common, bestLength = relative.size(), bestRest = *rest;
+    }
+  }
+  if (best) return Shell(best->stageName, bestRest, bestCommon);
   if (Below(path, "users")) return Other(StagePlace::kProfile);
 
   // The installer's own Program Files and system folder are the stage's;

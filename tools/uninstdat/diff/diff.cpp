@@ -14,6 +14,7 @@
 #include "tools/uninstdat/entry_evaluator.h"
 #include "tools/uninstdat/key_shape.h"
 #include "tools/uninstdat/names.h"
+#include "tools/uninstdat/shell_folders.h"
 #include "tools/uninstdat/text_ids.h"
 
 namespace uninstdat {
@@ -67,18 +68,19 @@ class KeyCover {
 
 // The list member of the uninstaller's data for a shortcut list or the
 // program group.
-const char* uninst::UninstallData::*Member(DataText field) {
-  switch (field) {
-    case DataText::kDesktopShortcuts: return &uninst::UninstallData::desktopShortcuts;
-    case DataText::kSendToShortcuts: return &uninst::UninstallData::sendToShortcuts;
-    case DataText::kStartMenuShortcuts: return &uninst::UninstallData::startMenuShortcuts;
-    case DataText::kStartupShortcuts: return &uninst::UninstallData::startupShortcuts;
-    default: return &uninst::UninstallData::programGroup;
-  }
-}
+const char* uninst::UninstallData::*Member(DataText field) { return ShellFolderByList(field)->member; }
 
-constexpr DataText kShortcutLists[] = {DataText::kDesktopShortcuts, DataText::kSendToShortcuts,
-                                       DataText::kStartMenuShortcuts, DataText::kStartupShortcuts};
+// The shortcut lists, in the data file's order: every shell folder's but
+// the program group's.
+const std::vector<DataText>& ShortcutLists() {
+  static const std::vector<DataText> lists = [] {
+    std::vector<DataText> out;
+    for (int i = 0; i < kShellFolderKindCount; ++i)
+      if (ShellFolderKinds()[i].list != DataText::kProgramGroup) out.push_back(ShellFolderKinds()[i].list);
+    return out;
+  }();
+  return lists;
+}
 
 // One data file on the target.
 class Side {
@@ -99,9 +101,7 @@ class Side {
     field_ = field;
     name_.assign(name);
     uninst::UninstallData& data = session_.state.data;
-    for (DataText list : {DataText::kProgramGroup, DataText::kDesktopShortcuts, DataText::kSendToShortcuts,
-                          DataText::kStartMenuShortcuts, DataText::kStartupShortcuts})
-      data.*Member(list) = "";
+    for (int i = 0; i < kShellFolderKindCount; ++i) data.*(ShellFolderKinds()[i].member) = "";
     item_.assign(name);
     if (field != DataText::kProgramGroup) item_ += ';';
     data.*Member(field) = item_.c_str();
@@ -185,7 +185,7 @@ class Differ {
       new_.evaluator.Evaluate(e.data(), e.data() + e.size(), &outcome);
       if (Removes(outcome)) files_.Intern(PathKey(outcome.upper));
     });
-    for (DataText list : kShortcutLists)
+    for (DataText list : ShortcutLists())
       ForEachItem(cp_, new_.texts[list], ';', [&](std::string_view name, size_t) {
         const std::string& path = new_.Resolve(list, name);
         if (!path.empty()) files_.Intern(PathKey(UpperAscii(path, cp_)));
@@ -274,7 +274,7 @@ class Differ {
   }
 
   void Shortcuts() {
-    for (DataText list : kShortcutLists)
+    for (DataText list : ShortcutLists())
       ForEachItem(cp_, old_.texts[list], ';', [&](std::string_view name, size_t i) {
         const std::string& path = old_.Resolve(list, name);
         if (!path.empty() && !NewRemoves(PathKey(UpperAscii(path, cp_))))

@@ -11,6 +11,7 @@
 #include "tools/uninstdat/model.h"
 #include "tools/uninstdat/names.h"
 #include "tools/uninstdat/reference.h"
+#include "tools/uninstdat/shell_folders.h"
 #include "tools/uninstdat/stage/stage.h"
 #include "tools/uninstdat/system/io.h"
 
@@ -166,16 +167,6 @@ Json RegistryEntries(const std::vector<RegistryItem>& items, std::vector<std::st
 
 namespace {
 
-// The stage's shell folder that holds each shortcut list's shortcuts.
-const char* ShellFolderOf(DataText list) {
-  switch (list) {
-    case DataText::kDesktopShortcuts: return "Desktop";
-    case DataText::kSendToShortcuts: return "SendTo";
-    case DataText::kStartMenuShortcuts: return "StartMenu";
-    default: return "Startup";
-  }
-}
-
 // The box texts as scan writes them: placeholders that lint reports
 // (placeholder-text) until the author writes the texts.
 const char* Placeholder(DataText text) {
@@ -205,7 +196,7 @@ class StageScanner {
     }
     if (IsShortcutList(text)) {
       *value = Json::array();
-      fs::path folder = stage_ / "shell" / ShellFolderOf(text);
+      fs::path folder = stage_ / "shell" / ShellFolderByList(text)->stageName;
       if (fs::is_directory(folder)) Shortcuts(folder, "", uninst::Layout(text).name, value, notes_);
     } else {
       *value = Placeholder(text);

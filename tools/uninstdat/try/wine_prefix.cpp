@@ -8,6 +8,7 @@
 
 #include "engine/locations.h"
 #include "tools/uninstdat/names.h"
+#include "tools/uninstdat/shell_folders.h"
 
 namespace uninstdat {
 namespace fs = std::filesystem;
@@ -57,8 +58,6 @@ Machine WineMachine(const WineView& view) {
   Machine m;
   m.family = view.family;
   std::string user = "C:\\users\\" + view.user;
-  std::string own = user + "\\AppData\\Roaming\\Microsoft\\Windows\\";
-  std::string all = "C:\\ProgramData\\Microsoft\\Windows\\Start Menu";
   // Wine's GetSystemDirectory names System32 for every Windows version it
   // reports, also 95 and 98.
   m.windowsDir = "C:\\windows";
@@ -66,31 +65,17 @@ Machine WineMachine(const WineView& view) {
   m.tempDir = user + "\\Temp\\";
   m.programFilesDir = view.wow64 ? "C:\\Program Files (x86)" : "C:\\Program Files";
   m.commonFilesDir = m.programFilesDir + "\\Common Files";
-  m.shellFolders = {
-      {uninst::kCsidlDesktopDirectory, user + "\\Desktop"},
-      {uninst::kCsidlCommonDesktopDirectory, "C:\\users\\Public\\Desktop"},
-      {uninst::kCsidlSendTo, own + "SendTo"},
-      {uninst::kCsidlStartMenu, own + "Start Menu"},
-      {uninst::kCsidlPrograms, own + "Start Menu\\Programs"},
-      {uninst::kCsidlStartup, own + "Start Menu\\Programs\\StartUp"},
-      {uninst::kCsidlCommonStartMenu, all},
-      {uninst::kCsidlCommonPrograms, all + "\\Programs"},
-      {uninst::kCsidlCommonStartup, all + "\\Programs\\StartUp"},
-      {uninst::kCsidlFonts, "C:\\windows\\Fonts"},
-  };
+  m.shellFolders = ProfileShellFolders("C:\\users", view.user, "StartUp");
+  m.shellFolders[uninst::kCsidlFonts] = "C:\\windows\\Fonts";
   return m;
 }
 
 std::string ShellFolder(const WineView& view, const std::string& name) {
   bool shared = view.family == uninst::kOsNt && view.allUsers;
   Machine m = WineMachine(view);
-  int csidl = name == "Programs"    ? (shared ? uninst::kCsidlCommonPrograms : uninst::kCsidlPrograms)
-              : name == "Desktop"   ? (shared ? uninst::kCsidlCommonDesktopDirectory : uninst::kCsidlDesktopDirectory)
-              : name == "StartMenu" ? (shared ? uninst::kCsidlCommonStartMenu : uninst::kCsidlStartMenu)
-              : name == "Startup"   ? (shared ? uninst::kCsidlCommonStartup : uninst::kCsidlStartup)
-              : name == "SendTo"    ? uninst::kCsidlSendTo
-                                    : -1;
-  return csidl < 0 ? "" : m.shellFolders[csidl];
+  const ShellFolderKind* kind = ShellFolderByStageName(name);
+  if (!kind) return "";
+  return m.shellFolders[shared && kind->commonFolder >= 0 ? kind->commonFolder : kind->ownFolder];
 }
 
 PrefixLayout::PrefixLayout(const std::string& lowerPrefix, const std::string& lowerHome,
