@@ -8,6 +8,7 @@
 
 #include "tools/uninstdat/families.h"
 #include "tools/uninstdat/manifest.h"
+#include "tools/uninstdat/manifest_reader.h"
 #include "tools/uninstdat/model.h"
 #include "tools/uninstdat/names.h"
 #include "tools/uninstdat/system/io.h"
