@@ -8,6 +8,7 @@
 #include "tools/uninstdat/lint/findings.h"
 #include "tools/uninstdat/manifest.h"
 #include "tools/uninstdat/manifest_positions.h"
+#include "tools/uninstdat/manifest_reader.h"
 
 using namespace uninstdat;
 

@@ -5,6 +5,7 @@
 
 #include "tools/uninstdat/system/io.h"
 #include "tools/uninstdat/manifest.h"
+#include "tools/uninstdat/manifest_reader.h"
 #include "tools/uninstdat/model.h"
 #include "tools/uninstdat/shown_manifest.h"
 

@@ -1,55 +1,14 @@
-// Manifest to data file and back; see manifest.h.
+// The manifest read into a data file's parts; see manifest.h.
 #include "tools/uninstdat/manifest.h"
 
 #include <algorithm>
 #include <cstdio>
-#include <set>
 
 #include "tools/uninstdat/key_shape.h"
 #include "tools/uninstdat/lint_rules.h"
-#include "tools/uninstdat/names.h"
+#include "tools/uninstdat/suggestions.h"
 
 namespace uninstdat {
-namespace {
-
-// Edit distance, for the name an unknown one probably meant.
-size_t Distance(const std::string& a, const std::string& b) {
-  std::vector<size_t> row(b.size() + 1);
-  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
-  for (size_t i = 1; i <= a.size(); ++i) {
-    size_t diagonal = row[0];
-    row[0] = i;
-    for (size_t j = 1; j <= b.size(); ++j) {
-      size_t up = row[j];
-      bool same = AsciiLower(a[i - 1]) == AsciiLower(b[j - 1]);
-      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (same ? 0 : 1)});
-      diagonal = up;
-    }
-  }
-  return row[b.size()];
-}
-
-}  // namespace
-
-std::string UnknownName(const std::string& name, const std::vector<std::string>& known,
-                        const std::string& what) {
-  const std::string* best = nullptr;
-  size_t bestDistance = std::max<size_t>(2, name.size() / 3) + 1;
-  for (const std::string& candidate : known) {
-    if (name.size() > candidate.size() + bestDistance) continue;  // too far, and bounded in time
-    size_t d = Distance(name, candidate);
-    if (d < bestDistance) best = &candidate, bestDistance = d;
-  }
-  std::string text = "is no " + what;
-  if (best) text += "; did you mean \"" + *best + "\"?";
-  else {
-    text += " (";
-    for (size_t i = 0; i < known.size(); ++i) text += (i ? ", " : "") + known[i];
-    text += ")";
-  }
-  return text;
-}
-
 namespace {
 
 std::optional<std::string> FromHex(const std::string& hex) {
@@ -185,12 +144,6 @@ const ManifestVocabulary& Vocabulary() {
   return vocabulary;
 }
 
-bool LooksLikeManifest(const std::string& raw) {
-  size_t at = raw.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
-  at = raw.find_first_not_of(" \t\r\n", at);
-  return at != std::string::npos && raw[at] == '{' && raw.find('\0') == std::string::npos;
-}
-
 int SmallInteger(const Json& value, int least, int most, bool* ok) {
   *ok = false;
   if (value.is_number_unsigned()) {
@@ -221,85 +174,6 @@ int ManifestCodePage(const Json& manifest) {
   return ok && IsWindowsAnsiCodePage(number) ? number : 0;
 }
 
-namespace {
-
-// Where the first value nested deeper than `most` begins, as "line L,
-// column C", or empty. A scan of the text that skips strings, before the
-// parse: the parser keeps deep values, and printing one recurses as deep.
-std::string TooDeep(const std::string& text, int most) {
-  int depth = 0;
-  bool inString = false;
-  size_t line = 1, column = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    ++column;
-    if (c == '\n') ++line, column = 0;
-    if (inString) {
-      if (c == '\\') ++i, ++column;
-      else if (c == '"') inString = false;
-    } else if (c == '"') {
-      inString = true;
-    } else if (c == '[' || c == '{') {
-      if (++depth > most) return "line " + std::to_string(line) + ", column " + std::to_string(column);
-    } else if (c == ']' || c == '}') {
-      --depth;
-    }
-  }
-  return "";
-}
-
-}  // namespace
-
-bool ParseManifestText(const std::string& raw, Json* manifest, std::string* error) {
-  std::string text = raw.compare(0, 3, "\xEF\xBB\xBF") == 0 ? raw.substr(3) : raw;
-  std::string deep = TooDeep(text, kMaxNesting);
-  if (!deep.empty()) {
-    *error = deep + ": values are nested more than " + std::to_string(kMaxNesting) +
-             " deep; a manifest nests at most 4 (the manifest, a list, an entry of alternates, {\"hex\": ...})";
-    return false;
-  }
-  // Keys per open object, to find one given twice: JSON leaves that open
-  // and the parser would silently keep one of them.
-  std::vector<std::set<std::string>> open;
-  std::string duplicate;
-  auto callback = [&](int, Json::parse_event_t event, Json& parsed) {
-    if (event == Json::parse_event_t::object_start) open.emplace_back();
-    else if (event == Json::parse_event_t::object_end && !open.empty()) open.pop_back();
-    else if (event == Json::parse_event_t::key && !open.empty() && duplicate.empty() &&
-             !open.back().insert(parsed.get<std::string>()).second)
-      duplicate = parsed.get<std::string>();
-    return true;
-  };
-  try {
-    *manifest = Json::parse(text, callback);
-  } catch (const Json::parse_error& e) {
-    std::string what = e.what();
-    size_t at = what.find("] ");
-    *error = "not valid JSON: " + (at == std::string::npos ? what : what.substr(at + 2));
-    return false;
-  } catch (const Json::exception& e) {
-    // A number beyond what a double holds, such as 1e400.
-    std::string what = e.what();
-    size_t at = what.find("] ");
-    *error = "a value is out of range: " + (at == std::string::npos ? what : what.substr(at + 2)) +
-             "; write a number that its field takes";
-    return false;
-  }
-  if (!duplicate.empty()) {
-    // The second occurrence of the key, for its line and column.
-    std::string quoted = "\"" + duplicate + "\"";
-    size_t first = text.find(quoted), second = text.find(quoted, first + 1);
-    size_t line = 1, column = 1;
-    for (size_t i = 0; i < second && second != std::string::npos; ++i) {
-      if (text[i] == '\n') ++line, column = 1;
-      else ++column;
-    }
-    *error = "line " + std::to_string(line) + ", column " + std::to_string(column) + ": the key \"" +
-             duplicate + "\" is given twice in one object; give it once";
-    return false;
-  }
-  return true;
-}
 std::string ComposeEntry(const Alternates& a) {
   if (!a.win98.empty() || !a.win95.empty())
     return a.defaultPath + ";" + a.nt + ";" + a.win98 + ";" + a.win95;

@@ -13,21 +13,6 @@
 
 namespace uninstdat {
 
-// Whether `raw` is a manifest rather than a data file: text without NUL
-// bytes that begins, after an optional UTF-8 byte-order mark and blanks,
-// with "{". A data file begins with its 4-byte word and holds NULs.
-bool LooksLikeManifest(const std::string& raw);
-
-// How deep a manifest's or a machine description's values may nest; a
-// manifest needs 4.
-constexpr int kMaxNesting = 16;
-
-// Parses a manifest's text (a UTF-8 byte-order mark is skipped). False with
-// `error` naming the line and column of a syntax error, of a key given twice
-// in one object, or of a value nested deeper than kMaxNesting, or naming a
-// number beyond the range of any field (1e400). Never throws.
-bool ParseManifestText(const std::string& raw, Json* manifest, std::string* error);
-
 // The number `value` when it is an integer from `least` to `most`; else
 // `ok` is false.
 int SmallInteger(const Json& value, int least, int most, bool* ok);
@@ -38,11 +23,6 @@ int ManifestCodePage(const Json& manifest);
 // The texts of the manifest's "lintAllow" (which build ignores): "CODE" or
 // "CODE=TEXT" each.
 std::vector<std::string> LintAllowOf(const Json& manifest);
-
-// "is no <what>; did you mean "<name>"?", or the known names when none is
-// close. Bounded in time however long `name` is.
-std::string UnknownName(const std::string& name, const std::vector<std::string>& known,
-                        const std::string& what);
 
 // The names a manifest may use, for the schema test and for suggestions.
 struct ManifestVocabulary {

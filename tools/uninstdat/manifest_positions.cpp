@@ -1,78 +1,14 @@
 // Positions in a manifest's text; see manifest_positions.h. A scan of the
 // tokens that keeps only a stack of the open containers, so that it is
-// linear however the text is laid out.
+// linear however the text is laid out; the reader's TextCursor counts the
+// lines and columns.
 #include "tools/uninstdat/manifest_positions.h"
 
-#include <string_view>
-
-#include "tools/uninstdat/json.h"
-
 namespace uninstdat {
-namespace {
-
-// The text read byte by byte, with the line and column of the next byte.
-class Cursor {
- public:
-  explicit Cursor(const std::string& text) : text_(text) {
-    if (text_.compare(0, 3, "\xEF\xBB\xBF") == 0) at_ = 3;
-  }
-  // The JSON reader takes a NUL byte for the end of its input, so the
-  // text ends there for the positions too.
-  bool Done() const { return at_ >= text_.size() || text_[at_] == '\0'; }
-  char Peek() const { return text_[at_]; }
-  TextPosition Position() const { return position_; }
-  void Advance() {
-    unsigned char c = static_cast<unsigned char>(text_[at_++]);
-    if (c == '\r' || (c == '\n' && previous_ != '\r')) {
-      ++position_.line;
-      position_.column = 1;
-    } else if (c != '\n' && (c & 0xC0) != 0x80) {
-      ++position_.column;  // a character's first byte; UTF-8 continuation bytes are not counted
-    }
-    previous_ = c;
-  }
-  // Past a string that begins here; returns its text as written, escapes
-  // undone only when `decode`.
-  std::string String(bool decode) {
-    size_t start = at_;
-    Advance();  // the opening quote
-    bool escaped = false;
-    while (!Done() && Peek() != '"') {
-      if (Peek() == '\\') {
-        escaped = true;
-        Advance();
-        if (Done()) break;
-      }
-      Advance();
-    }
-    size_t end = at_;
-    if (!Done()) Advance();  // the closing quote
-    if (!decode) return "";
-    std::string raw = text_.substr(start, end - start) + "\"";
-    if (!escaped) return raw.substr(1, raw.size() - 2);
-    try {
-      return Json::parse(raw).get<std::string>();
-    } catch (const Json::exception&) {
-      return raw;  // not a string ParseManifestText accepted: no key of any field
-    }
-  }
-  // Past a number or a literal (true, false, null).
-  void Literal() {
-    while (!Done() && std::string_view(" \t\r\n,:]}[{\"").find(Peek()) == std::string_view::npos) Advance();
-  }
-
- private:
-  const std::string& text_;
-  size_t at_ = 0;
-  unsigned char previous_ = 0;
-  TextPosition position_;
-};
-
-}  // namespace
 
 ManifestPositions ManifestPositions::Of(const std::string& text) {
   ManifestPositions positions;
-  Cursor cursor(text);
+  TextCursor cursor(text);
   struct Open {
     bool object, keyNext;
   };

@@ -1,28 +1,20 @@
 // Where a manifest's parts stand in its text: the line and column of each
 // top-level key, of each item of a top-level list and of each key of a
 // top-level object, so that a finding about removalEntries[3] can point at
-// the line an author edits.
+// the line an author edits. Lines and columns are TextPositions, counted
+// as manifest_reader.h says.
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
-namespace uninstdat {
+#include "tools/uninstdat/manifest_reader.h"
 
-// A place in a text: 1-based line and column. Lines end at LF, CR LF or a
-// lone CR; columns count characters (Unicode code points of the UTF-8
-// text), a tab as one; a byte-order mark before the text is not counted.
-// 32 bits each: the tool reads no input over 64 MiB, and a manifest of
-// millions of items keeps one of these per item.
-struct TextPosition {
-  uint32_t line = 1, column = 1;
-  bool operator==(const TextPosition& other) const { return line == other.line && column == other.column; }
-};
+namespace uninstdat {
 
 class ManifestPositions {
  public:

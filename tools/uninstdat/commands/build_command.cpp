@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "tools/uninstdat/commands/command.h"
+#include "tools/uninstdat/commands/input.h"
 #include "tools/uninstdat/commands/options.h"
 #include "tools/uninstdat/lint/lint.h"
 #include "tools/uninstdat/lint/lint_render.h"

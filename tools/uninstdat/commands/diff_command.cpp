@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "tools/uninstdat/commands/command.h"
+#include "tools/uninstdat/commands/input.h"
 #include "tools/uninstdat/commands/options.h"
 #include "tools/uninstdat/diff/diff.h"
 #include "tools/uninstdat/diff/diff_render.h"

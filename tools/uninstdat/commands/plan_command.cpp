@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "tools/uninstdat/commands/command.h"
+#include "tools/uninstdat/commands/input.h"
 #include "tools/uninstdat/commands/options.h"
 #include "tools/uninstdat/plan/plan.h"
 #include "tools/uninstdat/plan/plan_render.h"

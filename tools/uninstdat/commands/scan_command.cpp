@@ -2,6 +2,7 @@
 #include <CLI/CLI.hpp>
 
 #include "tools/uninstdat/commands/command.h"
+#include "tools/uninstdat/commands/input.h"
 #include "tools/uninstdat/commands/options.h"
 #include "tools/uninstdat/manifest.h"
 #include "tools/uninstdat/stage/scan.h"

@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "tools/uninstdat/commands/command.h"
+#include "tools/uninstdat/commands/input.h"
 #include "tools/uninstdat/commands/options.h"
 #include "tools/uninstdat/model.h"
 #include "tools/uninstdat/shown_manifest.h"

@@ -7,6 +7,7 @@
 #include <iostream>
 
 #include "tools/uninstdat/commands/command.h"
+#include "tools/uninstdat/commands/input.h"
 #include "tools/uninstdat/commands/options.h"
 #include "tools/uninstdat/names.h"
 #include "tools/uninstdat/system/io.h"

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "tools/uninstdat/manifest.h"
+#include "tools/uninstdat/suggestions.h"
 
 namespace uninstdat {
 

@@ -10,6 +10,7 @@
 
 #include "tools/uninstdat/lint/lint.h"
 #include "tools/uninstdat/manifest.h"
+#include "tools/uninstdat/manifest_reader.h"
 
 namespace uninstdat {
 namespace {
