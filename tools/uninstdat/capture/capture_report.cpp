@@ -1,10 +1,12 @@
 // What a capture found and what goes into the stage; see capture_report.h.
+// How the records name items and show changes is capture_items.cpp's, the
+// reading of the runs' accounts capture_accounts.cpp's.
 #include "tools/uninstdat/capture/capture_report.h"
 
 #include <algorithm>
 #include <set>
-#include <sstream>
 
+#include "tools/uninstdat/capture/capture_report_parts.h"
 #include "tools/uninstdat/capture/registry_file.h"
 #include "tools/uninstdat/names.h"
 #include "tools/uninstdat/stage/stage.h"
@@ -12,68 +14,6 @@
 
 namespace uninstdat {
 namespace {
-
-
-// Whether `path` is `folder` or lies below it, separated by `separator`,
-// in any ASCII case.
-bool AtOrBelow(const std::string& path, const std::string& folder, char separator) {
-  std::string upper = UpperAscii(path), head = UpperAscii(folder);
-  return StartsWith(upper, head) && (upper.size() == head.size() || upper[head.size()] == separator);
-}
-
-std::string BaseName(const std::string& path) {
-  size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-const char* ItemName(CaptureRecord::Item item) {
-  switch (item) {
-    case CaptureRecord::kFile: return "file";
-    case CaptureRecord::kFolder: return "folder";
-    case CaptureRecord::kLink: return "link";
-    case CaptureRecord::kKey: return "key";
-    case CaptureRecord::kValue: return "value";
-  }
-  return "";
-}
-
-CaptureRecord::Item ItemOf(char type) {
-  return type == 'd' ? CaptureRecord::kFolder : type == 'f' ? CaptureRecord::kFile : CaptureRecord::kLink;
-}
-
-// The lines of `now` that `old` lacks and the other way round, each line
-// matched once, in order; at most `limit` of each.
-void LineDifference(const std::string& old, const std::string& now, std::vector<std::string>* added,
-                    std::vector<std::string>* removed, size_t limit = 10) {
-  auto lines = [](const std::string& text) {
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      out.push_back(line);
-    }
-    return out;
-  };
-  std::vector<std::string> a = lines(old), b = lines(now);
-  std::multiset<std::string> inOld(a.begin(), a.end()), inNew(b.begin(), b.end());
-  for (const std::string& line : b) {
-    auto found = inOld.find(line);
-    if (found != inOld.end()) inOld.erase(found);
-    else if (added->size() < limit) added->push_back(Utf8Escaped(line));
-  }
-  for (const std::string& line : a) {
-    auto found = inNew.find(line);
-    if (found != inNew.end()) inNew.erase(found);
-    else if (removed->size() < limit) removed->push_back(Utf8Escaped(line));
-  }
-}
-
-std::string ValueData(const RegistryValue& value) {
-  std::string text = RegistryDataText(value);
-  for (size_t at; (at = text.find("\\\r\n  ")) != std::string::npos;) text.erase(at, 5);
-  if (text.size() > 200) text = text.substr(0, 200) + "...";
-  return text;
-}
 
 // Keys that are Windows Installer's own records, as the installer's
 // processes name them.
@@ -114,57 +54,8 @@ class Builder {
     return report_;
   }
 
- private:
-  // The run's account (runner.cpp, --watch; session.sh capture) and the
-  // control run's: the installer's exit code, a restart asked for, the
-  // windows and processes at a timeout, and anything that makes the
-  // snapshots untrustworthy.
-  void ReadAccounts() {
-    std::istringstream in(facts_.account);
-    bool sawExit = false;
-    for (std::string line; std::getline(in, line);) {
-      if (StartsWith(line, "exit: ")) {
-        sawExit = true;
-        try {
-          report_.installerExit = static_cast<int>(std::stoll(line.substr(6)));
-        } catch (const std::exception&) {
-          report_.fatal.push_back("the run's account is garbled: " + line);
-        }
-      } else if (StartsWith(line, "restart: ")) {
-        report_.restartAsked = true;
-      } else if (StartsWith(line, "window: ")) {
-        report_.windows.push_back(Utf8Escaped(line.substr(8)));
-      } else if (StartsWith(line, "outlived: ")) {
-        std::string name = line.substr(10, line.find(" (process") - 10);
-        // Windows Installer's own service is no process of the installer's.
-        if (UpperAscii(name) != "MSIEXEC.EXE") report_.outlived.push_back(Utf8Escaped(line.substr(10)));
-      } else if (StartsWith(line, "error: timeout after ")) {
-        if (line.find("the program still ran") != std::string::npos) report_.timedOut = true;
-      } else if (StartsWith(line, "error: timeout: processes of the prefix")) {
-        report_.fatal.push_back("Wine's server did not end within 60 s after the installer and was killed, so the "
-                                "prefix's registry files may be incomplete (" + Utf8Escaped(line.substr(7)) + ")");
-      } else if (StartsWith(line, "error: ")) {
-        report_.fatal.push_back(Utf8Escaped(line.substr(7)));
-      }
-    }
-    if (!sawExit && !report_.timedOut && report_.fatal.empty())
-      report_.fatal.push_back("the run's account has no end: the runner was ended before the installer, as a forced "
-                              "restart (ExitWindowsEx with EWX_FORCE) ends every process; what the installer scheduled "
-                              "may have been carried out inside the sandbox");
-    if (report_.installerExit == 3010 || report_.installerExit == 1641) report_.restartAsked = true;
-    std::istringstream control(facts_.controlAccount);
-    bool controlEnded = false;
-    for (std::string line; std::getline(control, line);) {
-      if (StartsWith(line, "exit: ")) controlEnded = true;
-      if (StartsWith(line, "error: ")) report_.fatal.push_back("the control run: " + Utf8Escaped(line.substr(7)));
-    }
-    if (!controlEnded && report_.fatal.empty()) report_.fatal.push_back("the control run did not end");
-    if (report_.timedOut) report_.silentSwitch = SilentSwitch(facts_.installer.kind);
-    if (!facts_.scriptCap.empty()) {
-      std::istringstream cap(facts_.scriptCap);
-      cap >> report_.cap >> report_.capCount >> report_.capLimit;
-    }
-  }
+  // The run's account and the control run's (capture_accounts.cpp).
+  void ReadAccounts() { ReadCaptureAccounts(facts_, &report_); }
 
   // Uninstall\{...} keys that Windows Installer wrote (WindowsInstaller=1).
   void FindInstallerUninstallKeys() {

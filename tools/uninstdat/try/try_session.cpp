@@ -1,4 +1,6 @@
-// `uninstdat try`'s session; see try_session.h.
+// `uninstdat try`'s session; see try_session.h. What it decides from the
+// options alone is try_inputs.cpp's, the paths the uninstaller will list
+// try_listed_paths.cpp's; try_session_parts.h is what they share.
 #include "tools/uninstdat/try/try_session.h"
 
 #include <chrono>
@@ -10,11 +12,11 @@
 #include "tools/uninstdat/families.h"
 #include "tools/uninstdat/model.h"
 #include "tools/uninstdat/names.h"
-#include "tools/uninstdat/plan/plan.h"
 #include "tools/uninstdat/stage/registry_export.h"
 #include "tools/uninstdat/stage/stage.h"
 #include "tools/uninstdat/system/io.h"
 #include "tools/uninstdat/system/process.h"
+#include "tools/uninstdat/try/try_session_parts.h"
 #include "tools/uninstdat/try/wine_prefix.h"
 
 namespace uninstdat {
@@ -24,14 +26,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
-
-// Why the session stopped: the failure and its message.
-struct Stop {
-  TryOutcome::Failure failure = TryOutcome::kNone;
-  std::string message;
-  explicit operator bool() const { return failure != TryOutcome::kNone; }
-};
-Stop Failed(TryOutcome::Failure failure, const std::string& message) { return {failure, message}; }
 
 // The work folder, removed however the run ends (unless kept).
 struct WorkFolder {
@@ -304,57 +298,9 @@ class FamilyRun {
     return {};
   }
 
-  // The paths the uninstaller will list, by its own resolver on this
-  // prefix's folders: for the deferred paths and the entries that match
-  // nothing staged.
-  Stop ListedPaths(std::string* listed) {
-    Target target;
-    target.machine = WineMachine(view_);
-    target.exeFolder = run_.installFolder.windowsPath;
-    Machine& m = target.machine;
-    bool converts = true;
-    for (std::string* text : {&m.windowsDir, &m.systemDir, &m.tempDir, &m.programFilesDir, &m.commonFilesDir,
-                              &target.exeFolder}) {
-      auto converted = page_.converter.ToAnsi(*text);
-      converts = converts && converted;
-      if (converted) *text = *converted;
-    }
-    for (auto& folder : m.shellFolders) {
-      auto converted = page_.converter.ToAnsi(folder.second);
-      converts = converts && converted;
-      if (converted) folder.second = *converted;
-    }
-    if (!converts)
-      return Failed(TryOutcome::kUnusable, "the install folder or the prefix's user name has characters that code page " +
-                                               std::to_string(page_.converter.number()) + " cannot carry");
-    // Every entry's record (no cap: 0), for the paths the run will remove.
-    // The program group's folder as the uninstaller names it: the shell's
-    // first delete, when the data file names a group.
-    std::string group = Utf8(page_, SplitTexts(dataFile_)[DataText::kProgramGroup]);
-    std::string groupFolder;
-    if (!group.empty()) {
-      groupFolder = ShellFolder(view_, "Programs") + "\\" + group;
-      while (!groupFolder.empty() && groupFolder.back() == '\\') groupFolder.pop_back();
-    }
-    PlanRecords(dataFile_, page_, target, 0, [&](const PlanRecord& record) {
-      if (const PlanShortcut* s = std::get_if<PlanShortcut>(&record); s && !s->refused) {
-        bool isGroup = !groupFolder.empty() && UpperAscii(s->path) == UpperAscii(groupFolder);
-        if (isGroup) run_.programGroup = s->path;
-        run_.takers.push_back({isGroup ? RunTaker::kTree : RunTaker::kPath,
-                               isGroup ? "programGroup \"" + group + "\"" : "the shortcut " + s->path, s->path, "", ""});
-      } else if (const PlanRegistry* r = std::get_if<PlanRegistry>(&record)) {
-        run_.takers.push_back({r->deleteKey ? RunTaker::kKey : RunTaker::kValue,
-                               "registryList \"" + r->key + ";" + r->value + "\"", "", r->key, r->value});
-      }
-      const PlanEntry* entry = std::get_if<PlanEntry>(&record);
-      if (!entry || !entry->listed) return;
-      if (auto bytes = page_.converter.ToAnsi(entry->path)) *listed += *bytes + "\r\n";
-      run_.listed.push_back({entry->entry, OnDiskPath(view_, entry->path)});
-      run_.takers.push_back({RunTaker::kPath, "removalEntries[" + std::to_string(entry->entry) + "] \"" + entry->text + "\"",
-                             OnDiskPath(view_, entry->path), "", ""});
-    });
-    return {};
-  }
+  // The paths the uninstaller will list, and what removes what
+  // (try_listed_paths.cpp).
+  Stop ListedPaths(std::string* listed) { return ListUninstallerPaths(view_, page_, dataFile_, &run_, listed); }
 
   Stop RunWineSide(const std::string& hold) {
     ScriptResult ran = RunScript({"bash", setup_.script, "run", host_["prefix"], host_["home"], dir_,
@@ -404,43 +350,6 @@ Stop RunInWorkFolder(const TryOptions& options, const std::string& dataFile, con
 }
 
 }  // namespace
-
-std::string InstallFolderProblem(const std::string& folder) {
-  if (folder.size() < 4 || (folder[0] != 'C' && folder[0] != 'c') || folder[1] != ':' || folder[2] != '\\')
-    return "the install folder must be an absolute folder on C:, such as C:\\Program Files\\Widget";
-  std::string rest = folder.substr(3);
-  if (!rest.empty() && rest.back() == '\\') rest.pop_back();
-  for (size_t from = 0; from <= rest.size();) {
-    size_t slash = std::min(rest.find('\\', from), rest.size());
-    std::string name = rest.substr(from, slash - from);
-    if (name.empty() || name == "." || name == "..")
-      return "the install folder " + folder + " has an empty, \".\" or \"..\" component; name the folder itself";
-    if (const char* why = BadWindowsName(name)) return "the install folder's component \"" + name + "\" " + why;
-    from = slash + 1;
-  }
-  return "";
-}
-
-UninstallerChoice ChooseUninstaller(const std::string& given, const std::string& beside,
-                                    const std::map<std::string, std::string>& host) {
-  if (!given.empty()) return {given, ""};
-  auto found = host.find("uninstaller");
-  std::string wineSide = found == host.end() ? "" : found->second;
-  auto bits = host.find("bits");
-  if (!beside.empty() && bits != host.end() && bits->second == "64")
-    return {wineSide, "try: only 64-bit Wine runs here, where the 32-bit " + beside +
-                          " cannot start; running the 64-bit test build " + wineSide + " (never ship it)"};
-  return {beside.empty() ? wineSide : beside, ""};
-}
-
-std::string LocaleForCodePage(int codePage) {
-  static const std::map<int, const char*> kLocales = {
-      {874, "th_TH"},  {932, "ja_JP"},  {936, "zh_CN"},  {949, "ko_KR"},  {950, "zh_TW"},
-      {1250, "pl_PL"}, {1251, "ru_RU"}, {1252, "en_US"}, {1253, "el_GR"}, {1254, "tr_TR"},
-      {1255, "he_IL"}, {1256, "ar_EG"}, {1257, "lt_LT"}, {1258, "vi_VN"}};
-  auto it = kLocales.find(codePage);
-  return it == kLocales.end() ? "" : std::string(it->second) + ".UTF-8";
-}
 
 TryOutcome RunTry(const TryOptions& options, const std::string& dataFile, const TargetCodePage& page,
                   const std::function<void(const std::string&)>& progress) {
