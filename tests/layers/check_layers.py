@@ -3,7 +3,7 @@
 the layers below its own, only system/ and the Win32 side include headers of
 the operating system, and ASCII case folding is written once in uninstdat.
 
-   check_layers.py ROOT [--check includes|folding]   check the sources at ROOT
+   check_layers.py ROOT [--check includes|folding|length]   check the sources at ROOT
    check_layers.py ROOT --self-test                  prove that each rule bites
 
 Includes are written from the repository's root, so one compiler include path
@@ -217,7 +217,30 @@ def check_folding(root):
     return faults
 
 
-CHECKS = {"includes": check_includes, "folding": check_folding}
+# A source of the tools that grows past this many non-blank lines does more
+# than one job: split it along a seam before the next fix lands in it.
+LENGTH_ROOTS = ["tools"]
+LENGTH_SUFFIXES = (".h", ".cpp", ".sh")
+LENGTH_LIMIT = 400
+
+
+def check_length(root):
+    faults = []
+    for folder in LENGTH_ROOTS:
+        for dirpath, dirnames, filenames in os.walk(os.path.join(root, folder)):
+            dirnames.sort()
+            for name in sorted(filenames):
+                if not name.endswith(LENGTH_SUFFIXES):
+                    continue
+                full = os.path.join(dirpath, name)
+                lines = sum(1 for line in open(full, encoding="utf-8", errors="replace") if line.strip())
+                if lines >= LENGTH_LIMIT:
+                    faults.append(f"{os.path.relpath(full, root)}: {lines} non-blank lines, at least {LENGTH_LIMIT}: "
+                                  "split it into units that each do one job")
+    return faults
+
+
+CHECKS = {"includes": check_includes, "folding": check_folding, "length": check_length}
 
 
 def run(root, names):
@@ -262,6 +285,7 @@ BREAKS = [
     ("tools/uninstdat/commands/options.cpp",
      "bool StartsWith(const std::string& a, const std::string& b) { return a.rfind(b, 0) == 0; }\n",
      "a prefix or suffix test of its own"),
+    ("tools/wine/session.sh", "true\n" * 400, "non-blank lines, at least 400"),
 ]
 
 
@@ -269,7 +293,7 @@ def self_test(root):
     failures = 0
     with tempfile.TemporaryDirectory(prefix="uninst-layers.") as work:
         copy = os.path.join(work, "src")
-        for folder in SOURCE_ROOTS:
+        for folder in SOURCE_ROOTS + ["tools/wine"]:
             shutil.copytree(os.path.join(root, folder), os.path.join(copy, folder))
         clean = run(copy, CHECKS)
         print(("ok   " if not clean else "FAIL ") + "the unchanged sources pass")
@@ -287,7 +311,12 @@ def self_test(root):
             result = subprocess.run([sys.executable, __file__, copy], capture_output=True, text=True)
             caught = result.returncode != 0 and any(
                 line.startswith(path) and expected in line for line in result.stdout.splitlines())
-            print(("ok   " if caught else "FAIL ") + f"{path} + {added.strip() or '(new file)'}: {expected}")
+            shown = "(new file)"
+            if added.strip():
+                shown = added.strip().splitlines()[0]
+                if added.count("\n") > 1:
+                    shown += f" ({added.count(chr(10))} lines)"
+            print(("ok   " if caught else "FAIL ") + f"{path} + {shown}: {expected}")
             if not caught:
                 failures += 1
                 print("     exit " + str(result.returncode) + "; said:\n" + result.stdout)
