@@ -20,11 +20,11 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 list=$root/tests/mutations.txt
 only=""
 keep=no
-target=""
+test_target=""
 while [ $# -gt 0 ]; do
   case $1 in
     --list) list=$(cd "$(dirname "$2")" && pwd)/$(basename "$2"); shift 2 ;;
-    --target) target=$2; shift 2 ;;
+    --target) test_target=$2; shift 2 ;;
     --only) only=$2; shift 2 ;;
     --keep) keep=yes; shift ;;
     *) echo "usage: scripts/mutate.sh [--list FILE] [--target NAME] [--only TEXT] [--keep]" >&2; exit 2 ;;
@@ -33,11 +33,11 @@ done
 [ -f "$list" ] || { echo "no list: $list" >&2; exit 2; }
 # A list names the binary that tests its units in a "target:" line of its
 # own; one that names none is the engine's.
-if [ -z "$target" ]; then
-  target=$(sed -n 's/^target: *//p' "$list" | head -1)
-  target=${target:-unit_tests}
+if [ -z "$test_target" ]; then
+  test_target=$(sed -n 's/^target: *//p' "$list" | head -1)
+  test_target=${test_target:-unit_tests}
 fi
-case $target in *[!A-Za-z0-9_]*|"") echo "not a target name: $target" >&2; exit 2 ;; esac
+case $test_target in *[!A-Za-z0-9_]*|"") echo "not a target name: $test_target" >&2; exit 2 ;; esac
 jobs=${JOBS:-2}
 timeout_s=${MUTATE_TIMEOUT:-30}
 
@@ -51,12 +51,12 @@ mkdir -p "$src"
   echo "could not copy the tree" >&2; exit 2; }
 
 build() {  # builds the test binary in the copy; output to $work/build.log
-  (cd "$src" && cmake --preset host && cmake --build build/host -j"$jobs" --target "$target") \
+  (cd "$src" && cmake --preset host && cmake --build build/host -j"$jobs" --target "$test_target") \
     >"$work/build.log" 2>&1
 }
 run_tests() {  # runs them; output to $work/test.log; the status of the run
   # Bounded in time and memory: a break may turn a loop into an endless one.
-  (cd "$src" && ulimit -v 2097152 && timeout "$timeout_s" "build/host/$target" --gtest_brief=1) \
+  (cd "$src" && ulimit -v 2097152 && timeout "$timeout_s" "build/host/$test_target" --gtest_brief=1) \
     >"$work/test.log" 2>&1
 }
 failed_tests() {  # the tests the last run failed, or how it ended
@@ -68,7 +68,7 @@ failed_tests() {  # the tests the last run failed, or how it ended
   else echo "exit $status"; fi
 }
 
-echo "== baseline: $(basename "$list"), $target, build in $work"
+echo "== baseline: $(basename "$list"), $test_target, build in $work"
 build || { tail -20 "$work/build.log"; echo "the unchanged tree does not build" >&2; exit 2; }
 run_tests || { tail -20 "$work/test.log"; echo "the unchanged tree fails its tests" >&2; exit 2; }
 
@@ -120,6 +120,10 @@ try_break() {  # number, fields of the entry in globals
   fi
   run_tests 2>/dev/null; status=$?  # the shell's own word on a crash is not wanted
   cp "$work/original" "$target"  # a new time stamp: the next build compiles it again
+  if [ $status -eq 126 ] || [ $status -eq 127 ]; then  # no test ran: nothing was caught
+    errors=$((errors + 1)); list_errors+=("$where: the test binary did not run: $(head -1 "$work/test.log")")
+    echo "LIST ERROR $title: the test binary did not run"; return
+  fi
   if [ $status -ne 0 ]; then
     caught=$((caught + 1))
     outcome="caught by $(failed_tests $status)"
