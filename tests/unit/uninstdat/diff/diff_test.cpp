@@ -157,6 +157,18 @@ TEST(DiffTest, CapPerKind) {
   EXPECT_EQ(records[3], R"({"record":"omitted","family":"nt","kind":"path","count":3})");
 }
 
+// A key narrowed is a note: the counts hold it, apart from the drops, as
+// the summary shows it.
+TEST(DiffTest, NarrowedKeysAreCountedApart) {
+  Json old = {{"registryList", {{{"key", "HKEY_CURRENT_USER\\Software\\Acme"}}, {{"key", "HKEY_CURRENT_USER\\Software\\W"}}}}};
+  Json now = {{"registryList", {{{"key", "HKEY_CURRENT_USER\\Software\\Acme\\Notes"}}}}};
+  TargetCodePage page(1252);
+  DiffCounts counts = DiffRecords(Bytes(old), Bytes(now), page, Targets()[2], 0, [](const DiffRecord&) {});
+  EXPECT_EQ(counts.narrowed, 1u);
+  EXPECT_EQ(counts.total(), 1u);
+  EXPECT_EQ(counts.dropped[static_cast<size_t>(DiffKind::kKey)], 1u);
+}
+
 // The text groups by family and kind, and leaves out a family that drops
 // nothing; when nothing is dropped it is empty.
 TEST(DiffTest, TextForPeople) {
