@@ -123,6 +123,8 @@ TEST(DiffTest, WhatCountsAsDropped) {
        {{"allUsers", true}, {"desktopShortcuts", {"Widget"}}}, {"nt shortcut desktopShortcuts[0]"}},
       {"a renamed program group is dropped", {{"programGroup", "Widget"}}, {{"programGroup", "Widget 3"}},
        OnAll("group programGroup")},
+      {"a group whose name only begins like NEW's is not in it", {{"programGroup", "Acme Tools"}},
+       {{"programGroup", "Acme"}}, OnAll("group programGroup")},
       {"a group, shortcut or path inside NEW's group is still removed",
        {{"programGroup", "Acme\\Widget"},
         {"startupShortcuts", {"Tray"}},
