@@ -125,6 +125,13 @@ TEST(TryReportTest, ComparesTheRunWithWhatWasStagedAndWithTheControlRun) {
          for (Snapshot* s : {&r.before, &r.control, &r.after}) s->registry.insert({own, "", false});
        },
        {"left HKEY_CURRENT_USER\\Software\\Wine\\Widget"}, 1},
+      {"a product's verb below a file type of Windows, left: a fault",
+       [](TryRun& r) {
+         const char* verb = "HKEY_LOCAL_MACHINE\\Software\\Classes\\txtfile\\shell\\Widget";
+         r.exported.push_back({"HKEY_CLASSES_ROOT\\txtfile\\shell\\Widget", "", false});
+         for (Snapshot* s : {&r.before, &r.control, &r.after}) s->registry.insert({verb, "", false});
+       },
+       {"left HKEY_LOCAL_MACHINE\\Software\\Classes\\txtfile\\shell\\Widget"}, 1},
       {"an entry that matches nothing staged is only a hint",
        [](TryRun& r) { r.listed = {{0, "C:\\App\\a.txt"}, {1, "C:\\App\\made-at-run-time.log"}}; },
        {"unmatched C:\\App\\made-at-run-time.log"}, 0},
