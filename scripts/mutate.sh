@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
 # Breaks the code's decisions one at a time and reports which breaks the unit
 # tests fail to catch. The breaks are listed in tests/mutations.txt (its head
-# says how to write one). Each is applied to a temporary copy of the tree,
-# never to the working tree; the unit tests are rebuilt there (host preset,
-# unit_tests only, in one build folder kept for the whole run, so each break
+# says how to write one) for the engine, and in tests/mutations_tool.txt for
+# uninstdat. Each is applied to a temporary copy of the tree, never to the
+# working tree; the list's test binary is rebuilt there (host preset, that
+# target only, in one build folder kept for the whole run, so each break
 # recompiles little) and run. A break whose text does not occur exactly once,
 # or that does not compile, is an error of the list, never counted as caught.
-#   scripts/mutate.sh [--list FILE] [--only TEXT] [--keep]
-#     --only TEXT  only the breaks whose file or reason contains TEXT
-#     --keep       leave the temporary copy for a look (its path is printed)
+#   scripts/mutate.sh [--list FILE] [--target NAME] [--only TEXT] [--keep]
+#     --list FILE    the breaks (default tests/mutations.txt)
+#     --target NAME  the test binary's CMake target; default: the list's
+#                    "target: NAME" line, else unit_tests (the engine's)
+#     --only TEXT    only the breaks whose file or reason contains TEXT
+#     --keep         leave the temporary copy for a look (its path is printed)
 # Exit status: 0 when every break is caught or accepted, 1 when one survives
 # unaccepted, 2 on an error of the list or a failing baseline.
 set -uo pipefail
@@ -16,15 +20,24 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 list=$root/tests/mutations.txt
 only=""
 keep=no
+test_target=""
 while [ $# -gt 0 ]; do
   case $1 in
     --list) list=$(cd "$(dirname "$2")" && pwd)/$(basename "$2"); shift 2 ;;
+    --target) test_target=$2; shift 2 ;;
     --only) only=$2; shift 2 ;;
     --keep) keep=yes; shift ;;
-    *) echo "usage: scripts/mutate.sh [--list FILE] [--only TEXT] [--keep]" >&2; exit 2 ;;
+    *) echo "usage: scripts/mutate.sh [--list FILE] [--target NAME] [--only TEXT] [--keep]" >&2; exit 2 ;;
   esac
 done
 [ -f "$list" ] || { echo "no list: $list" >&2; exit 2; }
+# A list names the binary that tests its units in a "target:" line of its
+# own; one that names none is the engine's.
+if [ -z "$test_target" ]; then
+  test_target=$(sed -n 's/^target: *//p' "$list" | head -1)
+  test_target=${test_target:-unit_tests}
+fi
+case $test_target in *[!A-Za-z0-9_]*|"") echo "not a target name: $test_target" >&2; exit 2 ;; esac
 jobs=${JOBS:-2}
 timeout_s=${MUTATE_TIMEOUT:-30}
 
@@ -37,13 +50,13 @@ mkdir -p "$src"
   tar --null --ignore-failed-read -T - -cf - 2>/dev/null) | tar -xf - -C "$src" || {
   echo "could not copy the tree" >&2; exit 2; }
 
-build() {  # builds the unit tests in the copy; output to $work/build.log
-  (cd "$src" && cmake --preset host && cmake --build build/host -j"$jobs" --target unit_tests) \
+build() {  # builds the test binary in the copy; output to $work/build.log
+  (cd "$src" && cmake --preset host && cmake --build build/host -j"$jobs" --target "$test_target") \
     >"$work/build.log" 2>&1
 }
 run_tests() {  # runs them; output to $work/test.log; the status of the run
   # Bounded in time and memory: a break may turn a loop into an endless one.
-  (cd "$src" && ulimit -v 2097152 && timeout "$timeout_s" build/host/unit_tests --gtest_brief=1) \
+  (cd "$src" && ulimit -v 2097152 && timeout "$timeout_s" "build/host/$test_target" --gtest_brief=1) \
     >"$work/test.log" 2>&1
 }
 failed_tests() {  # the tests the last run failed, or how it ended
@@ -55,7 +68,7 @@ failed_tests() {  # the tests the last run failed, or how it ended
   else echo "exit $status"; fi
 }
 
-echo "== baseline: $(basename "$list"), build in $work"
+echo "== baseline: $(basename "$list"), $test_target, build in $work"
 build || { tail -20 "$work/build.log"; echo "the unchanged tree does not build" >&2; exit 2; }
 run_tests || { tail -20 "$work/test.log"; echo "the unchanged tree fails its tests" >&2; exit 2; }
 
@@ -107,6 +120,10 @@ try_break() {  # number, fields of the entry in globals
   fi
   run_tests 2>/dev/null; status=$?  # the shell's own word on a crash is not wanted
   cp "$work/original" "$target"  # a new time stamp: the next build compiles it again
+  if [ $status -eq 126 ] || [ $status -eq 127 ]; then  # no test ran: nothing was caught
+    errors=$((errors + 1)); list_errors+=("$where: the test binary did not run: $(head -1 "$work/test.log")")
+    echo "LIST ERROR $title: the test binary did not run"; return
+  fi
   if [ $status -ne 0 ]; then
     caught=$((caught + 1))
     outcome="caught by $(failed_tests $status)"
@@ -137,7 +154,7 @@ reset
 while IFS= read -r text || [ -n "$text" ]; do
   line_no=$((line_no + 1))
   case $text in
-    "#"*) continue ;;
+    "#"*|"target: "*) continue ;;  # the list's test binary, read above
     "") finish; continue ;;
   esac
   [ $start -eq 0 ] && start=$line_no

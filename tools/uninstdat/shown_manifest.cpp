@@ -6,6 +6,7 @@
 
 #include "engine/registry.h"
 #include "tools/uninstdat/manifest.h"
+#include "tools/uninstdat/system/io.h"
 
 namespace uninstdat {
 namespace {
@@ -169,6 +170,11 @@ class ShownWriter {
 bool WriteShownManifest(const std::string& bytes, const TargetCodePage& target,
                         const std::function<bool(std::string_view)>& give) {
   return ShownWriter(target, give).Write(bytes);
+}
+
+bool ShownManifestFits(const std::string& bytes, const TargetCodePage& target) {
+  size_t size = 0;
+  return WriteShownManifest(bytes, target, [&](std::string_view part) { return (size += part.size()) <= kMaxInputBytes; });
 }
 
 }  // namespace uninstdat

@@ -20,4 +20,9 @@ namespace uninstdat {
 bool WriteShownManifest(const std::string& bytes, const TargetCodePage& target,
                         const std::function<bool(std::string_view)>& give);
 
+// Whether that manifest has at most kMaxInputBytes, the most that build
+// reads: what show writes, build must read back. Counted part by part,
+// never held.
+bool ShownManifestFits(const std::string& bytes, const TargetCodePage& target);
+
 }  // namespace uninstdat

@@ -43,6 +43,22 @@ TEST(ManifestTest, SchemaNamesWhatBuildAccepts) {
     EXPECT_EQ(IsWindowsAnsiCodePage(page), std::count(pages.begin(), pages.end(), page) == 1) << page;
 }
 
+// Values nest at most kMaxNesting deep: the one bracket beyond is refused
+// before the parse, where it stands, even inside a line of a string that
+// holds brackets.
+TEST(ManifestTest, NestingBound) {
+  auto nested = [](int depth) {
+    return "{\"s\": \"[[{\",\n \"a\": " + std::string(depth - 1, '[') + std::string(depth - 1, ']') + "}";
+  };
+  Json manifest;
+  std::string error;
+  EXPECT_TRUE(ParseManifestText(nested(kMaxNesting), &manifest, &error)) << error;
+  EXPECT_FALSE(ParseManifestText(nested(kMaxNesting + 1), &manifest, &error));
+  EXPECT_EQ(error.rfind("line 2, column " + std::to_string(7 + kMaxNesting - 1) + ": values are nested more than 16 deep", 0),
+            0u)
+      << error;
+}
+
 TEST(ManifestTest, ErrorsNameFieldAndItem) {
   struct Row { const char* name; Json manifest; const char* where; };
   const Row rows[] = {
@@ -55,6 +71,7 @@ TEST(ManifestTest, ErrorsNameFieldAndItem) {
       {"unknown field", {{"confirmPromt", "x"}}, "confirmPromt"},
       {"unknown alternate", {{"removalEntries", {{{"win2000", "x"}}}}}, "removalEntries[0].win2000"},
       {"bad allUsers", {{"allUsers", "yes"}}, "allUsers"},
+      {"allUsers beyond 32 bits", {{"allUsers", 4294967296u}}, "allUsers"},
       {"code page as text", {{"codePage", "932"}}, "codePage"},
       {"no ANSI code page", {{"codePage", 65001}}, "codePage"},
       {"empty value name", {{"registryList", {{{"key", "HKEY_USERS\\a"}, {"value", ""}}}}}, "registryList[0].value"},

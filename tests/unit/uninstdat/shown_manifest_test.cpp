@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/unit/uninstdat/test_files.h"
+#include "tools/uninstdat/system/io.h"
 
 namespace uninstdat {
 namespace {
@@ -59,6 +60,27 @@ TEST(ShownManifestTest, DoubleByteTextsConvert) {
   Json shown = Show(bytes, 932);
   EXPECT_EQ(shown["removalEntries"][0], "ソフト\\表示.txt");
   EXPECT_EQ(shown["messageCaption"], "表示");
+}
+
+// What show writes, build must read back: a manifest of kMaxInputBytes
+// fits, one byte more does not. The caption's letters are written as they
+// are, so its length sets the manifest's size byte for byte.
+TEST(ShownManifestTest, FitsWhatBuildReads) {
+  auto file = [](size_t letters) {
+    std::vector<std::string> texts(uninst::kDataTextCount);
+    texts[static_cast<size_t>(DataText::kMessageCaption)] = std::string(letters, 'a');
+    return File(std::string(4, '\0'), texts);
+  };
+  auto size = [](const std::string& bytes) {
+    size_t n = 0;
+    WriteShownManifest(bytes, TargetCodePage(1252), [&](std::string_view part) { return n += part.size(), true; });
+    return n;
+  };
+  const size_t base = size(file(0));
+  ASSERT_EQ(size(file(10)), base + 10);
+  const size_t most = kMaxInputBytes - base;
+  EXPECT_TRUE(ShownManifestFits(file(most), TargetCodePage(1252)));
+  EXPECT_FALSE(ShownManifestFits(file(most + 1), TargetCodePage(1252)));
 }
 
 }  // namespace

@@ -30,12 +30,9 @@ class Show : public Command {
     if (auto e = LoadInput(path_, codePage_, &input)) return *e;
     if (input.manifest) return Fail(Exit::kUsage, path_ + " is a manifest; show reads data files (build one first)");
     std::string why = WhyNotADataFile(input.bytes);
-    // What show writes, build must read back: a manifest over the input
-    // limit (millions of tiny entries) is counted first, never written.
-    size_t size = 0;
-    if (why.empty() && !WriteShownManifest(input.bytes, *input.page, [&](std::string_view part) {
-          return (size += part.size()) <= kMaxInputBytes;
-        }))
+    // A manifest over the input limit (millions of tiny entries) is
+    // counted first, never written.
+    if (why.empty() && !ShownManifestFits(input.bytes, *input.page))
       why = "its manifest would have more than the " + std::to_string(kMaxInputBytes >> 20) + " MiB that build reads";
     if (!why.empty() && !force_)
       return Fail(Exit::kBadInput, path_ + " does not look like a data file: " + why + "; --force shows it anyway");

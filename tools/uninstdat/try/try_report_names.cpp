@@ -76,6 +76,11 @@ bool Shared(const std::string& key) {
     rest = rest.substr(9);
   }
   std::string canonical = CanonicalKey(root + "\\" + rest);
+  // The fresh machine's list holds HKEY_CLASSES_ROOT two levels deep and
+  // judges a deeper key by its ancestor there; here the pristine prefix
+  // speaks for those, so a deeper key it lacks (a verb) is the product's.
+  if (canonical.compare(0, 18, "HKEY_CLASSES_ROOT\\") == 0 && std::count(canonical.begin(), canonical.end(), '\\') > 2)
+    return false;
   KeyVerdict verdict = JudgeWholeKey(canonical);
   return !canonical.empty() && verdict.kind == KeyVerdict::kFreshMachine && verdict.owner == canonical;
 }

@@ -245,6 +245,7 @@ TEST(CaptureReportTest, ShortcutsAllUsersByTheirMostAndTheOthersNamed) {
       {"mixed: the fewer named", {Added("C", "ProgramData/Microsoft/Windows/Start Menu/Programs/Acme", 'd'),
                       Added("C", "ProgramData/Microsoft/Windows/Start Menu/Programs/Acme/A.lnk"),
                       Added("HOME", "Desktop/A.lnk")}, true, 1},
+      {"as many of each: all users'", {Added("C", "users/Public/Desktop/A.lnk"), Added("HOME", "Desktop/B.lnk")}, true, 1},
       {"no shortcut", {Added("C", "Program Files (x86)/A/a.exe")}, false, 0},
   };
   for (const auto& row : rows) {

@@ -123,6 +123,8 @@ TEST(DiffTest, WhatCountsAsDropped) {
        {{"allUsers", true}, {"desktopShortcuts", {"Widget"}}}, {"nt shortcut desktopShortcuts[0]"}},
       {"a renamed program group is dropped", {{"programGroup", "Widget"}}, {{"programGroup", "Widget 3"}},
        OnAll("group programGroup")},
+      {"a group whose name only begins like NEW's is not in it", {{"programGroup", "Acme Tools"}},
+       {{"programGroup", "Acme"}}, OnAll("group programGroup")},
       {"a group, shortcut or path inside NEW's group is still removed",
        {{"programGroup", "Acme\\Widget"},
         {"startupShortcuts", {"Tray"}},
@@ -155,6 +157,18 @@ TEST(DiffTest, CapPerKind) {
   EXPECT_EQ(records[2],
             R"({"record":"dropped","family":"nt","kind":"path","where":"removalEntries[1]","entry":1,"text":"b","path":"C:\\Apps\\Widget\\b"})");
   EXPECT_EQ(records[3], R"({"record":"omitted","family":"nt","kind":"path","count":3})");
+}
+
+// A key narrowed is a note: the counts hold it, apart from the drops, as
+// the summary shows it.
+TEST(DiffTest, NarrowedKeysAreCountedApart) {
+  Json old = {{"registryList", {{{"key", "HKEY_CURRENT_USER\\Software\\Acme"}}, {{"key", "HKEY_CURRENT_USER\\Software\\W"}}}}};
+  Json now = {{"registryList", {{{"key", "HKEY_CURRENT_USER\\Software\\Acme\\Notes"}}}}};
+  TargetCodePage page(1252);
+  DiffCounts counts = DiffRecords(Bytes(old), Bytes(now), page, Targets()[2], 0, [](const DiffRecord&) {});
+  EXPECT_EQ(counts.narrowed, 1u);
+  EXPECT_EQ(counts.total(), 1u);
+  EXPECT_EQ(counts.dropped[static_cast<size_t>(DiffKind::kKey)], 1u);
 }
 
 // The text groups by family and kind, and leaves out a family that drops

@@ -55,5 +55,41 @@ TEST(PlanTest, WorkedExamplePaths) {
   }
 }
 
+// Beyond the cap, the records of one kind and reason are counted, never
+// left out unsaid: the first `max` are given, then one PlanOmitted with the
+// count of the rest.
+TEST(PlanTest, CapCountsWhatItLeavesOut) {
+  std::string bytes = File(std::string(4, '\0'), {"a.exe|b.exe|c.exe|d.txt|<Win>|"});
+  TargetCodePage page(1252);
+  Target nt{DefaultMachine(uninst::kOsNt), "C:\\Apps\\Widget"};
+  const struct {
+    size_t max;
+    std::vector<std::string> records;
+  } rows[] = {
+      {2,
+       {"program C:\\Apps\\Widget\\a.exe", "program C:\\Apps\\Widget\\b.exe", "omitted program program 1",
+        "entry 0 listed", "entry 1 listed", "entry 4 macro-without-backslash", "omitted entry listed 2"}},
+      {3,
+       {"program C:\\Apps\\Widget\\a.exe", "program C:\\Apps\\Widget\\b.exe", "program C:\\Apps\\Widget\\c.exe",
+        "entry 0 listed", "entry 1 listed", "entry 2 listed", "entry 4 macro-without-backslash",
+        "omitted entry listed 1"}},
+      {0,
+       {"program C:\\Apps\\Widget\\a.exe", "program C:\\Apps\\Widget\\b.exe", "program C:\\Apps\\Widget\\c.exe",
+        "entry 0 listed", "entry 1 listed", "entry 2 listed", "entry 3 listed", "entry 4 macro-without-backslash"}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.max);
+    std::vector<std::string> records;
+    PlanRecords(bytes, page, nt, row.max, [&](const PlanRecord& record) {
+      if (auto* p = std::get_if<PlanProgram>(&record)) records.push_back("program " + p->path);
+      if (auto* e = std::get_if<PlanEntry>(&record))
+        records.push_back("entry " + std::to_string(e->entry) + " " + (e->reason ? e->reason : "listed"));
+      if (auto* o = std::get_if<PlanOmitted>(&record))
+        records.push_back(std::string("omitted ") + o->of + " " + o->reason + " " + std::to_string(o->count));
+    });
+    EXPECT_EQ(records, row.records);
+  }
+}
+
 }  // namespace
 }  // namespace uninstdat

@@ -128,6 +128,8 @@ TEST(StageRegistryTest, RefusesWhatWineWouldCarryOut) {
        "starts the services"},
       {"Wine's DLL overrides", "HKCU\\Software\\Wine\\DllOverrides", "\"user32\"=\"native\"", "Wine's own configuration"},
       {"Wine's drives", "HKLM\\Software\\Wine\\Drives", "\"d:\"=\"cdrom\"", "Wine's own configuration"},
+      {"Wine's own values", "HKCU\\Software\\Wine", "\"Version\"=\"win95\"", "Wine's own configuration"},
+      {"Wine's in the 32-bit view", "HKLM\\Software\\Wow6432Node\\Wine", "\"x\"=\"1\"", "Wine's own configuration"},
       {"the debugger", "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug", "\"Debugger\"=\"x.exe\"",
        "whenever a program fails"},
       {"a key deleted", "-HKCU\\Software\\Other", "", "deletes the key HKEY_CURRENT_USER\\Software\\Other"},
@@ -170,6 +172,26 @@ TEST(StageRegistryTest, ImportTextMakesRunValuesInert) {
                               "\"Widget \\\"Tray\\\"\"=hex(0):\r\n\r\n[HKEY_CURRENT_USER\\X]\r\n");
   text = Utf16LeToUtf8(RegistryImportText("", {}, "").substr(2));
   EXPECT_EQ(*text, "Windows Registry Editor Version 5.00\r\n\r\n");
+}
+
+// The keys whose values Wine's start-up runs after a restart, in either
+// view and of the policies too; keys below them or beside them are data.
+TEST(StageRegistryTest, RunKeys) {
+  const struct {
+    const char* key;
+    bool run;
+  } rows[] = {
+      {"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run", true},
+      {"hklm\\software\\wow6432node\\microsoft\\windows\\currentversion\\run", true},
+      {"HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer\\Run", true},
+      {"HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce", false},
+      {"HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\Widget", false},
+      {"HKEY_CURRENT_USER\\Software\\Widget\\Run", false},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.key);
+    EXPECT_EQ(IsRunKey(row.key), row.run);
+  }
 }
 
 // A version 5 export without a byte-order mark is UTF-8, as the README says;

@@ -111,6 +111,27 @@ TEST(TryReportTest, ComparesTheRunWithWhatWasStagedAndWithTheControlRun) {
       {"the restart question, and what was deferred",
        [](TryRun& r) { r.runOutput = "box: W | Restart? | No\ndeferred: C:\\App\\a.txt\nexit: 0\n"; },
        {"restart [\"C:\\\\App\\\\a.txt\"]"}, 1},
+      {"the restart question answered with the files let go",
+       [](TryRun& r) { r.runOutput = "box: W | Restart? | release:No\nexit: 0\n"; }, {"restart []"}, 1},
+      {"another product's key below the vendor's key the stage made, deleted: a safety finding",
+       [](TryRun& r) {
+         for (Snapshot* s : {&r.before, &r.control}) s->registry.insert({"HKEY_CURRENT_USER\\Software\\Co\\Other", "", false});
+       },
+       {"removed-unstaged HKEY_CURRENT_USER\\Software\\Co\\Other"}, 1},
+      {"a product's key below a key of the fresh machine's shape, left: a fault",
+       [](TryRun& r) {
+         const char* own = "HKEY_CURRENT_USER\\Software\\Wine\\Widget";
+         r.exported.push_back({own, "", false});
+         for (Snapshot* s : {&r.before, &r.control, &r.after}) s->registry.insert({own, "", false});
+       },
+       {"left HKEY_CURRENT_USER\\Software\\Wine\\Widget"}, 1},
+      {"a product's verb below a file type of Windows, left: a fault",
+       [](TryRun& r) {
+         const char* verb = "HKEY_LOCAL_MACHINE\\Software\\Classes\\txtfile\\shell\\Widget";
+         r.exported.push_back({"HKEY_CLASSES_ROOT\\txtfile\\shell\\Widget", "", false});
+         for (Snapshot* s : {&r.before, &r.control, &r.after}) s->registry.insert({verb, "", false});
+       },
+       {"left HKEY_LOCAL_MACHINE\\Software\\Classes\\txtfile\\shell\\Widget"}, 1},
       {"an entry that matches nothing staged is only a hint",
        [](TryRun& r) { r.listed = {{0, "C:\\App\\a.txt"}, {1, "C:\\App\\made-at-run-time.log"}}; },
        {"unmatched C:\\App\\made-at-run-time.log"}, 0},
