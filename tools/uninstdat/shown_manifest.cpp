@@ -6,7 +6,7 @@
 
 #include "engine/registry.h"
 #include "tools/uninstdat/manifest.h"
-#include "tools/uninstdat/system/io.h"
+#include "tools/uninstdat/input_limit.h"
 
 namespace uninstdat {
 namespace {

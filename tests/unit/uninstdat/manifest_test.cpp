@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "tools/uninstdat/lint_rules.h"
+#include "tools/uninstdat/manifest_reader.h"
 
 namespace uninstdat {
 namespace {

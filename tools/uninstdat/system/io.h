@@ -6,11 +6,9 @@
 #include <cstddef>
 #include <string>
 
-namespace uninstdat {
+#include "tools/uninstdat/input_limit.h"
 
-// The most uninstdat reads of one input: a data file is read whole into
-// memory by the uninstaller, and real ones are a few kilobytes.
-constexpr size_t kMaxInputBytes = 64u << 20;
+namespace uninstdat {
 
 // The whole file at `path` ("-": standard input), at most kMaxInputBytes.
 // False with `error`.
