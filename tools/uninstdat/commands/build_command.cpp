@@ -38,8 +38,7 @@ class Build : public Command {
     if (auto e = AllowRules(allow_, input, &rules)) return *e;
     if (strict_)
       if (auto e = LintFirst(input, std::move(rules))) return *e;
-    std::string error;
-    if (!WriteOutput(output_, input.bytes, &error)) return Fail(Exit::kCannotWrite, error);
+    if (auto written = WriteOutput(output_, input.bytes); !written) return Fail(written.failure());
     return Exit::kDone;
   }
 

@@ -46,7 +46,7 @@ class CaptureInstaller : public Command {
   }
 
   Exit Run() override {
-    if (const char* why = WineUnavailableHere()) return Fail(Exit::kUsage, why);
+    if (auto usable = WineUsableHere(); !usable) return Fail(usable.failure());
     std::vector<uninst::OsFamilyValue> families;
     if (auto e = ParseFamilies(families_, {uninst::kOsNt, uninst::kOsWin98, uninst::kOsWin95}, {uninst::kOsNt}, &families))
       return *e;

@@ -8,23 +8,20 @@
 #include <string>
 #include <vector>
 
+#include "tools/uninstdat/result.h"
+
 namespace CLI {
 class App;
 }
 
 namespace uninstdat {
 
-enum class Exit : int {
-  kDone = 0,         // also: findings without --strict
-  kFindings = 1,     // findings under --strict; try: something to mend; diff: something dropped
-  kUsage = 2,        // an unknown command or option, a bad value, an output that is the input
-  kBadInput = 3,     // an input that cannot be read or is not well formed (try: or cannot be used)
-  kCannotWrite = 4,  // an output that cannot be written; the old file is unchanged
-  kInterrupted = 130,
-};
+// Exit, the exit codes, is declared with the result type in the core.
 
 // Writes "uninstdat: MESSAGE" on standard error and returns `code`.
 Exit Fail(Exit code, const std::string& message);
+// The same for a failure of a call below the commands.
+inline Exit Fail(const Failure& failure) { return Fail(failure.code, failure.message); }
 // Writes "uninstdat: MESSAGE" on standard error.
 void Say(const std::string& message);
 

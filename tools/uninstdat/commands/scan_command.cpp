@@ -31,10 +31,10 @@ class ScanStage : public Command {
     if (auto e = CheckCodePage(codePage_)) return *e;
     ScanOptions options;
     if (auto e = Options(&options)) return *e;
-    Json manifest;
     std::vector<std::string> notes;
-    std::string error;
-    if (!Scan(options, &manifest, &notes, &error)) return Fail(Exit::kBadInput, error);
+    Result<Json> scanned = Scan(options, &notes);
+    if (!scanned) return Fail(scanned.failure());
+    const Json& manifest = *scanned;
     for (const std::string& note : notes) Say("note: " + note);
     // The names must be texts of the code page, or build would refuse them.
     TargetCodePage page(options.codePage);
@@ -44,7 +44,7 @@ class ScanStage : public Command {
       return Fail(Exit::kBadInput, "the stage holds names that code page " + std::to_string(options.codePage) +
                                        " cannot carry; give --codepage");
     }
-    if (!WriteOutput(output_, manifest.dump(2) + "\n", &error)) return Fail(Exit::kCannotWrite, error);
+    if (auto written = WriteOutput(output_, manifest.dump(2) + "\n"); !written) return Fail(written.failure());
     return Exit::kDone;
   }
 

@@ -60,7 +60,7 @@ class TryStage : public Command {
 
   Exit Run() override {
     if (auto e = CheckCodePage(codePage_)) return *e;
-    if (const char* why = WineUnavailableHere()) return Fail(Exit::kUsage, why);
+    if (auto usable = WineUsableHere(); !usable) return Fail(usable.failure());
     if (auto e = Options()) return *e;
     Input input;
     if (auto e = LoadInput(input_, codePage_, &input)) return *e;
@@ -96,9 +96,8 @@ class TryStage : public Command {
     }
     if (json_) std::cout << Json{{"record", "end"}, {"exit", static_cast<int>(code)}}.dump() << "\n";
     std::cout.flush();
-    std::string error;
-    if (!junit_.empty() && !WriteOutput(junit_, JUnitXml(outcome.reports), &error))
-      return Fail(Exit::kCannotWrite, error);
+    if (!junit_.empty())
+      if (auto written = WriteOutput(junit_, JUnitXml(outcome.reports)); !written) return Fail(written.failure());
     std::cerr << "try: done in " << static_cast<int>(outcome.seconds + 0.5) << " s\n";
     return code;
   }

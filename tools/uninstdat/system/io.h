@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <string>
 
+#include "tools/uninstdat/result.h"
+
 namespace uninstdat {
 
 // The most uninstdat reads of one input: a data file is read whole into
@@ -26,7 +28,8 @@ bool SameFile(const std::string& a, const std::string& b);
 // over the target, which keeps its permissions; on any failure the temporary
 // file is removed and the target stays byte for byte as it was. Anything
 // else (a device such as /dev/null) is written in place, each write checked.
-bool WriteOutput(const std::string& path, const std::string& bytes, std::string* error);
+// Fails with kCannotWrite and the system's reason.
+Result<void> WriteOutput(const std::string& path, const std::string& bytes);
 
 // The system's reason for the last failed call of the C library (errno),
 // such as that of a write to standard output.
