@@ -20,7 +20,8 @@ class Build : public Command {
     CLI::App* build = app.add_subcommand("build", "Write a data file from a JSON manifest.");
     build->add_option("MANIFEST", manifestPath_, "the manifest (- for standard input)")->required();
     build->add_option("-o,--output", output_, "the data file to write (- for standard output)")->required();
-    AddCodePage(build, &codePage_, "target ANSI code page (default: the manifest's, else 1252)");
+    AddCodePage(build, &codePage_,
+                "target ANSI code page (default: the manifest's, else " + std::to_string(kDefaultCodePage) + ")");
     build->add_flag("--strict", strict_, "lint first, and write nothing when there is a finding to mend");
     AddAllow(build, &allow_, "with --strict: acknowledge a finding, CODE or CODE=TEXT (the entry's text); repeatable");
     return build;
