@@ -65,7 +65,7 @@ Exit Run(int argc, char** argv) {
   }
   if (*help) return Help(app, helpTopic, names);
   for (const auto& [parsed, command] : added)
-    if (*parsed) return command->Run();
+    if (*parsed) return RunParsed(*parsed, *command);
   return Exit::kUsage;  // require_subcommand(1) leaves no other way
 }
 

@@ -28,7 +28,6 @@ class Build : public Command {
   }
 
   Exit Run() override {
-    if (auto e = CheckCodePage(codePage_)) return *e;
     if (SameFile(manifestPath_, output_))
       return Fail(Exit::kUsage, "refusing to write the data file over its own manifest " + manifestPath_);
     Input input;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,9 +31,18 @@ class Command {
   virtual ~Command() = default;
   // Declares the command, its options and its help on `app`.
   virtual CLI::App* Add(CLI::App& app) = 0;
-  // Runs it once the command line is parsed.
+  // kUsage, after saying so, for options that parse but cannot go together;
+  // checked before the options that every command checks alike.
+  virtual std::optional<Exit> CheckUsage() { return std::nullopt; }
+  // Runs it once the command line is parsed and its options checked.
   virtual Exit Run() = 0;
 };
+
+// Runs the command that `parsed` (its Add's result) holds: its CheckUsage,
+// then the checks of the options that commands share (the --codepage given
+// is a Windows ANSI code page), then its Run. The one way main runs a
+// command, so that no command checks a shared option by hand.
+Exit RunParsed(const CLI::App& parsed, Command& command);
 
 // Every command, in the order help lists them.
 std::unique_ptr<Command> BuildCommand();

@@ -34,9 +34,12 @@ class DiffFiles : public Command {
     return diff;
   }
 
-  Exit Run() override {
+  std::optional<Exit> CheckUsage() override {
     if (old_ == "-" && new_ == "-") return Fail(Exit::kUsage, "diff: OLD and NEW cannot both be standard input");
-    if (auto e = CheckCodePage(codePage_)) return *e;
+    return std::nullopt;
+  }
+
+  Exit Run() override {
     Input oldInput, newInput;
     if (auto e = LoadInput(old_, codePage_, &oldInput)) return *e;
     if (auto e = LoadInput(new_, codePage_, &newInput)) return *e;

@@ -42,10 +42,14 @@ class LintFile : public Command {
     return lint;
   }
 
-  Exit Run() override {
+  std::optional<Exit> CheckUsage() override {
     if (json_ && !format_.empty() && format_ != "json")
       return Fail(Exit::kUsage, "lint: --json is --format json and cannot go with --format " + format_ +
                                     "; give one of them");
+    return std::nullopt;
+  }
+
+  Exit Run() override {
     std::string format = !format_.empty() ? format_ : json_ ? "json" : kDefaultFormat;
     Input input;
     if (auto e = file_.Load(&input, format == "sarif")) return *e;

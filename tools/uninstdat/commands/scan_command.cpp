@@ -35,7 +35,6 @@ class ScanStage : public Command {
   }
 
   Exit Run() override {
-    if (auto e = CheckCodePage(codePage_)) return *e;
     ScanOptions options;
     if (auto e = Options(&options)) return *e;
     std::vector<std::string> notes;

@@ -24,7 +24,6 @@ class Show : public Command {
   }
 
   Exit Run() override {
-    if (auto e = CheckCodePage(codePage_)) return *e;
     Input input;
     if (auto e = LoadInput(path_, codePage_, &input)) return *e;
     if (input.manifest) return Fail(Exit::kUsage, path_ + " is a manifest; show reads data files (build one first)");

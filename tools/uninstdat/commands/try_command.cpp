@@ -69,7 +69,6 @@ class TryStage : public Command {
   }
 
   Exit Run() override {
-    if (auto e = CheckCodePage(codePage_)) return *e;
     if (auto usable = WineUsableHere(); !usable) return Fail(usable.failure());
     if (auto e = Options()) return *e;
     Input input;
