@@ -78,6 +78,14 @@ unknown-field 3 did.you.mean."programGroup" build $work/typo.json -o $work/x.dat
 code-page-as-text 3 must.be.a.number build $work/cpstring.json -o $work/x.dat
 code-page-not-ansi 3 874,.932 build $work/utf8.json -o $work/x.dat
 code-page-option 2 1250.to.1258 lint $EXAMPLES/widget.json --codepage 65001
+code-page-option:build 2 1250.to.1258 build $EXAMPLES/widget.json -o $work/x.dat --codepage 65001
+code-page-option:show 2 1250.to.1258 show $work/missing.dat --codepage 7
+code-page-option:plan 2 1250.to.1258 plan $EXAMPLES/widget.json --codepage 65001
+code-page-option:diff 2 1250.to.1258 diff $EXAMPLES/widget.json $EXAMPLES/widget.json --codepage 65001
+code-page-option:scan 2 1250.to.1258 scan $work/stage-plain --install-folder C:\\W --codepage 65001
+code-page-option:try 2 1250.to.1258 try $EXAMPLES/widget.json --stage $EXAMPLES --install-folder C:\\W --codepage 65001
+code-page-after-diff-usage 2 cannot.both.be.standard.input diff - - --codepage 65001
+code-page-after-lint-usage 2 cannot.go.with.--format lint $EXAMPLES/widget.json --json --format sarif --codepage 65001
 empty-value-name 3 leave."value".out build $work/empty-value.json -o $work/x.dat
 unreadable 3 No.such.file lint $work/missing.dat
 usage 2 - frobnicate

@@ -45,6 +45,9 @@ std::string Utf8(const TargetCodePage& page, std::string_view bytes);
 // as people read it.
 bool IsWindowsAnsiCodePage(int number);
 extern const char kWindowsAnsiCodePages[];
+// The code page of an input that names none, and of a manifest written
+// without --codepage: the Western European one, which most data files use.
+constexpr int kDefaultCodePage = 1252;
 
 // Whether every byte of `text` is ASCII, which every Windows ANSI code page
 // holds as it is: the converters pass such texts on without converting.

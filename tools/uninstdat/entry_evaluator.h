@@ -14,6 +14,26 @@
 
 namespace uninstdat {
 
+// Why an entry is dropped, or what is worth a note about a listed path;
+// kNone for a path listed without a note. Lint, plan and diff compare these
+// values, never their names, so that a misspelt reason cannot compile.
+enum class EntryReason {
+  kNone,
+  // Dropped: no path goes into the removal list.
+  kMacroWithoutBackslash,
+  kFolderUnavailable,
+  kPathDoesNotFit,
+  // Listed.
+  kMatchesNothing,  // the path ends in a backslash
+  kOutsideMachine,  // a \\?\ or \\.\ path, which Windows takes past its path rules
+  kWildcard,
+  kInstallFolder,
+};
+
+// The reason's stable name, as plan's records spell it ("wildcard", ...);
+// null for kNone. The one table of these names is in entry_evaluator.cpp.
+const char* EntryReasonName(EntryReason reason);
+
 // What one removal entry yields on one machine.
 struct EntryOutcome {
   std::string_view alternate;             // the text chosen, in the code page
@@ -21,11 +41,7 @@ struct EntryOutcome {
   bool listed = false;                    // a path goes into the removal list
   std::string path;                       // that path
   std::string upper;                      // the path with a-z in upper case
-  // Dropped: macro-without-backslash, folder-unavailable, path-does-not-fit.
-  // Listed: matches-nothing (the path ends in a backslash), outside-machine
-  // (a \\?\ or \\.\ path, which Windows takes past its path rules),
-  // wildcard, install-folder, or null.
-  const char* reason = nullptr;
+  EntryReason reason = EntryReason::kNone;
 };
 
 // The engine's run state over a described machine, as the uninstaller
@@ -46,8 +62,8 @@ class EntryEvaluator {
   void Evaluate(const char* entry, const char* end, EntryOutcome* out);
 
  private:
-  // Why a path was listed with a note, or null.
-  const char* ListedReason(const EntryOutcome& outcome) const;
+  // Why a path was listed with a note, or kNone.
+  EntryReason ListedReason(const EntryOutcome& outcome) const;
 
   std::unique_ptr<MachineSession> session_;
   const Target& target_;

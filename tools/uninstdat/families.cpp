@@ -44,4 +44,11 @@ std::string FamilyList(const std::vector<OsFamilyValue>& families) {
   return text;
 }
 
+std::string FamilyNameList(const std::vector<OsFamilyValue>& families) {
+  std::string text;
+  for (size_t i = 0; i < families.size(); ++i)
+    text += (i == 0 ? "" : i + 1 == families.size() ? " and " : ", ") + std::string(FamilyName(families[i]));
+  return text;
+}
+
 }  // namespace uninstdat

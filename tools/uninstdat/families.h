@@ -21,5 +21,8 @@ const char* FamilyLongName(OsFamilyValue family);
 std::optional<OsFamilyValue> FamilyOfName(const std::string& name);
 // The long names, separated by commas.
 std::string FamilyList(const std::vector<OsFamilyValue>& families);
+// The short names, separated by commas and the last by "and" ("95, 98 and
+// nt"), as the help of a command names its default families.
+std::string FamilyNameList(const std::vector<OsFamilyValue>& families);
 
 }  // namespace uninstdat

@@ -65,7 +65,7 @@ Exit Run(int argc, char** argv) {
   }
   if (*help) return Help(app, helpTopic, names);
   for (const auto& [parsed, command] : added)
-    if (*parsed) return command->Run();
+    if (*parsed) return RunParsed(*parsed, *command);
   return Exit::kUsage;  // require_subcommand(1) leaves no other way
 }
 
@@ -74,12 +74,12 @@ Exit Run(int argc, char** argv) {
 int main(int argc, char** argv) {
   IgnoreFileSizeLimitSignal();
   // Every error is a message and an exit code; nothing ends the process
-  // with an uncaught exception.
+  // with an uncaught exception (result.h: FailureOf).
   try {
     return static_cast<int>(Run(argc, argv));
-  } catch (const std::bad_alloc&) {
-    return static_cast<int>(Fail(Exit::kBadInput, "out of memory: the input is larger than this machine can take"));
   } catch (const std::exception& e) {
-    return static_cast<int>(Fail(Exit::kBadInput, std::string("cannot go on: ") + e.what()));
+    // Out of memory and what the input made impossible: exit 3; a broken
+    // invariant of uninstdat's own: exit 70 and a request for a report.
+    return static_cast<int>(Fail(FailureOf(e)));
   }
 }

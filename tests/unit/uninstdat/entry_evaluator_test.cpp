@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 namespace uninstdat {
 namespace {
 
@@ -11,18 +13,19 @@ TEST(EntryEvaluatorTest, Outcomes) {
   TargetCodePage page(1252);
   Target nt{DefaultMachine(uninst::kOsNt), "C:\\Apps\\Widget"};
   nt.machine.commonFilesDir = "";  // its registry value cannot be read
-  struct Row { std::string entry; bool listed; const char* reason; const char* path; };
+  struct Row { std::string entry; bool listed; EntryReason reason; const char* path; };
   const Row rows[] = {
-      {"a.txt", true, "", "C:\\Apps\\Widget\\a.txt"},
-      {"<Win>", false, "macro-without-backslash", nullptr},
-      {"<CommonFiles>\\x.dll", false, "folder-unavailable", nullptr},
-      {"a;;", true, "", "C:\\Apps\\Widget\\a"},
-      {";b;", true, "", "C:\\Apps\\Widget\\b"},
-      {"x;;;y", true, "", "C:\\Apps\\Widget\\x"},
-      {";;;y", true, "matches-nothing", "C:\\Apps\\Widget\\"},
-      {"logs\\*.log", true, "wildcard", "C:\\Apps\\Widget\\logs\\*.log"},
-      {"..\\Widget", true, "install-folder", "C:\\Apps\\Widget\\..\\Widget"},
-      {std::string(300, 'p'), false, "path-does-not-fit", nullptr},
+      {"a.txt", true, EntryReason::kNone, "C:\\Apps\\Widget\\a.txt"},
+      {"<Win>", false, EntryReason::kMacroWithoutBackslash, nullptr},
+      {"<CommonFiles>\\x.dll", false, EntryReason::kFolderUnavailable, nullptr},
+      {"a;;", true, EntryReason::kNone, "C:\\Apps\\Widget\\a"},
+      {";b;", true, EntryReason::kNone, "C:\\Apps\\Widget\\b"},
+      {"x;;;y", true, EntryReason::kNone, "C:\\Apps\\Widget\\x"},
+      {";;;y", true, EntryReason::kMatchesNothing, "C:\\Apps\\Widget\\"},
+      {"logs\\*.log", true, EntryReason::kWildcard, "C:\\Apps\\Widget\\logs\\*.log"},
+      {"..\\Widget", true, EntryReason::kInstallFolder, "C:\\Apps\\Widget\\..\\Widget"},
+      {"\\\\?\\C:\\x", true, EntryReason::kOutsideMachine, "\\\\?\\C:\\x"},
+      {std::string(300, 'p'), false, EntryReason::kPathDoesNotFit, nullptr},
   };
   EntryEvaluator evaluator(nt, page);
   EntryOutcome outcome;
@@ -30,11 +33,26 @@ TEST(EntryEvaluatorTest, Outcomes) {
     SCOPED_TRACE(row.entry);
     evaluator.Evaluate(row.entry.data(), row.entry.data() + row.entry.size(), &outcome);
     EXPECT_EQ(outcome.listed, row.listed);
-    EXPECT_STREQ(outcome.reason ? outcome.reason : "", row.reason);
+    EXPECT_EQ(outcome.reason, row.reason);
     if (row.path) {
       EXPECT_EQ(outcome.path, row.path);
     }
   }
+}
+
+// The names plan prints: stable, since scripts read plan's JSON records.
+TEST(EntryEvaluatorTest, ReasonNames) {
+  const std::pair<EntryReason, const char*> rows[] = {
+      {EntryReason::kMacroWithoutBackslash, "macro-without-backslash"},
+      {EntryReason::kFolderUnavailable, "folder-unavailable"},
+      {EntryReason::kPathDoesNotFit, "path-does-not-fit"},
+      {EntryReason::kMatchesNothing, "matches-nothing"},
+      {EntryReason::kOutsideMachine, "outside-machine"},
+      {EntryReason::kWildcard, "wildcard"},
+      {EntryReason::kInstallFolder, "install-folder"},
+  };
+  EXPECT_EQ(EntryReasonName(EntryReason::kNone), nullptr);
+  for (const auto& [reason, name] : rows) EXPECT_STREQ(EntryReasonName(reason), name);
 }
 
 }  // namespace

@@ -21,14 +21,14 @@ class Build : public Command {
     CLI::App* build = app.add_subcommand("build", "Write a data file from a JSON manifest.");
     build->add_option("MANIFEST", manifestPath_, "the manifest (- for standard input)")->required();
     build->add_option("-o,--output", output_, "the data file to write (- for standard output)")->required();
-    AddCodePage(build, &codePage_, "target ANSI code page (default: the manifest's, else 1252)");
+    AddCodePage(build, &codePage_,
+                "target ANSI code page (default: the manifest's, else " + std::to_string(kDefaultCodePage) + ")");
     build->add_flag("--strict", strict_, "lint first, and write nothing when there is a finding to mend");
     AddAllow(build, &allow_, "with --strict: acknowledge a finding, CODE or CODE=TEXT (the entry's text); repeatable");
     return build;
   }
 
   Exit Run() override {
-    if (auto e = CheckCodePage(codePage_)) return *e;
     if (SameFile(manifestPath_, output_))
       return Fail(Exit::kUsage, "refusing to write the data file over its own manifest " + manifestPath_);
     Input input;
@@ -39,8 +39,7 @@ class Build : public Command {
     if (auto e = AllowRules(allow_, input, &rules)) return *e;
     if (strict_)
       if (auto e = LintFirst(input, std::move(rules))) return *e;
-    std::string error;
-    if (!WriteOutput(output_, input.bytes, &error)) return Fail(Exit::kCannotWrite, error);
+    if (auto written = WriteOutput(output_, input.bytes); !written) return Fail(written.failure());
     return Exit::kDone;
   }
 

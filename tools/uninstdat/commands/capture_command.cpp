@@ -9,10 +9,15 @@
 #include "tools/uninstdat/capture/capture_session.h"
 #include "tools/uninstdat/commands/command.h"
 #include "tools/uninstdat/commands/options.h"
+#include "tools/uninstdat/families.h"
 #include "tools/uninstdat/system/process.h"
 
 namespace uninstdat {
 namespace {
+
+// The default family, printed by the option's help (the installer's time
+// is CaptureOptions' own).
+constexpr uninst::OsFamilyValue kDefaultFamily = uninst::kOsNt;
 
 Exit ExitOf(CaptureOutcome::Failure failure) {
   switch (failure) {
@@ -34,11 +39,14 @@ class CaptureInstaller : public Command {
     command->add_option("-o,--output", options_.stage, "the stage to write: a new or an empty folder")->required();
     command->add_option("--args", options_.arguments,
                         "appended to the installer's command line, such as /S (an MSI package always gets /qn /norestart)");
-    AddFamilies(command, &families_, "the Windows version the installer sees: nt, 98 or 95 (default nt)");
+    AddFamilies(command, &families_,
+                "the Windows version the installer sees: nt, 98 or 95 (default " +
+                    std::string(FamilyName(kDefaultFamily)) + ")");
     command->add_option("--install-folder", options_.installFolder,
                         "the product's folder as the stage sees it (C:\\...); default: the folder of the installer's "
                         "uninst.exe, else its folder below Program Files");
-    command->add_option("--timeout", options_.timeout, "seconds the installer may take (default 300)")
+    command->add_option("--timeout", options_.timeout,
+                        "seconds the installer may take (default " + std::to_string(CaptureOptions().timeout) + ")")
         ->check(CLI::Range(5, 3600));
     AddJson(command, &json_, "one JSON record per line");
     command->add_flag("--keep", options_.keep, "keep the work folder: the views of the prefix and the snapshots");
@@ -46,9 +54,10 @@ class CaptureInstaller : public Command {
   }
 
   Exit Run() override {
-    if (const char* why = WineUnavailableHere()) return Fail(Exit::kUsage, why);
+    if (auto usable = WineUsableHere(); !usable) return Fail(usable.failure());
     std::vector<uninst::OsFamilyValue> families;
-    if (auto e = ParseFamilies(families_, {uninst::kOsNt, uninst::kOsWin98, uninst::kOsWin95}, {uninst::kOsNt}, &families))
+    if (auto e = ParseFamilies(families_, {uninst::kOsNt, uninst::kOsWin98, uninst::kOsWin95}, {kDefaultFamily},
+                               &families))
       return *e;
     if (families.size() > 1) return Fail(Exit::kUsage, "--family: capture takes one family");
     options_.family = families[0];

@@ -5,8 +5,11 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "tools/uninstdat/result.h"
 
 namespace CLI {
 class App;
@@ -14,17 +17,12 @@ class App;
 
 namespace uninstdat {
 
-enum class Exit : int {
-  kDone = 0,         // also: findings without --strict
-  kFindings = 1,     // findings under --strict; try: something to mend; diff: something dropped
-  kUsage = 2,        // an unknown command or option, a bad value, an output that is the input
-  kBadInput = 3,     // an input that cannot be read or is not well formed (try: or cannot be used)
-  kCannotWrite = 4,  // an output that cannot be written; the old file is unchanged
-  kInterrupted = 130,
-};
+// Exit, the exit codes, is declared with the result type in the core.
 
 // Writes "uninstdat: MESSAGE" on standard error and returns `code`.
 Exit Fail(Exit code, const std::string& message);
+// The same for a failure of a call below the commands.
+inline Exit Fail(const Failure& failure) { return Fail(failure.code, failure.message); }
 // Writes "uninstdat: MESSAGE" on standard error.
 void Say(const std::string& message);
 
@@ -33,9 +31,18 @@ class Command {
   virtual ~Command() = default;
   // Declares the command, its options and its help on `app`.
   virtual CLI::App* Add(CLI::App& app) = 0;
-  // Runs it once the command line is parsed.
+  // kUsage, after saying so, for options that parse but cannot go together;
+  // checked before the options that every command checks alike.
+  virtual std::optional<Exit> CheckUsage() { return std::nullopt; }
+  // Runs it once the command line is parsed and its options checked.
   virtual Exit Run() = 0;
 };
+
+// Runs the command that `parsed` (its Add's result) holds: its CheckUsage,
+// then the checks of the options that commands share (the --codepage given
+// is a Windows ANSI code page), then its Run. The one way main runs a
+// command, so that no command checks a shared option by hand.
+Exit RunParsed(const CLI::App& parsed, Command& command);
 
 // Every command, in the order help lists them.
 std::unique_ptr<Command> BuildCommand();

@@ -10,9 +10,14 @@
 #include "tools/uninstdat/commands/options.h"
 #include "tools/uninstdat/diff/diff.h"
 #include "tools/uninstdat/diff/diff_render.h"
+#include "tools/uninstdat/families.h"
 
 namespace uninstdat {
 namespace {
+
+// The defaults, each printed by its option's help.
+constexpr size_t kDefaultMaxPerKind = 20;
+const std::vector<uninst::OsFamilyValue> kDefaultFamilies = {uninst::kOsWin95, uninst::kOsWin98, uninst::kOsNt};
 
 class DiffFiles : public Command {
  public:
@@ -23,15 +28,19 @@ class DiffFiles : public Command {
     diff->add_option("NEW", new_, "the newer data file or manifest (- for standard input)")->required();
     AddJson(diff, &json_, "one JSON record per line: each dropped item, then a summary");
     AddCount(diff, "--max-per-kind", &maxPerKind_,
-             "dropped items listed per family and kind, the rest counted (0: all; default 20)");
+             "dropped items listed per family and kind, the rest counted (0: all; default " +
+                 std::to_string(kDefaultMaxPerKind) + ")");
     AddCodePage(diff, &codePage_, "the ANSI code page of both files");
-    machine_.Add(diff, "95, 98 and nt");
+    machine_.Add(diff, FamilyNameList(kDefaultFamilies).c_str());
     return diff;
   }
 
-  Exit Run() override {
+  std::optional<Exit> CheckUsage() override {
     if (old_ == "-" && new_ == "-") return Fail(Exit::kUsage, "diff: OLD and NEW cannot both be standard input");
-    if (auto e = CheckCodePage(codePage_)) return *e;
+    return std::nullopt;
+  }
+
+  Exit Run() override {
     Input oldInput, newInput;
     if (auto e = LoadInput(old_, codePage_, &oldInput)) return *e;
     if (auto e = LoadInput(new_, codePage_, &newInput)) return *e;
@@ -41,9 +50,7 @@ class DiffFiles : public Command {
                                        " in " + std::to_string(newPage) +
                                        ": paths compare only within one code page; give --codepage N to read both in it");
     std::vector<Target> targets;
-    if (auto e = MakeTargetsFrom(machine_, {uninst::kOsWin95, uninst::kOsWin98, uninst::kOsNt}, *oldInput.page,
-                                 &targets))
-      return *e;
+    if (auto e = MakeTargetsFrom(machine_, kDefaultFamilies, *oldInput.page, &targets)) return *e;
     DiffCounts counts;
     DiffText text;
     for (const Target& target : targets)
@@ -64,7 +71,7 @@ class DiffFiles : public Command {
   int codePage_ = 0;
   MachineOptions machine_;
   bool json_ = false;
-  size_t maxPerKind_ = 20;
+  size_t maxPerKind_ = kDefaultMaxPerKind;
 };
 
 }  // namespace

@@ -8,8 +8,8 @@
 
 namespace uninstdat {
 
+// A given --codepage was checked before the command ran (RunParsed).
 std::optional<Exit> AnalysisOptions::Load(Input* input, bool positions) const {
-  if (auto e = CheckCodePage(codePage)) return e;
   return LoadInput(path, codePage, input, positions);
 }
 
@@ -22,7 +22,7 @@ std::optional<Exit> LoadManifest(const std::string& path, const std::string& raw
   std::string error;
   if (!ParseManifestText(raw, &manifest, &error)) return Fail(Exit::kBadInput, path + ": " + error);
   int number = codePageOption ? codePageOption : ManifestCodePage(manifest);
-  input->page.reset(new TargetCodePage(number ? number : 1252));
+  input->page.reset(new TargetCodePage(number ? number : kDefaultCodePage));
   std::vector<std::string> errors;
   auto model = ModelFromManifest(manifest, *input->page, &errors);
   if (!model) {
@@ -41,14 +41,15 @@ std::optional<Exit> LoadInput(const std::string& path, int codePageOption, Input
   std::string raw, error;
   if (!ReadInput(path, &raw, &error)) return Fail(Exit::kBadInput, error);
   if (LooksLikeManifest(raw)) return LoadManifest(path, raw, codePageOption, input, positions);
-  input->page.reset(new TargetCodePage(codePageOption ? codePageOption : 1252));
+  input->page.reset(new TargetCodePage(codePageOption ? codePageOption : kDefaultCodePage));
   input->bytes = std::move(raw);
   input->problems = LayoutProblems(input->bytes);
   // A data file does not say its code page: when the assumed one reads it
   // badly and a double-byte one well, say so, but change nothing.
   if (!codePageOption)
-    if (int likely = LikelierDoubleByteCodePage(input->bytes, 1252))
-      Say("note: " + path + " reads badly in code page 1252, which is assumed without --codepage, " +
+    if (int likely = LikelierDoubleByteCodePage(input->bytes, kDefaultCodePage))
+      Say("note: " + path + " reads badly in code page " + std::to_string(kDefaultCodePage) +
+          ", which is assumed without --codepage, " +
           "and well in code page " + std::to_string(likely) + "; if it was written for " + std::to_string(likely) +
           ", run again with --codepage " + std::to_string(likely));
   return std::nullopt;

@@ -7,6 +7,7 @@
 #include "tools/uninstdat/commands/command.h"
 #include "tools/uninstdat/commands/input.h"
 #include "tools/uninstdat/commands/options.h"
+#include "tools/uninstdat/families.h"
 #include "tools/uninstdat/lint/lint.h"
 #include "tools/uninstdat/lint/lint_render.h"
 #include "tools/uninstdat/lint/lint_sarif.h"
@@ -18,6 +19,11 @@
 namespace uninstdat {
 namespace {
 
+// The defaults, each printed by its option's help.
+constexpr const char* kDefaultFormat = "text";
+constexpr size_t kDefaultMaxPerCode = 20;
+const std::vector<uninst::OsFamilyValue> kDefaultFamilies = {uninst::kOsWin95, uninst::kOsWin98, uninst::kOsNt};
+
 class LintFile : public Command {
  public:
   CLI::App* Add(CLI::App& app) override {
@@ -25,27 +31,33 @@ class LintFile : public Command {
     file_.AddFile(lint);
     lint->add_flag("--strict", strict_, "exit 1 when there is a finding to mend (not a note, not allowed)");
     lint->add_option("--format", format_,
-                     "text (default), json (one JSON record per line for each finding) or sarif (a SARIF 2.1.0 "
-                     "log: a rule per code, a result per finding at its line in a manifest)")
+                     std::string(kDefaultFormat) +
+                         " (default), json (one JSON record per line for each finding) or sarif (a SARIF 2.1.0 "
+                         "log: a rule per code, a result per finding at its line in a manifest)")
         ->check(CLI::IsMember({"text", "json", "sarif"}));
     AddJson(lint, &json_, "the same as --format json");
-    AddCount(lint, "--max-per-code", &maxPerCode_, "findings listed per code, the rest counted (0: all; default 20)");
+    AddCount(lint, "--max-per-code", &maxPerCode_,
+             "findings listed per code, the rest counted (0: all; default " + std::to_string(kDefaultMaxPerCode) + ")");
     AddAllow(lint, &allow_, "acknowledge a finding: CODE, or CODE=TEXT for the entry whose text is TEXT; repeatable");
-    file_.AddMachine(lint, "95, 98 and nt");
+    file_.AddMachine(lint, FamilyNameList(kDefaultFamilies).c_str());
     return lint;
   }
 
-  Exit Run() override {
+  std::optional<Exit> CheckUsage() override {
     if (json_ && !format_.empty() && format_ != "json")
       return Fail(Exit::kUsage, "lint: --json is --format json and cannot go with --format " + format_ +
                                     "; give one of them");
-    std::string format = !format_.empty() ? format_ : json_ ? "json" : "text";
+    return std::nullopt;
+  }
+
+  Exit Run() override {
+    std::string format = !format_.empty() ? format_ : json_ ? "json" : kDefaultFormat;
     Input input;
     if (auto e = file_.Load(&input, format == "sarif")) return *e;
     std::vector<AllowRule> rules;
     if (auto e = AllowRules(allow_, input, &rules)) return *e;
     std::vector<Target> targets;
-    if (auto e = MakeTargetsFrom(file_.machine, {uninst::kOsWin95, uninst::kOsWin98, uninst::kOsNt}, *input.page, &targets))
+    if (auto e = MakeTargetsFrom(file_.machine, kDefaultFamilies, *input.page, &targets))
       return *e;
     Findings findings(maxPerCode_, std::move(rules));
     Lint(input.bytes, input.problems, *input.page, targets, &findings);
@@ -60,7 +72,7 @@ class LintFile : public Command {
   AnalysisOptions file_;
   bool strict_ = false, json_ = false;
   std::string format_;  // empty: not given
-  size_t maxPerCode_ = 20;
+  size_t maxPerCode_ = kDefaultMaxPerCode;
   std::vector<std::string> allow_;
 };
 

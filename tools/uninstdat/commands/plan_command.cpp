@@ -7,11 +7,16 @@
 #include "tools/uninstdat/commands/command.h"
 #include "tools/uninstdat/commands/input.h"
 #include "tools/uninstdat/commands/options.h"
+#include "tools/uninstdat/families.h"
 #include "tools/uninstdat/plan/plan.h"
 #include "tools/uninstdat/plan/plan_render.h"
 
 namespace uninstdat {
 namespace {
+
+// The defaults, each printed by its option's help.
+constexpr size_t kDefaultMaxPerReason = 20;
+const std::vector<uninst::OsFamilyValue> kDefaultFamilies = {uninst::kOsNt};
 
 class PlanFile : public Command {
  public:
@@ -20,8 +25,9 @@ class PlanFile : public Command {
     file_.AddFile(plan);
     AddJson(plan, &json_, "one JSON record per line: boxes, programs, shortcuts, registry, each entry's outcome");
     AddCount(plan, "--max-per-reason", &maxPerReason_,
-             "records listed per kind and reason, the rest counted (0: all; default 20)");
-    file_.AddMachine(plan, "nt");
+             "records listed per kind and reason, the rest counted (0: all; default " +
+                 std::to_string(kDefaultMaxPerReason) + ")");
+    file_.AddMachine(plan, FamilyNameList(kDefaultFamilies).c_str());
     return plan;
   }
 
@@ -29,7 +35,7 @@ class PlanFile : public Command {
     Input input;
     if (auto e = file_.Load(&input)) return *e;
     std::vector<Target> targets;
-    if (auto e = MakeTargetsFrom(file_.machine, {uninst::kOsNt}, *input.page, &targets)) return *e;
+    if (auto e = MakeTargetsFrom(file_.machine, kDefaultFamilies, *input.page, &targets)) return *e;
     for (size_t t = 0; t < targets.size(); ++t) {
       if (json_) {
         PlanRecords(input.bytes, *input.page, targets[t], maxPerReason_,
@@ -48,7 +54,7 @@ class PlanFile : public Command {
  private:
   AnalysisOptions file_;
   bool json_ = false;
-  size_t maxPerReason_ = 20;
+  size_t maxPerReason_ = kDefaultMaxPerReason;
 };
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "tools/uninstdat/commands/command.h"
 #include "tools/uninstdat/commands/input.h"
 #include "tools/uninstdat/commands/options.h"
+#include "tools/uninstdat/families.h"
 #include "tools/uninstdat/manifest.h"
 #include "tools/uninstdat/stage/scan.h"
 #include "tools/uninstdat/system/io.h"
@@ -11,6 +12,10 @@
 
 namespace uninstdat {
 namespace {
+
+// The default family, printed by the option's help (the code page's is
+// kDefaultCodePage).
+constexpr uninst::OsFamilyValue kDefaultFamily = uninst::kOsNt;
 
 class ScanStage : public Command {
  public:
@@ -20,22 +25,23 @@ class ScanStage : public Command {
     scan->add_option("--install-folder", installFolder_,
                      "the product's folder, such as C:\\Program Files\\Widget (default: STAGE/capture.json's)");
     scan->add_option("-o,--output", output_, "the manifest to write (default: standard output)");
-    AddCodePage(scan, &codePage_, "the manifest's code page (default 1252)");
+    AddCodePage(scan, &codePage_, "the manifest's code page (default " + std::to_string(kDefaultCodePage) + ")");
     allUsersOption_ = scan->add_flag("--all-users", allUsers_,
                                      "the shortcuts are the all-users ones on the NT family (default: STAGE/capture.json's)");
-    AddFamilies(scan, &families_, "whose default folders become location macros: 95, 98, nt or unknown (default nt)");
+    AddFamilies(scan, &families_,
+                "whose default folders become location macros: 95, 98, nt or unknown (default " +
+                    std::string(FamilyName(kDefaultFamily)) + ")");
     AddMachine(scan, &machinePath_, "JSON file of the machine's folders");
     return scan;
   }
 
   Exit Run() override {
-    if (auto e = CheckCodePage(codePage_)) return *e;
     ScanOptions options;
     if (auto e = Options(&options)) return *e;
-    Json manifest;
     std::vector<std::string> notes;
-    std::string error;
-    if (!Scan(options, &manifest, &notes, &error)) return Fail(Exit::kBadInput, error);
+    Result<Json> scanned = Scan(options, &notes);
+    if (!scanned) return Fail(scanned.failure());
+    const Json& manifest = *scanned;
     for (const std::string& note : notes) Say("note: " + note);
     // The names must be texts of the code page, or build would refuse them.
     TargetCodePage page(options.codePage);
@@ -45,7 +51,7 @@ class ScanStage : public Command {
       return Fail(Exit::kBadInput, "the stage holds names that code page " + std::to_string(options.codePage) +
                                        " cannot carry; give --codepage");
     }
-    if (!WriteOutput(output_, manifest.dump(2) + "\n", &error)) return Fail(Exit::kCannotWrite, error);
+    if (auto written = WriteOutput(output_, manifest.dump(2) + "\n"); !written) return Fail(written.failure());
     return Exit::kDone;
   }
 
@@ -53,12 +59,12 @@ class ScanStage : public Command {
   std::optional<Exit> Options(ScanOptions* options) {
     std::vector<uninst::OsFamilyValue> families;
     if (auto e = ParseFamilies(families_, {uninst::kOsWin95, uninst::kOsWin98, uninst::kOsNt, uninst::kOsUnknown},
-                               {uninst::kOsNt}, &families))
+                               {kDefaultFamily}, &families))
       return e;
     if (families.size() > 1) return Fail(Exit::kUsage, "--family: scan takes one family");
     options->stage = stage_;
     options->installFolder = installFolder_;
-    options->codePage = codePage_ ? codePage_ : 1252;
+    options->codePage = codePage_ ? codePage_ : kDefaultCodePage;
     options->allUsers = allUsers_;
     if (auto e = FromCapture(options)) return e;
     options->machine = DefaultMachine(families[0]);

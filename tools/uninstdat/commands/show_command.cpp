@@ -19,13 +19,12 @@ class Show : public Command {
   CLI::App* Add(CLI::App& app) override {
     CLI::App* show = app.add_subcommand("show", "Print a data file as a manifest that build turns into the same bytes.");
     show->add_option("FILE", path_, "the data file (- for standard input)")->required();
-    AddCodePage(show, &codePage_, "the file's ANSI code page (default 1252)");
+    AddCodePage(show, &codePage_, "the file's ANSI code page (default " + std::to_string(kDefaultCodePage) + ")");
     show->add_flag("--force", force_, "show a file that does not look like a data file");
     return show;
   }
 
   Exit Run() override {
-    if (auto e = CheckCodePage(codePage_)) return *e;
     Input input;
     if (auto e = LoadInput(path_, codePage_, &input)) return *e;
     if (input.manifest) return Fail(Exit::kUsage, path_ + " is a manifest; show reads data files (build one first)");

@@ -9,6 +9,7 @@
 #include "tools/uninstdat/commands/command.h"
 #include "tools/uninstdat/commands/input.h"
 #include "tools/uninstdat/commands/options.h"
+#include "tools/uninstdat/families.h"
 #include "tools/uninstdat/names.h"
 #include "tools/uninstdat/system/io.h"
 #include "tools/uninstdat/system/process.h"
@@ -17,6 +18,11 @@
 
 namespace uninstdat {
 namespace {
+
+// The defaults, each printed by its option's help (the wait's is
+// TryOptions' own).
+constexpr uninst::OsFamilyValue kDefaultFamily = uninst::kOsNt;
+constexpr const char* kDefaultRestart = "no";
 
 Exit ExitOf(TryOutcome::Failure failure) {
   switch (failure) {
@@ -39,8 +45,11 @@ class TryStage : public Command {
     command->add_option("--install-folder", options_.installFolder,
                         "where uninst.exe and the data file go, as the stage sees it (C:\\...)")
         ->required();
-    AddFamilies(command, &families_, "nt, 98 or 95; several separated by commas, each run and reported (default nt)");
-    command->add_option("--restart", restart_, "the answer to the restart question: yes or no (default no)");
+    AddFamilies(command, &families_,
+                "nt, 98 or 95; several separated by commas, each run and reported (default " +
+                    std::string(FamilyName(kDefaultFamily)) + ")");
+    command->add_option("--restart", restart_,
+                        "the answer to the restart question: yes or no (default " + std::string(kDefaultRestart) + ")");
     command->add_option("--also", options_.also,
                         "a tree laid out like the stage (files, shell items, registry.reg) that the machine holds "
                         "besides the product, which must stay");
@@ -51,7 +60,8 @@ class TryStage : public Command {
     command->add_option("--hold", options_.hold,
                         "a staged file (C:\\...) held open until the restart question is answered");
     command->add_option("--junit", junit_, "also write the report as JUnit XML to this file");
-    command->add_option("--timeout", options_.timeout, "seconds each wait may take (default 120)")
+    command->add_option("--timeout", options_.timeout,
+                        "seconds each wait may take (default " + std::to_string(TryOptions().timeout) + ")")
         ->check(CLI::Range(5, 3600));
     AddCodePage(command, &codePage_, "the ANSI code page");
     AddJson(command, &json_, "one JSON record per line");
@@ -60,8 +70,7 @@ class TryStage : public Command {
   }
 
   Exit Run() override {
-    if (auto e = CheckCodePage(codePage_)) return *e;
-    if (const char* why = WineUnavailableHere()) return Fail(Exit::kUsage, why);
+    if (auto usable = WineUsableHere(); !usable) return Fail(usable.failure());
     if (auto e = Options()) return *e;
     Input input;
     if (auto e = LoadInput(input_, codePage_, &input)) return *e;
@@ -79,7 +88,7 @@ class TryStage : public Command {
     std::string lower = LowerAscii(restart_);
     if (lower != "yes" && lower != "no") return Fail(Exit::kUsage, "--restart " + restart_ + ": use yes or no");
     options_.restart = lower == "yes";
-    if (auto e = ParseFamilies(families_, {uninst::kOsNt, uninst::kOsWin98, uninst::kOsWin95}, {uninst::kOsNt},
+    if (auto e = ParseFamilies(families_, {uninst::kOsNt, uninst::kOsWin98, uninst::kOsWin95}, {kDefaultFamily},
                                &options_.families))
       return e;
     std::string why = InstallFolderProblem(options_.installFolder);
@@ -97,15 +106,14 @@ class TryStage : public Command {
     }
     if (json_) std::cout << Json{{"record", "end"}, {"exit", static_cast<int>(code)}}.dump() << "\n";
     std::cout.flush();
-    std::string error;
-    if (!junit_.empty() && !WriteOutput(junit_, JUnitXml(outcome.reports), &error))
-      return Fail(Exit::kCannotWrite, error);
+    if (!junit_.empty())
+      if (auto written = WriteOutput(junit_, JUnitXml(outcome.reports)); !written) return Fail(written.failure());
     std::cerr << "try: done in " << static_cast<int>(outcome.seconds + 0.5) << " s\n";
     return code;
   }
 
   TryOptions options_;
-  std::string input_, restart_ = "no", junit_;
+  std::string input_, restart_ = kDefaultRestart, junit_;
   std::vector<std::string> families_;
   int codePage_ = 0;
   bool json_ = false;

@@ -174,8 +174,8 @@ class Differ {
   // Whether the outcome removes something: a listed path that can match a
   // file, other than the uninstaller's folder, which its self-removal takes.
   static bool Removes(const EntryOutcome& outcome) {
-    std::string_view reason = outcome.reason ? outcome.reason : "";
-    return outcome.listed && reason != "matches-nothing" && reason != "install-folder";
+    EntryReason reason = outcome.reason;
+    return outcome.listed && reason != EntryReason::kMatchesNothing && reason != EntryReason::kInstallFolder;
   }
 
   // NEW's files, folders and program group.

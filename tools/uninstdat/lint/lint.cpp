@@ -182,16 +182,16 @@ EntryVerdict Linter::Judge(std::string_view e, size_t i) {
       if (backslash != std::string_view::npos && !uninst::IsLocationMacro(alt.data(), backslash))
         v.unknownMacro = true;
     }
-    std::string_view reason = outcome.reason ? outcome.reason : "";
-    if (reason == "macro-without-backslash") v.noBackslash = true;
-    if (reason == "path-does-not-fit") v.tooLong |= bit;
-    if (reason == "folder-unavailable") v.unavailable |= bit;
-    if (reason == "wildcard") v.wild |= bit;
-    if (reason == "outside-machine") v.outside |= bit;
-    if (reason == "install-folder") v.own |= bit;
+    EntryReason reason = outcome.reason;
+    if (reason == EntryReason::kMacroWithoutBackslash) v.noBackslash = true;
+    if (reason == EntryReason::kPathDoesNotFit) v.tooLong |= bit;
+    if (reason == EntryReason::kFolderUnavailable) v.unavailable |= bit;
+    if (reason == EntryReason::kWildcard) v.wild |= bit;
+    if (reason == EntryReason::kOutsideMachine) v.outside |= bit;
+    if (reason == EntryReason::kInstallFolder) v.own |= bit;
     if (!outcome.listed) continue;
     const std::string& upper = outcome.upper;
-    if (reason.empty() && m.machineFolders.HasUpper(upper)) v.machine |= bit;
+    if (reason == EntryReason::kNone && m.machineFolders.HasUpper(upper)) v.machine |= bit;
     bool shared = StartsWith(upper, m.fontFolder);
     if (IsLibrary(upper))
       for (const std::string& folder : m.libraryFolders) shared = shared || StartsWith(upper, folder);

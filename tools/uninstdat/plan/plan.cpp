@@ -143,7 +143,9 @@ class Planner {
 
   void Entries() {
     ForEachEntry([&](std::string_view e, size_t i) {
-      const char* reason = outcome_.reason ? outcome_.reason : outcome_.listed ? "listed" : "dropped";
+      const char* reason = outcome_.reason != EntryReason::kNone ? EntryReasonName(outcome_.reason)
+                           : outcome_.listed                      ? "listed"
+                                                                  : "dropped";
       capper_.Give("entry", reason, [&] {
         return PlanEntry{i, Text(e), outcome_.alternateName, outcome_.listed,
                          outcome_.listed ? Text(outcome_.path) : "", outcome_.reason};

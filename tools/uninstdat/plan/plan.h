@@ -13,6 +13,7 @@
 #include <variant>
 
 #include "tools/uninstdat/codepage.h"
+#include "tools/uninstdat/entry_evaluator.h"
 #include "tools/uninstdat/machine.h"
 #include "tools/uninstdat/model.h"
 
@@ -53,7 +54,7 @@ struct PlanEntry {
   const char* alternate;  // default, nt, win98 or win95
   bool listed;
   std::string path;    // when listed
-  const char* reason;  // EntryOutcome's reason, or null
+  EntryReason reason;  // EntryOutcome's
 };
 
 // Of kind `of` ("program", "shortcut", "registry", "entry") and `reason`,

@@ -43,7 +43,7 @@ struct JsonVisitor {
     Json record = {{"record", "entry"}, {"entry", e.entry}, {"text", e.text}, {"alternate", e.alternate},
                    {"outcome", e.listed ? "listed" : "dropped"}};
     if (e.listed) record["path"] = e.path;
-    if (e.reason) record["reason"] = e.reason;
+    if (e.reason != EntryReason::kNone) record["reason"] = EntryReasonName(e.reason);
     return record;
   }
   Json operator()(const PlanOmitted& o) const {
@@ -62,19 +62,19 @@ std::string BoxText(const PlanBox& b, const char* shown, const char* notShown) {
 }
 
 std::string EntryText(const PlanEntry& e) {
-  std::string reason = e.reason ? e.reason : "";
+  EntryReason reason = e.reason;
   if (!e.listed)
     return "     dropped: " + std::string(uninst::Layout(DataText::kRemovalEntries).name) + "[" +
            std::to_string(e.entry) + "] " + Quote(e.text) + ": " +
-           (reason == "macro-without-backslash" ? "a macro without a backslash"
-            : reason == "folder-unavailable"   ? "the macro's folder cannot be had"
-                                               : "the path does not fit 258 characters") +
+           (reason == EntryReason::kMacroWithoutBackslash ? "a macro without a backslash"
+            : reason == EntryReason::kFolderUnavailable   ? "the macro's folder cannot be had"
+                                                          : "the path does not fit 258 characters") +
            "\n";
   std::string text = "     " + e.path;
-  if (reason == "matches-nothing") text += "   (ends in a backslash: matches nothing, passed over)";
-  if (reason == "wildcard") text += "   (a pattern: at most its first match goes, then a restart is offered)";
-  if (reason == "outside-machine") text += "   (a \\\\?\\ or \\\\.\\ path: Windows hands it on past its path rules, to whatever it names)";
-  if (reason == "install-folder") text += "   (the uninstaller's own folder: it still holds uninst.exe, stays, and the run ends with the restart question)";
+  if (reason == EntryReason::kMatchesNothing) text += "   (ends in a backslash: matches nothing, passed over)";
+  if (reason == EntryReason::kWildcard) text += "   (a pattern: at most its first match goes, then a restart is offered)";
+  if (reason == EntryReason::kOutsideMachine) text += "   (a \\\\?\\ or \\\\.\\ path: Windows hands it on past its path rules, to whatever it names)";
+  if (reason == EntryReason::kInstallFolder) text += "   (the uninstaller's own folder: it still holds uninst.exe, stays, and the run ends with the restart question)";
   return text + "\n";
 }
 

@@ -271,9 +271,8 @@ class StageScanner {
   std::vector<std::string>* notes_;
 };
 
-}  // namespace
-
-bool Scan(const ScanOptions& options, Json* manifest, std::vector<std::string>* notes, std::string* error) {
+// Scan, false with the reason in `error`.
+bool ScanInto(const ScanOptions& options, Json* manifest, std::vector<std::string>* notes, std::string* error) {
   if (!CheckStage(options.stage, error)) return false;  // a stage is data: no links, devices, odd names
   *manifest = Json::object();
   (*manifest)["codePage"] = options.codePage;
@@ -289,6 +288,15 @@ bool Scan(const ScanOptions& options, Json* manifest, std::vector<std::string>* 
     return *error = std::string("cannot read the stage: ") + e.what(), false;
   }
   return true;
+}
+
+}  // namespace
+
+Result<Json> Scan(const ScanOptions& options, std::vector<std::string>* notes) {
+  Json manifest;
+  std::string error;
+  if (!ScanInto(options, &manifest, notes, &error)) return Failure{Exit::kBadInput, error};
+  return manifest;
 }
 
 }  // namespace uninstdat

@@ -14,6 +14,7 @@
 
 #include "tools/uninstdat/machine.h"
 #include "tools/uninstdat/json.h"
+#include "tools/uninstdat/result.h"
 #include "tools/uninstdat/stage/registry_export.h"
 
 namespace uninstdat {
@@ -35,8 +36,8 @@ Json RegistryEntries(const std::vector<RegistryItem>& items, std::vector<std::st
 
 // The manifest for the stage; `notes` receives what the uninstaller cannot
 // take away (a folder of shortcuts, a default value under a shared key).
-// False with `error` when the stage cannot be read or named in the code page.
-bool Scan(const ScanOptions& options, Json* manifest, std::vector<std::string>* notes,
-          std::string* error);
+// Fails with kBadInput and the reason when the stage cannot be read or named
+// in the code page.
+Result<Json> Scan(const ScanOptions& options, std::vector<std::string>* notes);
 
 }  // namespace uninstdat

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "tools/uninstdat/input_limit.h"
+#include "tools/uninstdat/result.h"
 
 namespace uninstdat {
 
@@ -24,7 +25,8 @@ bool SameFile(const std::string& a, const std::string& b);
 // over the target, which keeps its permissions; on any failure the temporary
 // file is removed and the target stays byte for byte as it was. Anything
 // else (a device such as /dev/null) is written in place, each write checked.
-bool WriteOutput(const std::string& path, const std::string& bytes, std::string* error);
+// Fails with kCannotWrite and the system's reason.
+Result<void> WriteOutput(const std::string& path, const std::string& bytes);
 
 // The system's reason for the last failed call of the C library (errno),
 // such as that of a write to standard output.

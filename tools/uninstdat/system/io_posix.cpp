@@ -82,7 +82,8 @@ bool SameFile(const std::string& a, const std::string& b) {
   return x.st_dev == y.st_dev && x.st_ino == y.st_ino;
 }
 
-bool WriteOutput(const std::string& path, const std::string& bytes, std::string* error) {
+// WriteOutput, false with the reason in `error`.
+static bool WriteWhole(const std::string& path, const std::string& bytes, std::string* error) {
   int error_ = 0;
   if (path == "-") {
     if (!WriteFd(STDOUT_FILENO, bytes, &error_)) return *error = Reason("cannot write standard output", error_), false;
@@ -146,6 +147,12 @@ bool WriteOutput(const std::string& path, const std::string& bytes, std::string*
     return false;
   }
   return true;
+}
+
+Result<void> WriteOutput(const std::string& path, const std::string& bytes) {
+  std::string error;
+  if (!WriteWhole(path, bytes, &error)) return Failure{Exit::kCannotWrite, error};
+  return {};
 }
 
 std::string LastSystemError() { return strerror(errno); }

@@ -84,7 +84,8 @@ bool SameFile(const std::string& a, const std::string& b) {
          x.nFileIndexHigh == y.nFileIndexHigh && x.nFileIndexLow == y.nFileIndexLow;
 }
 
-bool WriteOutput(const std::string& path, const std::string& bytes, std::string* error) {
+// WriteOutput, false with the reason in `error`.
+static bool WriteWhole(const std::string& path, const std::string& bytes, std::string* error) {
   DWORD code = 0;
   if (path == "-") {
     if (!WriteHandle(GetStdHandle(STD_OUTPUT_HANDLE), bytes, &code))
@@ -113,6 +114,12 @@ bool WriteOutput(const std::string& path, const std::string& bytes, std::string*
     *error = Reason("cannot write " + path + " (it is unchanged)", code);
   }
   return ok;
+}
+
+Result<void> WriteOutput(const std::string& path, const std::string& bytes) {
+  std::string error;
+  if (!WriteWhole(path, bytes, &error)) return Failure{Exit::kCannotWrite, error};
+  return {};
 }
 
 std::string LastSystemError() { return strerror(errno); }

@@ -7,10 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "tools/uninstdat/result.h"
+
 namespace uninstdat {
 
-// Why Wine cannot be run from here, or null where it can.
-const char* WineUnavailableHere();
+// Whether Wine can be run from here; where it cannot (on Windows), fails
+// with kUsage and the reason.
+Result<void> WineUsableHere();
 
 // From now on SIGINT, SIGTERM and SIGHUP are noted, not fatal: Interrupted()
 // tells whether one came, and a running script is ended.

@@ -41,7 +41,7 @@ void Drain(int fd, std::string* output) {
 
 }  // namespace
 
-const char* WineUnavailableHere() { return nullptr; }
+Result<void> WineUsableHere() { return {}; }
 
 void CatchInterrupts() {
   struct sigaction action = {};

@@ -5,10 +5,13 @@
 #include <stdlib.h>
 
 namespace uninstdat {
+namespace {
 
-const char* WineUnavailableHere() {
-  return "try and capture run Windows programs under Wine and are a Linux feature; run them on Linux";
-}
+const char kNoWine[] = "try and capture run Windows programs under Wine and are a Linux feature; run them on Linux";
+
+}  // namespace
+
+Result<void> WineUsableHere() { return Failure{Exit::kUsage, kNoWine}; }
 
 void CatchInterrupts() {}
 
@@ -28,7 +31,7 @@ std::string Environment(const char* name) {
 }
 
 bool MakeTemporaryFolder(const std::string&, const std::string&, std::string*, std::string* error) {
-  *error = WineUnavailableHere();
+  *error = kNoWine;
   return false;
 }
 

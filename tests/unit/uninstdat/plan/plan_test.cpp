@@ -83,7 +83,7 @@ TEST(PlanTest, CapCountsWhatItLeavesOut) {
     PlanRecords(bytes, page, nt, row.max, [&](const PlanRecord& record) {
       if (auto* p = std::get_if<PlanProgram>(&record)) records.push_back("program " + p->path);
       if (auto* e = std::get_if<PlanEntry>(&record))
-        records.push_back("entry " + std::to_string(e->entry) + " " + (e->reason ? e->reason : "listed"));
+        records.push_back("entry " + std::to_string(e->entry) + " " + (e->reason != EntryReason::kNone ? EntryReasonName(e->reason) : "listed"));
       if (auto* o = std::get_if<PlanOmitted>(&record))
         records.push_back(std::string("omitted ") + o->of + " " + o->reason + " " + std::to_string(o->count));
     });

@@ -14,6 +14,19 @@
 namespace uninstdat {
 namespace {
 
+// A stage that cannot be read is the input's fault: exit 3 and the reason.
+TEST(ScanTest, UnreadableStageFails) {
+  ScanOptions options;
+  options.stage = testing::TempDir() + "/scan_no_such_stage";
+  options.installFolder = "C:\\Program Files\\Widget";
+  options.machine = DefaultMachine(uninst::kOsNt);
+  std::vector<std::string> notes;
+  Result<Json> scanned = Scan(options, &notes);
+  ASSERT_FALSE(scanned);
+  EXPECT_EQ(scanned.failure().code, Exit::kBadInput);
+  EXPECT_NE(scanned.failure().message.find("scan_no_such_stage"), std::string::npos) << scanned.failure().message;
+}
+
 // Entries: relative in the install folder, the deepest machine folder's
 // macro, else absolute; no folder that holds a machine folder.
 TEST(ScanTest, EntriesFromTheStage) {
@@ -29,10 +42,10 @@ TEST(ScanTest, EntriesFromTheStage) {
   options.installFolder = "C:\\Program Files\\Widget";
   options.machine = DefaultMachine(uninst::kOsNt);
   options.machine.programFilesDir = "C:\\Program Files";
-  Json manifest;
   std::vector<std::string> notes;
-  std::string error;
-  ASSERT_TRUE(Scan(options, &manifest, &notes, &error)) << error;
+  Result<Json> scanned = Scan(options, &notes);
+  ASSERT_TRUE(scanned) << scanned.failure().message;
+  Json manifest = *scanned;
   EXPECT_EQ(manifest["removalEntries"], Json({"C:\\Data\\x.txt", "C:\\Data", "a.txt", "<Win>\\w.ini",
                                               "<Fonts>\\w.ttf", "D:\\Shared\\y.txt", "D:\\Shared"}));
   std::filesystem::remove_all(stage);
@@ -97,10 +110,10 @@ TEST(ScanTest, NeverTheVendorsKeyOrGroupWhole) {
     options.stage = stage;
     options.installFolder = "C:\\Program Files\\Acme\\Notes";
     options.machine = DefaultMachine(uninst::kOsNt);
-    Json manifest;
     std::vector<std::string> notes;
-    std::string error;
-    ASSERT_TRUE(Scan(options, &manifest, &notes, &error)) << error;
+    Result<Json> scanned = Scan(options, &notes);
+    ASSERT_TRUE(scanned) << scanned.failure().message;
+    Json manifest = *scanned;
     EXPECT_EQ(manifest["programGroup"], row.group);
     std::filesystem::remove_all(stage);
   }
@@ -141,10 +154,10 @@ TEST(ScanTest, RealisticStage) {
   options.stage = stage;
   options.installFolder = "C:\\Program Files\\Widget";
   options.machine = DefaultMachine(uninst::kOsNt);
-  Json manifest;
   std::vector<std::string> notes;
-  std::string error;
-  ASSERT_TRUE(Scan(options, &manifest, &notes, &error)) << error;
+  Result<Json> scanned = Scan(options, &notes);
+  ASSERT_TRUE(scanned) << scanned.failure().message;
+  Json manifest = *scanned;
   std::filesystem::remove_all(stage);
 
   EXPECT_EQ(manifest["removalEntries"],
@@ -174,6 +187,7 @@ TEST(ScanTest, RealisticStage) {
   auto model = ModelFromManifest(manifest, page, &errors);
   ASSERT_TRUE(model) << errors[0];
   std::vector<Target> targets;
+  std::string error;
   ASSERT_TRUE(MakeTargets({uninst::kOsWin95, uninst::kOsWin98, uninst::kOsNt}, nullptr, "", page, &targets, &error)) << error;
   AllowRule font;
   ASSERT_TRUE(ParseAllowRule("shared-system-file", page, &font, &error));
