@@ -51,7 +51,7 @@ out=$(cd "$out" && pwd)
 export HOME=$out/home XDG_CACHE_HOME=$root/build/host/e2e/cache E2E_REQUIRED=1
 export WIN32_BUILD_DIR=$root/build/win32 WIN64_BUILD_DIR=$root/build/win64 E2E_WORK=$root/build/host/e2e
 export UNINSTDAT=$root/build/host/uninstdat
-mkdir -p "$HOME"
+mkdir -p "$out/home"
 [ -x "$UNINSTDAT" ] || { echo "soak: $UNINSTDAT is not built (./test.sh builds it)" >&2; exit 2; }
 
 # The one-file product that `try` runs.

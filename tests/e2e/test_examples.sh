@@ -10,7 +10,7 @@ UNINSTDAT=${UNINSTDAT:-$ROOT/build/host/uninstdat}
 work=$(mktemp -d)
 trap 'chmod -R u+w "$work" 2>/dev/null; rm -rf "$work"; e2e_cleanup' EXIT
 export TMPDIR=$work/tmp XDG_CACHE_HOME=$E2E_WORK/cache HOME=$work/home
-mkdir -p "$TMPDIR" "$HOME"
+mkdir -p "$TMPDIR" "$work/home"
 APP='C:\Program Files\Widget'
 
 # Widget 3.2 as its installer lays it out: the program and its data, an INI

@@ -13,7 +13,7 @@ UNINSTDAT=${UNINSTDAT:-$ROOT/build/host/uninstdat}
 work=$(mktemp -d)
 trap 'chmod -R u+w "$work" 2>/dev/null; rm -rf "$work"; e2e_cleanup' EXIT
 export TMPDIR=$work/tmp XDG_CACHE_HOME=$E2E_WORK/cache HOME=$work/home
-mkdir -p "$TMPDIR" "$HOME"
+mkdir -p "$TMPDIR" "$work/home"
 json_of() {  # FILE RECORD FIELD: that field of every such record, one a line
   python3 -c 'import json,sys
 for r in map(json.loads, open(sys.argv[1])):
