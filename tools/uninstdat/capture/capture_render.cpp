@@ -1,21 +1,12 @@
 // capture's report as text and JSON; see capture_render.h.
 #include "tools/uninstdat/capture/capture_render.h"
+#include "tools/uninstdat/capture/capture_report_parts.h"
 
 #include <map>
 
 namespace uninstdat {
 namespace {
 
-const char* KindName(CaptureRecord::Item item) {
-  switch (item) {
-    case CaptureRecord::kFile: return "file";
-    case CaptureRecord::kFolder: return "folder";
-    case CaptureRecord::kLink: return "link";
-    case CaptureRecord::kKey: return "key";
-    case CaptureRecord::kValue: return "value";
-  }
-  return "";
-}
 
 const char* RecordName(CaptureRecord::Record record) {
   switch (record) {
@@ -71,7 +62,7 @@ std::string FamilyText(const std::string& family) {
 }  // namespace
 
 Json CaptureRecordJson(const CaptureRecord& record) {
-  Json json{{"record", RecordName(record.record)}, {"kind", KindName(record.item)}};
+  Json json{{"record", RecordName(record.record)}, {"kind", ItemName(record.item)}};
   if (record.item == CaptureRecord::kKey || record.item == CaptureRecord::kValue) {
     json["key"] = record.path;
     if (record.item == CaptureRecord::kValue) {
@@ -166,7 +157,7 @@ std::string CaptureReportText(const CaptureReport& report, int exit) {
     }
     for (const CaptureRecord* shownRecord : shown) {
       const CaptureRecord& record = *shownRecord;
-      std::string line = "  " + std::string(KindName(record.item)) + std::string(8 - std::string(KindName(record.item)).size(), ' ') +
+      std::string line = "  " + std::string(ItemName(record.item)) + std::string(8 - std::string(ItemName(record.item)).size(), ' ') +
                          ItemText(record);
       if (kind == CaptureRecord::kCaptured) {
         line += record.stage == "registry.reg" ? "" : " -> " + record.stage;

@@ -20,7 +20,7 @@ TEST(CaptureSessionTest, TheScanCommandQuotesWhatTheShellWouldSplit) {
   EXPECT_EQ(ShellWord("/tmp/a-b_c.d"), "/tmp/a-b_c.d");
   EXPECT_EQ(ShellWord("my stage"), "'my stage'");
   EXPECT_EQ(ShellWord("it's"), "'it'\\''s'");
-  EXPECT_EQ(ShellWord("$HOME"), "'$HOME'");
+  EXPECT_EQ(ShellWord("$USER"), "'$USER'");
   EXPECT_EQ(ShellWord(""), "''");
 }
 
