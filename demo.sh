@@ -40,7 +40,7 @@ pass() { echo "${1/laid out before the run: /In place before the run: }"; }
 APP='C:\Program Files\Widget'
 EXE="$APP\\uninst.exe"
 WATCH=("$APP" "$WIN_OWN_START\\Programs\\Widget" "$WIN_USER_DIR\\Desktop\\Widget.lnk" "$WIN_OWN_START\\Widget.lnk"
-  "$WIN_USER_DIR\\AppData\\Roaming\\Microsoft\\Windows\\SendTo\\Widget.lnk"
+  "$WIN_SENDTO\\Widget.lnk"
   "$WIN_OWN_START\\Programs\\StartUp\\Widget Tray.lnk" 'C:\windows\widget.ini')
 RUN_KEY='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
 
@@ -55,7 +55,7 @@ install_widget() {  # manifest
   put_file "$WIN_OWN_START\\Programs\\Widget\\Widget.lnk" "shortcut"
   put_file "$WIN_OWN_START\\Programs\\Widget\\Widget Help.lnk" "shortcut"
   put_file "$WIN_USER_DIR\\Desktop\\Widget.lnk" "shortcut"
-  put_file "$WIN_USER_DIR\\AppData\\Roaming\\Microsoft\\Windows\\SendTo\\Widget.lnk" "shortcut"
+  put_file "$WIN_SENDTO\\Widget.lnk" "shortcut"
   put_file "$WIN_OWN_START\\Widget.lnk" "shortcut"
   put_file "$WIN_OWN_START\\Programs\\StartUp\\Widget Tray.lnk" "shortcut"
   put_key 'HKCU\Software\Widget Co\Widget\Recent' File1 'C:\doc.wdg'

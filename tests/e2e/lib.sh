@@ -149,6 +149,7 @@ e2e_setup() {
 WIN_USER_DIR="C:\\users\\$WINE_USER"
 WIN_OWN_START="$WIN_USER_DIR\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu"
 WIN_ALL_START='C:\ProgramData\Microsoft\Windows\Start Menu'
+WIN_SENDTO="$WIN_USER_DIR\\AppData\\Roaming\\Microsoft\\Windows\\SendTo"
 
 # The prefix's folders as an uninstdat machine description (--machine FILE).
 write_wine_machine() {
@@ -160,7 +161,7 @@ write_wine_machine() {
   "programFilesDir": $(j "$WIN_PROGRAM_FILES"), "commonFilesDir": $(j "$WIN_PROGRAM_FILES\\Common Files"),
   "shellFolders": {
     "desktop": $(j "$WIN_USER_DIR\\Desktop"), "commonDesktop": $(j 'C:\users\Public\Desktop'),
-    "sendTo": $(j "$WIN_USER_DIR\\AppData\\Roaming\\Microsoft\\Windows\\SendTo"),
+    "sendTo": $(j "$WIN_SENDTO"),
     "startMenu": $(j "$WIN_OWN_START"), "commonStartMenu": $(j "$WIN_ALL_START"),
     "programs": $(j "$WIN_OWN_START\\Programs"), "commonPrograms": $(j "$WIN_ALL_START\\Programs"),
     "startup": $(j "$WIN_OWN_START\\Programs\\StartUp"), "commonStartup": $(j "$WIN_ALL_START\\Programs\\StartUp"),

@@ -8,7 +8,7 @@ e2e_setup
 APP='C:\apps\Widget'
 EXE="$APP\\uninst.exe"
 DAT=$(unix_path "$APP\\uninst.dat")
-declare -A OWN=([desktop]="$WIN_USER_DIR\\Desktop" [sendto]="$WIN_USER_DIR\\AppData\\Roaming\\Microsoft\\Windows\\SendTo"
+declare -A OWN=([desktop]="$WIN_USER_DIR\\Desktop" [sendto]="$WIN_SENDTO"
   [start]="$WIN_OWN_START" [programs]="$WIN_OWN_START\\Programs" [startup]="$WIN_OWN_START\\Programs\\StartUp")
 declare -A ALL=([desktop]='C:\users\Public\Desktop' [start]="$WIN_ALL_START"
   [programs]="$WIN_ALL_START\\Programs" [startup]="$WIN_ALL_START\\Programs\\StartUp")
