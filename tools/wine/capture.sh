@@ -37,22 +37,7 @@
 # sandbox cannot run here (with the reason).
 set -u
 source "$(dirname "$(readlink -f "${BASH_SOURCE[0]}")")/prefix.sh"
-progress() { echo "capture: $*" >&2; }
-fail3() { echo "error: $*" >&2; exit 3; }
-trap 'exit 143' TERM INT HUP
-
-# Runs session.sh with ARGS in a sandbox on the prefix PREFIX and home
-# HOME_DIR, with the Wine helpers and WORK/input read-only; the account goes
-# to WORK/NAME.out, Wine's messages to WORK/NAME.log. Every process of the
-# sandbox has ended when it returns.
-in_sandbox() {  # PREFIX HOME_DIR NAME ARGS...
-  local prefix=$1 home=$2 name=$3
-  shift 3
-  sandbox_args "$prefix" "$home" || exit 3
-  SANDBOX_ARGS+=(--ro-bind "$WINE_TOOLS" "$SANDBOX_TOOLS" --ro-bind "$WORK/input" "$SANDBOX_INPUT"
-    --chdir "$SANDBOX_PREFIX/drive_c")
-  bwrap "${SANDBOX_ARGS[@]}" bash "$SANDBOX_TOOLS/session.sh" "$@" >"$WORK/$name.out" 2>"$WORK/$name.log"
-}
+tool_script capture
 
 # The roots of a view: "C PATH" for drive C:, each other drive that the
 # prefix links to a folder of its own, and "HOME PATH".
@@ -107,6 +92,8 @@ copy_files() {  # FOLDER LIST DEST
 run() {
   local cache_prefix=$1 cache_home=$2 limit=$4 lang=$5 max_files=$6 max_bytes=$7
   WORK=$3
+  # What each session reads besides the Wine helpers (see in_sandbox).
+  SESSION_BINDS=("$WORK/input" "$SANDBOX_INPUT")
   export LANG=$lang LC_ALL=$lang
   cp "$RUNNER_EXE" "$WORK/input/runner.exe" || exit 3
   local stack_prefix=$cache_prefix stack_home=$cache_home

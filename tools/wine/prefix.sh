@@ -150,3 +150,31 @@ unmount_view() {
   return 0
 }
 
+
+# The start that try.sh and capture.sh share: their progress lines and
+# errors in the tool's own words, and a signal that ends the script through
+# its EXIT trap, so that its views are unmounted and its work folder goes.
+tool_script() {  # NAME
+  TOOL_NAME=$1
+  trap 'exit 143' TERM INT HUP
+}
+progress() { echo "$TOOL_NAME: $*" >&2; }
+fail3() { echo "error: $*" >&2; exit 3; }
+
+# Runs session.sh with ARGS in a sandbox on the prefix PREFIX and home
+# HOME_DIR, with the Wine helpers and the caller's SESSION_BINDS (pairs of
+# outside path and sandbox path) read-only; the account goes to
+# WORK/NAME.out, Wine's messages to WORK/NAME.log. Every process of the
+# sandbox has ended when it returns; a sandbox that cannot be set up ends
+# the script with 3.
+in_sandbox() {  # PREFIX HOME_DIR NAME ARGS...
+  local prefix=$1 home=$2 name=$3 i
+  shift 3
+  sandbox_args "$prefix" "$home" || exit 3
+  SANDBOX_ARGS+=(--ro-bind "$WINE_TOOLS" "$SANDBOX_TOOLS")
+  for ((i = 0; i < ${#SESSION_BINDS[@]}; i += 2)); do
+    SANDBOX_ARGS+=(--ro-bind "${SESSION_BINDS[i]}" "${SESSION_BINDS[i + 1]}")
+  done
+  SANDBOX_ARGS+=(--chdir "$SANDBOX_PREFIX/drive_c")
+  bwrap "${SANDBOX_ARGS[@]}" bash "$SANDBOX_TOOLS/session.sh" "$@" >"$WORK/$name.out" 2>"$WORK/$name.log"
+}

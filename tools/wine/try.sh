@@ -31,23 +31,7 @@
 # happened, 3 when Wine or the sandbox cannot run here (with the reason).
 set -u
 source "$(dirname "$(readlink -f "${BASH_SOURCE[0]}")")/prefix.sh"
-progress() { echo "try: $*" >&2; }
-fail3() { echo "error: $*" >&2; exit 3; }
-trap 'exit 143' TERM INT HUP
-
-# Runs session.sh with ARGS in a sandbox on the prefix PREFIX and home
-# HOME_DIR, with the Wine helpers and WORK's inputs read-only; the account
-# goes to WORK/NAME.out, Wine's messages to WORK/NAME.log. Every process of
-# the sandbox has ended when it returns.
-in_sandbox() {  # PREFIX HOME_DIR NAME ARGS...
-  local prefix=$1 home=$2 name=$3
-  shift 3
-  sandbox_args "$prefix" "$home" || exit 3
-  SANDBOX_ARGS+=(--ro-bind "$WINE_TOOLS" "$SANDBOX_TOOLS" --ro-bind "$RUNNER_EXE" "$SANDBOX_INPUT/runner.exe"
-    --ro-bind "$WORK/import.reg" "$SANDBOX_INPUT/import.reg" --ro-bind "$WORK/listed.txt" "$SANDBOX_INPUT/listed.txt"
-    --chdir "$SANDBOX_PREFIX/drive_c")
-  bwrap "${SANDBOX_ARGS[@]}" bash "$SANDBOX_TOOLS/session.sh" "$@" >"$WORK/$name.out" 2>"$WORK/$name.log"
-}
+tool_script try
 
 prepare() {
   local cache=$1 tool missing=()
@@ -87,6 +71,9 @@ snapshot() {  # NAME
 run() {
   local cache_prefix=$1 cache_home=$2 answer=$4 limit=$5 lang=$6 hold=${7:-}
   WORK=$3
+  # What each session reads besides the Wine helpers (see in_sandbox).
+  SESSION_BINDS=("$RUNNER_EXE" "$SANDBOX_INPUT/runner.exe" "$WORK/import.reg" "$SANDBOX_INPUT/import.reg"
+    "$WORK/listed.txt" "$SANDBOX_INPUT/listed.txt")
   export LANG=$lang LC_ALL=$lang
   local stack_prefix="$WORK/layer/prefix:$cache_prefix" stack_home="$WORK/layer/home:$cache_home"
 
