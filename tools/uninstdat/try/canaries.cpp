@@ -1,6 +1,7 @@
 // Canaries laid beside the product's items; see canaries.h.
 #include "tools/uninstdat/try/canaries.h"
 
+#include <algorithm>
 #include <map>
 #include <set>
 
@@ -9,6 +10,7 @@
 #include "tools/uninstdat/names.h"
 #include "tools/uninstdat/reference.h"
 #include "tools/uninstdat/stage/stage.h"
+#include "tools/uninstdat/try/try_report_parts.h"
 
 namespace uninstdat {
 
@@ -41,6 +43,9 @@ class Planner {
  public:
   explicit Planner(const CanaryStage& stage) : stage_(stage) {
     for (const Placed& item : stage.staged) placed_[UpperAscii(item.windowsPath)] = &item;
+    if (stage.pristine)
+      for (const RegistryName& name : *stage.pristine)
+        if (!name.isValue) pristineKeys_.insert(UpperAscii(name.key));
   }
 
   CanaryPlan Plan() {
@@ -87,6 +92,22 @@ class Planner {
         Value(CanaryKind::kVendor, item.key + "\\" + kCanaryProduct, "Version", true);
   }
 
+  // Whether `key` is one of Windows': a key every fresh machine has, or, below
+  // HKEY_CLASSES_ROOT deeper than that list goes (a file type's verbs,
+  // txtfile\shell\open), a key the pristine prefix has. The list judges
+  // such a key by its ancestor, which would take a verb the product adds
+  // (txtfile\shell\Widget) for Windows' and lay a canary inside it, where a
+  // sound data file removes it; the report judges these keys the same way.
+  bool WindowsHas(const std::string& key) const {
+    std::string canonical = CanonicalKey(key);
+    if (canonical.empty()) return false;
+    if (canonical.compare(0, 18, "HKEY_CLASSES_ROOT\\") != 0 || std::count(canonical.begin(), canonical.end(), '\\') <= 2)
+      return FreshMachineHasKey(canonical);
+    for (const std::string& form : HiveForms(canonical))
+      if (pristineKeys_.count(form)) return true;
+    return false;
+  }
+
   // Another program's value beside each value the product adds to a key of
   // Windows, and its key beside each key the product makes directly below
   // one; never directly below a root, whose keys are Windows' own.
@@ -95,13 +116,13 @@ class Planner {
       std::string canonical = CanonicalKey(item.key);
       if (canonical.empty()) continue;
       if (!item.value.empty() || item.defaultValue) {
-        if (FreshMachineHasKey(canonical) || IsRunKey(item.key))
+        if (WindowsHas(item.key) || IsRunKey(item.key))
           Value(CanaryKind::kValue, item.key, kCanaryProgram, false);
         continue;
       }
       std::string parent = ParentOf(item.key);
-      if (ParentOf(parent).empty() || FreshMachineHasKey(canonical)) continue;
-      if (FreshMachineHasKey(CanonicalKey(parent)))
+      if (ParentOf(parent).empty() || WindowsHas(item.key)) continue;
+      if (WindowsHas(parent))
         Value(CanaryKind::kValue, parent + "\\" + kCanaryProgram, "DisplayName", true);
     }
   }
@@ -160,6 +181,7 @@ class Planner {
   const CanaryStage& stage_;
   std::map<std::string, const Placed*> placed_;  // by upper-case Windows path
   std::set<std::string> values_, files_;
+  std::set<std::string> pristineKeys_;  // the pristine prefix's keys, upper case
   CanaryPlan plan_;
 };
 

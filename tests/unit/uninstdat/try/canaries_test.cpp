@@ -12,6 +12,9 @@ namespace {
 
 const char kRun[] = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const char kUninstall[] = "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+// The pristine prefix's verb of text files, as Wine's hive names it.
+const RegistrySnapshot kPristine = {{"HKEY_LOCAL_MACHINE\\Software\\Classes\\txtfile\\shell\\open", "", false},
+                                    {"HKEY_LOCAL_MACHINE\\Software\\Classes\\txtfile\\shell\\open\\command", "", false}};
 const char kPrograms[] = "C:\\users\\u\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs";
 
 // A stage in C:\Program Files (x86)\Widget, as the NT family's 32-bit
@@ -67,6 +70,31 @@ TEST(CanariesTest, EachKindWhereTheStageCallsForIt) {
        {std::string("value ") + kUninstall + "\\Another Program;DisplayName"}},
       {"a key of the product's own below a root, a file type: nothing beside it (the root is Windows')",
        [](CanaryStage& s) { s.exported = {{"HKEY_CLASSES_ROOT\\.wdg", "", false}, {"HKEY_CLASSES_ROOT\\.wdg", "x", false}}; },
+       {}},
+      // Below HKEY_CLASSES_ROOT the fresh machine's list stops two levels
+      // down; deeper, the pristine prefix says which keys are Windows'.
+      {"a value on a verb the machine has: another program's beside it",
+       [](CanaryStage& s) {
+         s.pristine = &kPristine;
+         s.exported = {{"HKEY_CLASSES_ROOT\\txtfile\\shell\\open\\command", "", true}};
+       },
+       {"value HKEY_CLASSES_ROOT\\txtfile\\shell\\open\\command;Another Program"}},
+      {"a key below a verb the machine has: another program's key beside it",
+       [](CanaryStage& s) {
+         s.pristine = &kPristine;
+         s.exported = {{"HKEY_CLASSES_ROOT\\txtfile\\shell\\open\\ddeexec", "", false}};
+       },
+       {"value HKEY_CLASSES_ROOT\\txtfile\\shell\\open\\Another Program;DisplayName"}},
+      {"a verb of the product's own: another program's verb beside it, nothing inside it",
+       [](CanaryStage& s) {
+         s.pristine = &kPristine;
+         s.exported = {{"HKEY_CLASSES_ROOT\\txtfile\\shell\\Widget", "", false},
+                       {"HKEY_CLASSES_ROOT\\txtfile\\shell\\Widget\\command", "", false},
+                       {"HKEY_CLASSES_ROOT\\txtfile\\shell\\Widget\\command", "", true}};
+       },
+       {"value HKEY_CLASSES_ROOT\\txtfile\\shell\\Another Program;DisplayName"}},
+      {"a verb the pristine prefix lacks is nobody else's: nothing beside its value",
+       [](CanaryStage& s) { s.exported = {{"HKEY_CLASSES_ROOT\\txtfile\\shell\\open\\command", "", true}}; },
        {}},
       {"a service: nothing a stage may not hold",
        [](CanaryStage& s) {
