@@ -143,4 +143,16 @@ with "$work/notes.json" "$work/row.json" 'm["removalEntries"] += [{"default": "<
 "$UNINSTDAT" try "$work/row.json" --stage "$stage" --install-folder "$APP" --json >"$work/report.json" 2>/dev/null
 check_eq "a wildcard in the system folder: exit 1, the pattern deferred, the file beside it kept" "1 acmenote*.dll none" \
   "$? $(json_of "$work/report.json" restart deferred | grep -o 'acmenote\*\.dll') $(json_of "$work/report.json" removed-unstaged path | grep -q . && echo some || echo none)"
+echo "# a verb the product adds to a file type of Windows: its canaries lie beside it, never inside it"
+verb=$work/verb
+mkdir -p "$verb/files/C/Program Files/Widget"
+echo exe >"$verb/files/C/Program Files/Widget/widget.exe"
+printf '%s\r\n' 'Windows Registry Editor Version 5.00' '' '[HKEY_CLASSES_ROOT\txtfile\shell\Widget]' '@="Open with Widget"' '' \
+  '[HKEY_CLASSES_ROOT\txtfile\shell\Widget\command]' '@="widget.exe %1"' >"$verb/registry.reg"
+"$UNINSTDAT" scan "$verb" --install-folder 'C:\Program Files\Widget' -o "$work/verb.json" 2>/dev/null
+texts "$work/verb.json"
+with "$work/verb.json" "$work/verb.json" 'm["registryList"] = [{"key": "HKEY_CLASSES_ROOT\\txtfile\\shell\\Widget"}]'
+"$UNINSTDAT" try "$work/verb.json" --stage "$verb" --install-folder 'C:\Program Files\Widget' --json >"$work/report.json" 2>/dev/null
+check_eq "the whole verb removed: exit 0, another program's verb beside it kept, nothing taken" "0 1 none" \
+  "$? $(json_of "$work/report.json" canaries value) $(json_of "$work/report.json" removed-unstaged path | grep -q . && echo some || echo none)"
 finish
