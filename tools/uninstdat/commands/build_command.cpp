@@ -13,7 +13,7 @@
 #include "tools/uninstdat/system/io.h"
 
 namespace uninstdat {
-namespace {
+namespace build_command {
 
 class Build : public Command {
  public:
@@ -63,8 +63,8 @@ class Build : public Command {
   std::vector<std::string> allow_;
 };
 
-}  // namespace
+}  // namespace build_command
 
-std::unique_ptr<Command> BuildCommand() { return std::make_unique<Build>(); }
+std::unique_ptr<Command> BuildCommand() { return std::make_unique<build_command::Build>(); }
 
 }  // namespace uninstdat

@@ -13,7 +13,7 @@
 #include "tools/uninstdat/system/process.h"
 
 namespace uninstdat {
-namespace {
+namespace capture_command {
 
 // The default family, printed by the option's help (the installer's time
 // is CaptureOptions' own).
@@ -81,8 +81,8 @@ class CaptureInstaller : public Command {
   bool json_ = false;
 };
 
-}  // namespace
+}  // namespace capture_command
 
-std::unique_ptr<Command> CaptureCommand() { return std::make_unique<CaptureInstaller>(); }
+std::unique_ptr<Command> CaptureCommand() { return std::make_unique<capture_command::CaptureInstaller>(); }
 
 }  // namespace uninstdat

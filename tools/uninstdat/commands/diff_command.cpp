@@ -13,7 +13,7 @@
 #include "tools/uninstdat/families.h"
 
 namespace uninstdat {
-namespace {
+namespace diff_command {
 
 // The defaults, each printed by its option's help.
 constexpr size_t kDefaultMaxPerKind = 20;
@@ -74,8 +74,8 @@ class DiffFiles : public Command {
   size_t maxPerKind_ = kDefaultMaxPerKind;
 };
 
-}  // namespace
+}  // namespace diff_command
 
-std::unique_ptr<Command> DiffCommand() { return std::make_unique<DiffFiles>(); }
+std::unique_ptr<Command> DiffCommand() { return std::make_unique<diff_command::DiffFiles>(); }
 
 }  // namespace uninstdat

@@ -17,7 +17,7 @@
 #endif
 
 namespace uninstdat {
-namespace {
+namespace lint_command {
 
 // The defaults, each printed by its option's help.
 constexpr const char* kDefaultFormat = "text";
@@ -76,8 +76,8 @@ class LintFile : public Command {
   std::vector<std::string> allow_;
 };
 
-}  // namespace
+}  // namespace lint_command
 
-std::unique_ptr<Command> LintCommand() { return std::make_unique<LintFile>(); }
+std::unique_ptr<Command> LintCommand() { return std::make_unique<lint_command::LintFile>(); }
 
 }  // namespace uninstdat

@@ -12,7 +12,7 @@
 #include "tools/uninstdat/plan/plan_render.h"
 
 namespace uninstdat {
-namespace {
+namespace plan_command {
 
 // The defaults, each printed by its option's help.
 constexpr size_t kDefaultMaxPerReason = 20;
@@ -57,8 +57,8 @@ class PlanFile : public Command {
   size_t maxPerReason_ = kDefaultMaxPerReason;
 };
 
-}  // namespace
+}  // namespace plan_command
 
-std::unique_ptr<Command> PlanCommand() { return std::make_unique<PlanFile>(); }
+std::unique_ptr<Command> PlanCommand() { return std::make_unique<plan_command::PlanFile>(); }
 
 }  // namespace uninstdat

@@ -11,7 +11,7 @@
 #include "tools/uninstdat/system/process.h"
 
 namespace uninstdat {
-namespace {
+namespace scan_command {
 
 // The default family, printed by the option's help (the code page's is
 // kDefaultCodePage).
@@ -107,8 +107,8 @@ class ScanStage : public Command {
   std::vector<std::string> families_;
 };
 
-}  // namespace
+}  // namespace scan_command
 
-std::unique_ptr<Command> ScanCommand() { return std::make_unique<ScanStage>(); }
+std::unique_ptr<Command> ScanCommand() { return std::make_unique<scan_command::ScanStage>(); }
 
 }  // namespace uninstdat

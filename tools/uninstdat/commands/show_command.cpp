@@ -12,7 +12,7 @@
 #include "tools/uninstdat/system/io.h"
 
 namespace uninstdat {
-namespace {
+namespace show_command {
 
 class Show : public Command {
  public:
@@ -48,8 +48,8 @@ class Show : public Command {
   bool force_ = false;
 };
 
-}  // namespace
+}  // namespace show_command
 
-std::unique_ptr<Command> ShowCommand() { return std::make_unique<Show>(); }
+std::unique_ptr<Command> ShowCommand() { return std::make_unique<show_command::Show>(); }
 
 }  // namespace uninstdat

@@ -17,7 +17,7 @@
 #include "tools/uninstdat/try/try_session.h"
 
 namespace uninstdat {
-namespace {
+namespace try_command {
 
 // The defaults, each printed by its option's help (the wait's is
 // TryOptions' own).
@@ -119,8 +119,8 @@ class TryStage : public Command {
   bool json_ = false;
 };
 
-}  // namespace
+}  // namespace try_command
 
-std::unique_ptr<Command> TryCommand() { return std::make_unique<TryStage>(); }
+std::unique_ptr<Command> TryCommand() { return std::make_unique<try_command::TryStage>(); }
 
 }  // namespace uninstdat
