@@ -112,14 +112,13 @@ std::optional<TextPosition> DuplicateKeyAt(const std::string& text) {
 
 }  // namespace
 
-bool ParseManifestText(const std::string& raw, Json* manifest, std::string* error) {
+Result<Json> ParseManifestText(const std::string& raw) {
   std::string text = raw.compare(0, 3, "\xEF\xBB\xBF") == 0 ? raw.substr(3) : raw;
   std::string deep = TooDeep(text, kMaxNesting);
-  if (!deep.empty()) {
-    *error = deep + ": values are nested more than " + std::to_string(kMaxNesting) +
-             " deep; a manifest nests at most 4 (the manifest, a list, an entry of alternates, {\"hex\": ...})";
-    return false;
-  }
+  if (!deep.empty())
+    return Failure{Exit::kBadInput, deep + ": values are nested more than " + std::to_string(kMaxNesting) +
+                                        " deep; a manifest nests at most 4 (the manifest, a list, an entry of "
+                                        "alternates, {\"hex\": ...})"};
   // Keys per open object, to find one given twice: JSON leaves that open
   // and the parser would silently keep one of them.
   std::vector<std::set<std::string>> open;
@@ -132,30 +131,29 @@ bool ParseManifestText(const std::string& raw, Json* manifest, std::string* erro
       duplicate = parsed.get<std::string>();
     return true;
   };
+  Json manifest;
   try {
-    *manifest = Json::parse(text, callback);
+    manifest = Json::parse(text, callback);
   } catch (const Json::parse_error& e) {
     std::string what = e.what();
     size_t at = what.find("] ");
-    *error = "not valid JSON: " + (at == std::string::npos ? what : what.substr(at + 2));
-    return false;
+    return Failure{Exit::kBadInput, "not valid JSON: " + (at == std::string::npos ? what : what.substr(at + 2))};
   } catch (const Json::exception& e) {
     // A number beyond what a double holds, such as 1e400.
     std::string what = e.what();
     size_t at = what.find("] ");
-    *error = "a value is out of range: " + (at == std::string::npos ? what : what.substr(at + 2)) +
-             "; write a number that its field takes";
-    return false;
+    return Failure{Exit::kBadInput, "a value is out of range: " +
+                                        (at == std::string::npos ? what : what.substr(at + 2)) +
+                                        "; write a number that its field takes"};
   }
   if (!duplicate.empty()) {
     // The reader's key events come in the order of the text, so the first
     // key the scan finds twice is the one the reader found.
     std::optional<TextPosition> at = DuplicateKeyAt(text);
-    *error = (at ? LineAndColumn(*at) + ": " : std::string()) + "the key \"" + duplicate +
-             "\" is given twice in one object; give it once";
-    return false;
+    return Failure{Exit::kBadInput, (at ? LineAndColumn(*at) + ": " : std::string()) + "the key \"" + duplicate +
+                                        "\" is given twice in one object; give it once"};
   }
-  return true;
+  return manifest;
 }
 
 }  // namespace uninstdat

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "tools/uninstdat/json.h"
+#include "tools/uninstdat/result.h"
 
 namespace uninstdat {
 
@@ -78,10 +79,11 @@ bool LooksLikeManifest(const std::string& raw);
 // manifest needs 4.
 constexpr int kMaxNesting = 16;
 
-// Parses a manifest's text (a UTF-8 byte-order mark is skipped). False with
-// `error` naming the line and column of a syntax error, of a key given twice
-// in one object, or of a value nested deeper than kMaxNesting, or naming a
-// number beyond the range of any field (1e400). Never throws.
-bool ParseManifestText(const std::string& raw, Json* manifest, std::string* error);
+// Parses a manifest's text (a UTF-8 byte-order mark is skipped). Fails
+// with kBadInput and a message naming the line and column of a syntax
+// error, of a key given twice in one object, or of a value nested deeper
+// than kMaxNesting, or naming a number beyond the range of any field
+// (1e400); the caller names the file. Never throws.
+Result<Json> ParseManifestText(const std::string& raw);
 
 }  // namespace uninstdat

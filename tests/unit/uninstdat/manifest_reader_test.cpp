@@ -71,9 +71,10 @@ TEST(ManifestReaderTest, ErrorsNameTheirLineAndColumn) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    Json parsed;
-    std::string error;
-    EXPECT_FALSE(ParseManifestText(row.text, &parsed, &error));
+    Result<Json> parsed = ParseManifestText(row.text);
+    ASSERT_FALSE(parsed);
+    EXPECT_EQ(parsed.failure().code, Exit::kBadInput);
+    const std::string& error = parsed.failure().message;
     EXPECT_EQ(error.rfind(row.error, 0), 0u) << error;
   }
 }
@@ -89,9 +90,9 @@ TEST(ManifestReaderTest, DuplicateKeyAndPositionsAgree) {
   };
   for (const std::string& text : texts) {
     SCOPED_TRACE(text);
-    Json parsed;
-    std::string error;
-    ASSERT_FALSE(ParseManifestText(text, &parsed, &error));
+    Result<Json> parsed = ParseManifestText(text);
+    ASSERT_FALSE(parsed);
+    const std::string& error = parsed.failure().message;
     // The positions keep the last of a key given twice.
     std::optional<TextPosition> at = ManifestPositions::Of(text).Key("programGroup");
     ASSERT_TRUE(at);
