@@ -52,6 +52,29 @@ std::string LineAndColumn(TextPosition at) {
   return "line " + std::to_string(at.line) + ", column " + std::to_string(at.column);
 }
 
+// Where byte `offset` of `text` stands (the end of the text when it is
+// past it), by the one counter.
+TextPosition PositionOfByte(const std::string& text, size_t offset) {
+  PositionCounter counter;
+  for (size_t i = 0; i < offset && i < text.size(); ++i) counter.Count(static_cast<unsigned char>(text[i]));
+  return counter.Position();
+}
+
+// The JSON library's account of a syntax error, with the place it names
+// counted by the one counter: the library counts lines at LF alone and
+// columns in bytes, so that the same fault would stand elsewhere than a
+// duplicate key or a SARIF region on a line that ends in CR or holds
+// letters of several bytes. Its byte index is 1-based, of the last byte
+// it read (one past the end at the end of the text).
+std::string SyntaxError(const std::string& text, const Json::parse_error& e) {
+  std::string what = e.what();
+  size_t at = what.find("] ");
+  if (at != std::string::npos) what = what.substr(at + 2);
+  size_t colon = what.find(": ");
+  if (e.byte == 0 || what.rfind("parse error", 0) != 0 || colon == std::string::npos) return what;
+  return "parse error at " + LineAndColumn(PositionOfByte(text, e.byte - 1)) + what.substr(colon);
+}
+
 // Where the first value nested deeper than `most` begins, as "line L,
 // column C", or empty. A scan of the text that skips strings, before the
 // parse: the parser keeps deep values, and printing one recurses as deep.
@@ -135,9 +158,7 @@ Result<Json> ParseManifestText(const std::string& raw) {
   try {
     manifest = Json::parse(text, callback);
   } catch (const Json::parse_error& e) {
-    std::string what = e.what();
-    size_t at = what.find("] ");
-    return Failure{Exit::kBadInput, "not valid JSON: " + (at == std::string::npos ? what : what.substr(at + 2))};
+    return Failure{Exit::kBadInput, "not valid JSON: " + SyntaxError(text, e)};
   } catch (const Json::exception& e) {
     // A number beyond what a double holds, such as 1e400.
     std::string what = e.what();

@@ -1,7 +1,8 @@
 // The strict reading of the tool's JSON texts (a manifest, a machine
 // description) and the one count of lines and columns that every place in
-// such a text is given by: the depth check's and the duplicate key's
-// messages, the manifest's positions and so the SARIF regions of lint.
+// such a text is given by: the messages of a syntax error, of the depth
+// check and of a duplicate key, the manifest's positions and so the SARIF
+// regions of lint.
 #pragma once
 
 #include <cstddef>
