@@ -189,6 +189,7 @@ run_case b-scan-cjk-932 scan "$stages/cjk" --install-folder 'C:\Program Files\W'
 for c in "" build show lint plan diff scan try capture help; do
   run_case "help-$c" help $c
 done
+run_case help-option --help
 run_case version --version
 run_case no-args
 run_case bad-command frobnicate
