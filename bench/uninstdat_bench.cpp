@@ -34,13 +34,20 @@ std::string DataFile(int n) {
   return bytes;
 }
 
+// The default machines of `families`, or none with the benchmark skipped.
+std::vector<Target> TargetsOr(benchmark::State& state, const std::vector<uninst::OsFamilyValue>& families,
+                              const TargetCodePage& page) {
+  Result<std::vector<Target>> made = MakeTargets(families, nullptr, "", page);
+  if (made) return *made;
+  state.SkipWithError(made.failure().message.c_str());
+  return {};
+}
+
 void BM_Lint(benchmark::State& state) {
   const int n = static_cast<int>(state.range(0));
   std::string bytes = DataFile(n);
   TargetCodePage page(1252);
-  std::vector<Target> targets;
-  std::string error;
-  if (!MakeTargets({uninst::kOsWin95, uninst::kOsWin98, uninst::kOsNt}, nullptr, "", page, &targets, &error)) state.SkipWithError(error.c_str());
+  std::vector<Target> targets = TargetsOr(state, {uninst::kOsWin95, uninst::kOsWin98, uninst::kOsNt}, page);
   for (auto _ : state) {
     Findings findings(20);
     Lint(bytes, {}, page, targets, &findings);
@@ -56,9 +63,7 @@ void BM_Diff(benchmark::State& state) {
   const int n = static_cast<int>(state.range(0));
   std::string oldBytes = DataFile(n), newBytes = DataFile(n - n / 10);
   TargetCodePage page(1252);
-  std::vector<Target> targets;
-  std::string error;
-  if (!MakeTargets({uninst::kOsWin95, uninst::kOsWin98, uninst::kOsNt}, nullptr, "", page, &targets, &error)) state.SkipWithError(error.c_str());
+  std::vector<Target> targets = TargetsOr(state, {uninst::kOsWin95, uninst::kOsWin98, uninst::kOsNt}, page);
   for (auto _ : state) {
     DiffCounts counts;
     for (const Target& target : targets)
@@ -73,9 +78,7 @@ void BM_Plan(benchmark::State& state) {
   const int n = static_cast<int>(state.range(0));
   std::string bytes = DataFile(n);
   TargetCodePage page(1252);
-  std::vector<Target> targets;
-  std::string error;
-  if (!MakeTargets({uninst::kOsNt}, nullptr, "", page, &targets, &error)) state.SkipWithError(error.c_str());
+  std::vector<Target> targets = TargetsOr(state, {uninst::kOsNt}, page);
   for (auto _ : state) {
     std::ostringstream out;
     PlanText text;

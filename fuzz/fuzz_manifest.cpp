@@ -15,12 +15,12 @@ using namespace uninstdat;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const TargetCodePage kLatin(1252), kJapanese(932);
   std::string raw(reinterpret_cast<const char*>(data), size);
-  Json manifest;
-  std::string error;
-  if (!ParseManifestText(raw, &manifest, &error)) {
-    if (error.empty()) __builtin_trap();  // refused without a word
+  Result<Json> parsed = ParseManifestText(raw);
+  if (!parsed) {
+    if (parsed.failure().message.empty()) __builtin_trap();  // refused without a word
     return 0;
   }
+  const Json& manifest = *parsed;
   if (manifest.is_object()) {
     ManifestPositions positions = ManifestPositions::Of(raw);
     for (const auto& member : manifest.items()) {
@@ -31,18 +31,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   }
   const TargetCodePage& page = ManifestCodePage(manifest) == 932 ? kJapanese : kLatin;
-  std::vector<std::string> errors;
-  auto model = ModelFromManifest(manifest, page, &errors);
+  Result<DataFileModel> model = ModelFromManifest(manifest, page);
   if (!model) {
-    if (errors.empty()) __builtin_trap();
+    for (const std::string& line : Lines(model.failure()))
+      if (line.empty()) __builtin_trap();  // an error without a word
     return 0;
   }
-  if (!errors.empty()) __builtin_trap();
   // The bytes build writes hold the thirteen texts.
   if (SplitTexts(Encode(*model)).found != 13) __builtin_trap();
-  for (const std::string& text : LintAllowOf(manifest)) {
-    AllowRule rule;
-    ParseAllowRule(text, page, &rule, &error);
-  }
+  for (const std::string& text : LintAllowOf(manifest))
+    if (Result<AllowRule> rule = ParseAllowRule(text, page); !rule && rule.failure().message.empty()) __builtin_trap();
   return 0;
 }

@@ -24,11 +24,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return shown.size() <= kMaxInputBytes;
       }))
     return 0;  // refused too: build could not read it back
-  Json manifest;
-  std::string error;
-  if (!ParseManifestText(shown, &manifest, &error)) __builtin_trap();
-  std::vector<std::string> errors;
-  auto model = ModelFromManifest(manifest, page, &errors);
+  Result<Json> manifest = ParseManifestText(shown);
+  if (!manifest) __builtin_trap();
+  Result<DataFileModel> model = ModelFromManifest(*manifest, page);
   if (!model || Encode(*model) != bytes) __builtin_trap();
   return 0;
 }

@@ -116,9 +116,80 @@ for s in "$stages"/*; do
   run_case "$n.scan-95" scan "$s" --install-folder 'C:\Program Files\W' --family 95 -o '{out}'
 done
 
+# Inputs that fail: manifests and machine descriptions that are no JSON
+# (line ends LF, CR LF and lone CR, letters of several bytes before the
+# fault), manifests with several errors, bad machine folders, allow rules,
+# code pages and families, and the stages scan refuses.
+bad=$work/bad
+mkdir -p "$bad"
+printf '{\n  "programGroup": "G",\n  "removalEntries": [x]\n}\n' >"$bad/syntax-lf.json"
+printf '{\r\n  "programGroup": "G",\r\n  "removalEntries": [x]\r\n}\r\n' >"$bad/syntax-crlf.json"
+printf '{\r  "programGroup": "G",\r  "removalEntries": [x]\r}\r' >"$bad/syntax-cr.json"
+printf '{"programGroup": "\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80", "removalEntries": [x]}' >"$bad/syntax-utf8.json"
+printf '\xef\xbb\xbf{"programGroup": "G",\n "removalEntries": x}' >"$bad/syntax-bom.json"
+printf '{"programGroup": "a\nb"}' >"$bad/syntax-lf-in-text.json"
+printf '{"programGroup" 1\n}' >"$bad/syntax-newline-after-number.json"
+printf '{"programGroup": "G",\r\n' >"$bad/syntax-end.json"
+printf '{"programGroup": "G" "x": 1}' >"$bad/syntax-no-comma.json"
+printf '{"a": 1e400}' >"$bad/out-of-range.json"
+printf '{"a": 1,\r "a": 2}' >"$bad/duplicate.json"
+printf '{"programGroup": 1, "removalEntrys": [], "a\\nb": 2, "registryList": [{"value": "v"}]}' >"$bad/errors.json"
+printf '{"lintAllow": ["no-such-code", "listed-twice"], "removalEntries": ["a.txt"]}' >"$bad/lint-allow.json"
+printf '{"removalEntries": ["a.txt", "a.txt"]}' >"$bad/findings.json"
+printf '{"windowsDir": "C:\\\\W",\r "tempDir": x}' >"$bad/machine-syntax-cr.json"
+printf '{"windowsDir": 1}' >"$bad/machine-not-text.json"
+printf '{"shellFolders": {"nowhere": "C:\\\\N"}}' >"$bad/machine-folder.json"
+printf '{"windowsDir": "C:\\\\\xe4\xb8\x80"}' >"$bad/machine-page.json"
+printf '[1]' >"$bad/machine-list.json"
+lay "$stages/cjk/files/C/Program Files/W/$(printf '\xe4\xb8\x80').txt"
+lay "$stages/capture-list/files/C/Program Files/W/w.exe"
+lay "$stages/capture-list/capture.json" '[1]'
+lay "$stages/capture-folder/files/C/Program Files/W/w.exe"
+lay "$stages/capture-folder/capture.json" '{"allUsers": true}'
+widget=$root/examples/widget.json
+cp "$work/old/m-widget.json.build/out" "$work/widget.dat"
+for f in "$bad"/*.json; do
+  n=b-$(basename "$f")
+  run_case "$n.lint" lint "$f"
+  run_case "$n.build" build "$f" -o '{out}'
+  run_case "$n.lint-machine" lint --machine "$f" "$widget"
+done
+run_case b-lint-allow-strict lint --strict "$bad/lint-allow.json"
+run_case b-build-allow build --strict --allow listed-twice "$bad/findings.json" -o '{out}'
+run_case b-build-strict build --strict "$bad/findings.json" -o '{out}'
+run_case b-build-over-itself build "$widget" -o "$widget"
+run_case b-build-data build "$work/widget.dat" -o '{out}'
+run_case b-show-manifest show "$widget"
+run_case b-missing lint "$work/no-such-file"
+run_case b-allow-code lint --allow no-such-code "$widget"
+run_case b-allow-text lint --allow "listed-twice=$(printf '\xe4\xb8\x80')" "$widget"
+run_case b-allow-text-932 lint --codepage 932 --allow "listed-twice=$(printf '\xe4\xb8\x80')" "$widget"
+run_case b-codepage lint --codepage 1234 "$widget"
+run_case b-codepage-build build --codepage 65001 "$widget" -o '{out}'
+run_case b-family lint --family 99 "$widget"
+run_case b-family-plan plan --family nt,xp "$widget"
+run_case b-format lint --json --format sarif "$widget"
+run_case b-diff-stdin diff - -
+run_case b-diff-pages diff --codepage 932 "$widget" "$work/widget.dat"
+run_case b-exe-folder plan --exe-folder "C:\\$(printf '\xe4\xb8\x80')" "$widget"
+run_case b-exe-folder-long lint --exe-folder "C:\\$(printf 'a%.0s' {1..300})" "$widget"
+run_case b-machine-missing plan --machine "$work/no-such-machine.json" "$widget"
+for s in machine-syntax-cr machine-not-text machine-folder machine-page machine-list; do
+  run_case "b-scan-$s" scan "$stages/plain" --install-folder 'C:\Program Files\W' --machine "$bad/$s.json"
+  run_case "b-diff-$s" diff --machine "$bad/$s.json" "$widget" "$widget"
+done
+run_case b-scan-families scan "$stages/plain" --install-folder 'C:\Program Files\W' --family nt,95
+run_case b-scan-family scan "$stages/plain" --install-folder 'C:\Program Files\W' --family 97
+run_case b-scan-no-folder scan "$stages/plain"
+run_case b-scan-capture-list scan "$stages/capture-list"
+run_case b-scan-capture-folder scan "$stages/capture-folder"
+run_case b-scan-cjk scan "$stages/cjk" --install-folder 'C:\Program Files\W'
+run_case b-scan-cjk-932 scan "$stages/cjk" --install-folder 'C:\Program Files\W' --codepage 932
+
 for c in "" build show lint plan diff scan try capture help; do
   run_case "help-$c" help $c
 done
+run_case help-option --help
 run_case version --version
 run_case no-args
 run_case bad-command frobnicate

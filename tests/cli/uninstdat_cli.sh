@@ -55,6 +55,8 @@ printf '{"removalEntries": ["a",], "messageCaption": "x"}' >"$work/comma.json"
 printf '{"removalEntries": ["a"' >"$work/cut.json"
 printf '{"messageCaption": "x",\n "messageCaption": "y"}' >"$work/twice.json"
 printf '{"progamGroup": "Widget"}' >"$work/typo.json"
+printf '{"messageCaption": "x",\r\r "restartPrompt": y}' >"$work/cr.json"
+printf '{"messageCaption": "\xc3\xa9\xc3\xa9", x}' >"$work/letters.json"
 printf '{"codePage": "932"}' >"$work/cpstring.json"
 printf '{"codePage": 65001}' >"$work/utf8.json"
 printf '{"registryList": [{"key": "HKEY_CURRENT_USER\\\\Software\\\\W", "value": ""}]}' >"$work/empty-value.json"
@@ -73,6 +75,9 @@ BOM:lint 0 - lint $work/bom.json
 BOM:build 0 - build $work/bom.json -o $work/bom.dat
 trailing-comma 3 line.1,.column lint $work/comma.json
 truncated-manifest 3 not.valid.JSON plan $work/cut.json
+syntax-error-after-lone-CRs 3 at.line.3,.column.19: lint $work/cr.json
+syntax-error-after-letters-of-two-bytes 3 at.line.1,.column.26: build $work/letters.json -o $work/x.dat
+syntax-error-in-a-machine 3 cr.json:.not.valid.JSON:.parse.error.at.line.3,.column.19: plan $EXAMPLES/widget.json --machine $work/cr.json
 duplicate-key 3 line.2 build $work/twice.json -o $work/x.dat
 unknown-field 3 did.you.mean."programGroup" build $work/typo.json -o $work/x.dat
 code-page-as-text 3 must.be.a.number build $work/cpstring.json -o $work/x.dat
@@ -126,6 +131,8 @@ check "scan with capture.json: its folder and allUsers" "w.exe true" \
 "$U" scan "$work/stage-captured" --install-folder 'C:\Program Files' -o "$work/given.json" 2>/dev/null
 check "scan: a given --install-folder wins over capture.json" 'W\w.exe' \
   "$(python3 -c 'import json,sys; print(json.load(open(sys.argv[1]))["removalEntries"][0])' "$work/given.json")"
+check "help names every exit code but the interrupt's" "0 1 2 3 4 70" \
+  "$("$U" help | sed -n 's/^Exit codes: //p' | grep -oE '(^|, )[0-9]+ ' | tr -d ', ' | tr '\n' ' ' | sed 's/ $//')"
 check "help names every command" "build show lint plan diff scan try capture help" \
   "$("$U" help | sed -n '/^Subcommands:/,$p' | awk 'NR > 1 && NF {print $1}' | tr '\n' ' ' | sed 's/ $//')"
 "$U" build "$work/typo.json" -o "$work/x.dat" 2>"$work/err"; "$U" plan "$EXAMPLES/widget.json" --family 96 2>>"$work/err"

@@ -61,11 +61,8 @@ Machine DefaultMachine(uninst::OsFamilyValue family) {
   return m;
 }
 
-bool ApplyMachineJson(const Json& json, Machine* m, std::string* error) {
-  if (!json.is_object()) {
-    *error = "the machine description must be a JSON object";
-    return false;
-  }
+Result<void> ApplyMachineJson(const Json& json, Machine* m) {
+  if (!json.is_object()) return Failure{Exit::kBadInput, "the machine description must be a JSON object"};
   const std::map<std::string, std::string*> folders = {
       {"windowsDir", &m->windowsDir},           {"systemDir", &m->systemDir},
       {"tempDir", &m->tempDir},                 {"programFilesDir", &m->programFilesDir},
@@ -74,23 +71,19 @@ bool ApplyMachineJson(const Json& json, Machine* m, std::string* error) {
     if (item.key() == "shellFolders" && item.value().is_object()) {
       for (const auto& folder : item.value().items()) {
         auto it = kFolderNames.find(folder.key());
-        if (it == kFolderNames.end() || !(folder.value().is_string() || folder.value().is_null())) {
-          *error = "shellFolders." + folder.key() + " is no known folder or not a text";
-          return false;
-        }
+        if (it == kFolderNames.end() || !(folder.value().is_string() || folder.value().is_null()))
+          return Failure{Exit::kBadInput, "shellFolders." + folder.key() + " is no known folder or not a text"};
         if (folder.value().is_null()) m->shellFolders.erase(it->second);
         else m->shellFolders[it->second] = folder.value().get<std::string>();
       }
       continue;
     }
     auto it = folders.find(item.key());
-    if (it == folders.end() || !(item.value().is_string() || item.value().is_null())) {
-      *error = item.key() + " is no folder of a machine description or not a text";
-      return false;
-    }
+    if (it == folders.end() || !(item.value().is_string() || item.value().is_null()))
+      return Failure{Exit::kBadInput, item.key() + " is no folder of a machine description or not a text"};
     *it->second = item.value().is_null() ? "" : item.value().get<std::string>();
   }
-  return true;
+  return {};
 }
 
 bool MachinePlatform::GetVersionEx(uninst::OsVersion* out) {
@@ -161,23 +154,22 @@ int32_t MachinePlatform::RegQueryValueEx(uninst::RegKey, const char* name, char*
   return 0;
 }
 
-bool MakeTargets(const std::vector<uninst::OsFamilyValue>& families, const Json* machineJson,
-                 const std::string& exeFolderUtf8, const TargetCodePage& page, std::vector<Target>* targets,
-                 std::string* error) {
+Result<std::vector<Target>> MakeTargets(const std::vector<uninst::OsFamilyValue>& families, const Json* machineJson,
+                                        const std::string& exeFolderUtf8, const TargetCodePage& page) {
   const std::string pageName = "code page " + std::to_string(page.converter.number());
-  auto convert = [&](std::string* text, const std::string& what) {
+  auto convert = [&](std::string* text, const std::string& what) -> Result<void> {
     auto converted = page.converter.ToAnsi(*text);
-    if (!converted) {
-      *error = what + " \"" + *text + "\" has a character that " + pageName + " cannot represent";
-      return false;
-    }
+    if (!converted)
+      return Failure{Exit::kBadInput, what + " \"" + *text + "\" has a character that " + pageName + " cannot represent"};
     *text = *converted;
-    return true;
+    return {};
   };
+  std::vector<Target> targets;
   for (uninst::OsFamilyValue family : families) {
     Target target;
     target.machine = DefaultMachine(family);
-    if (machineJson && !ApplyMachineJson(*machineJson, &target.machine, error)) return false;
+    if (machineJson)
+      if (auto applied = ApplyMachineJson(*machineJson, &target.machine); !applied) return applied.failure();
     Machine& m = target.machine;
     for (auto [text, name] : {std::pair<std::string*, const char*>{&m.windowsDir, "windowsDir"},
                               {&m.systemDir, "systemDir"},
@@ -185,24 +177,23 @@ bool MakeTargets(const std::vector<uninst::OsFamilyValue>& families, const Json*
                               {&m.programFilesDir, "programFilesDir"},
                               {&m.commonFilesDir, "commonFilesDir"},
                               {&m.profileDir, "profileDir"}})
-      if (!convert(text, std::string("the machine's ") + name)) return false;
+      if (auto done = convert(text, std::string("the machine's ") + name); !done) return done.failure();
     for (auto& [csidl, folder] : m.shellFolders)
-      if (!convert(&folder, "the machine's shell folder " + std::to_string(csidl))) return false;
+      if (auto done = convert(&folder, "the machine's shell folder " + std::to_string(csidl)); !done)
+        return done.failure();
     target.exeFolder = exeFolderUtf8.empty() ? m.programFilesDir + "\\Application" : exeFolderUtf8;
-    if (!exeFolderUtf8.empty() && !convert(&target.exeFolder, "the uninstaller's folder")) return false;
+    if (!exeFolderUtf8.empty())
+      if (auto done = convert(&target.exeFolder, "the uninstaller's folder"); !done) return done.failure();
     // ExeFolder never ends in a backslash.
     while (!target.exeFolder.empty() && page.codePage.EndsWithSeparator(target.exeFolder.c_str()))
       target.exeFolder.pop_back();
-    if (target.exeFolder.size() >= uninst::kMaxPath) {
-      *error = "the uninstaller's folder \"" + Utf8(page, target.exeFolder) + "\" has " +
-               std::to_string(target.exeFolder.size()) + " bytes in " + pageName +
-               ": a path has at most " + std::to_string(uninst::kMaxPath - 1);
-      return false;
-    }
-    targets->push_back(std::move(target));
+    if (target.exeFolder.size() >= uninst::kMaxPath)
+      return Failure{Exit::kBadInput, "the uninstaller's folder \"" + Utf8(page, target.exeFolder) + "\" has " +
+                                          std::to_string(target.exeFolder.size()) + " bytes in " + pageName +
+                                          ": a path has at most " + std::to_string(uninst::kMaxPath - 1)};
+    targets.push_back(std::move(target));
   }
-  return true;
+  return targets;
 }
-
 
 }  // namespace uninstdat

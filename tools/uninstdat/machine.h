@@ -13,6 +13,7 @@
 #include "platform/platform.h"
 #include "tools/uninstdat/codepage.h"
 #include "tools/uninstdat/json.h"
+#include "tools/uninstdat/result.h"
 
 namespace uninstdat {
 
@@ -25,8 +26,9 @@ struct Machine {
 
 // Typical folders of each family.
 Machine DefaultMachine(uninst::OsFamilyValue family);
-// Overrides folders from a JSON description; false with `error` on a bad one.
-bool ApplyMachineJson(const Json& json, Machine* machine, std::string* error);
+// Overrides folders from a JSON description; fails (kBadInput) on a bad
+// one, naming the member at fault; the caller names the file.
+Result<void> ApplyMachineJson(const Json& json, Machine* machine);
 
 // One machine that lint or plan looks at: a family, its folders and the
 // uninstaller's folder on it, every text in the target code page.
@@ -38,11 +40,10 @@ struct Target {
 // The targets for `families`: each family's default machine, with the
 // folders of `machineJson` (may be null) over it, and the uninstaller's
 // folder `exeFolderUtf8`, or the machine's ProgramFilesDir and
-// "\Application" when it is empty. False with `error` when a text cannot be
-// written in the code page or does not fit a path.
-bool MakeTargets(const std::vector<uninst::OsFamilyValue>& families, const Json* machineJson,
-                 const std::string& exeFolderUtf8, const TargetCodePage& page, std::vector<Target>* targets,
-                 std::string* error);
+// "\Application" when it is empty. Fails (kBadInput) on a bad description,
+// or when a text cannot be written in the code page or does not fit a path.
+Result<std::vector<Target>> MakeTargets(const std::vector<uninst::OsFamilyValue>& families, const Json* machineJson,
+                                        const std::string& exeFolderUtf8, const TargetCodePage& page);
 
 class MachinePlatform final : public uninst::Platform {
  public:

@@ -41,7 +41,8 @@ Exit Misused(const CLI::App& app, const CLI::ParseError& e, int argc, char** arg
 Exit Run(int argc, char** argv) {
   CLI::App app{"Writes, reads, checks and explains the uninstaller's data files.\n"
                "Exit codes: 0 done, 1 findings under --strict (diff: something dropped), 2 usage, 3 an input "
-               "that cannot be read or is not well formed, 4 an output that cannot be written."};
+               "that cannot be read or is not well formed, 4 an output that cannot be written, 70 a fault of "
+               "uninstdat itself."};
   app.name("uninstdat");
   app.set_version_flag("--version", std::string("uninstdat ") + UNINSTDAT_VERSION);
   app.require_subcommand(1);

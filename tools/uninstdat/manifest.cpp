@@ -318,19 +318,20 @@ class ModelReader {
 
 }  // namespace
 
-std::optional<DataFileModel> ModelFromManifest(const Json& manifest, const TargetCodePage& target,
-                                               std::vector<std::string>* errors) {
-  if (!manifest.is_object()) {
-    errors->push_back("the manifest must be a JSON object");
-    return std::nullopt;
-  }
-  ModelReader reader(manifest, target, errors);
+Result<DataFileModel> ModelFromManifest(const Json& manifest, const TargetCodePage& target) {
+  if (!manifest.is_object()) return Failure{Exit::kBadInput, "the manifest must be a JSON object"};
+  std::vector<std::string> errors;
+  ModelReader reader(manifest, target, &errors);
   DataFileModel model;
   reader.CheckFields();
   reader.ReadAllUsers(&model);
   for (const uninst::DataTextLayout& layout : uninst::kDataTexts) reader.ReadText(layout, &model);
   reader.ReadTrailing(&model);
-  if (!errors->empty()) return std::nullopt;
+  if (!errors.empty()) {
+    std::string last = std::move(errors.back());
+    errors.pop_back();
+    return Failure{Exit::kBadInput, std::move(last), std::move(errors)};
+  }
   return model;
 }
 

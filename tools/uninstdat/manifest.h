@@ -3,13 +3,13 @@
 // file's parts. The way back is shown_manifest.h.
 #pragma once
 
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "tools/uninstdat/codepage.h"
 #include "tools/uninstdat/json.h"
 #include "tools/uninstdat/model.h"
+#include "tools/uninstdat/result.h"
 
 namespace uninstdat {
 
@@ -30,12 +30,12 @@ struct ManifestVocabulary {
 };
 const ManifestVocabulary& Vocabulary();
 
-// The parts of the data file a manifest describes, or nullopt with every
-// error (each naming its field and item) in `errors`. Besides the texts'
-// conversion it checks types, names (an unknown one is answered with the
-// name it probably meant) and the code page.
-std::optional<DataFileModel> ModelFromManifest(const Json& manifest, const TargetCodePage& target,
-                                               std::vector<std::string>* errors);
+// The parts of the data file a manifest describes, or a kBadInput Failure
+// that holds every error, each naming its field and item, in the order of
+// the fields (the last is the message, the others come before it). Besides
+// the texts' conversion it checks types, names (an unknown one is answered
+// with the name it probably meant) and the code page.
+Result<DataFileModel> ModelFromManifest(const Json& manifest, const TargetCodePage& target);
 
 // A removal entry's alternates as the uninstaller reads them.
 struct Alternates {

@@ -52,6 +52,29 @@ std::string LineAndColumn(TextPosition at) {
   return "line " + std::to_string(at.line) + ", column " + std::to_string(at.column);
 }
 
+// Where byte `offset` of `text` stands (the end of the text when it is
+// past it), by the one counter.
+TextPosition PositionOfByte(const std::string& text, size_t offset) {
+  PositionCounter counter;
+  for (size_t i = 0; i < offset && i < text.size(); ++i) counter.Count(static_cast<unsigned char>(text[i]));
+  return counter.Position();
+}
+
+// The JSON library's account of a syntax error, with the place it names
+// counted by the one counter: the library counts lines at LF alone and
+// columns in bytes, so that the same fault would stand elsewhere than a
+// duplicate key or a SARIF region on a line that ends in CR or holds
+// letters of several bytes. Its byte index is 1-based, of the last byte
+// it read (one past the end at the end of the text).
+std::string SyntaxError(const std::string& text, const Json::parse_error& e) {
+  std::string what = e.what();
+  size_t at = what.find("] ");
+  if (at != std::string::npos) what = what.substr(at + 2);
+  size_t colon = what.find(": ");
+  if (e.byte == 0 || what.rfind("parse error", 0) != 0 || colon == std::string::npos) return what;
+  return "parse error at " + LineAndColumn(PositionOfByte(text, e.byte - 1)) + what.substr(colon);
+}
+
 // Where the first value nested deeper than `most` begins, as "line L,
 // column C", or empty. A scan of the text that skips strings, before the
 // parse: the parser keeps deep values, and printing one recurses as deep.
@@ -112,14 +135,13 @@ std::optional<TextPosition> DuplicateKeyAt(const std::string& text) {
 
 }  // namespace
 
-bool ParseManifestText(const std::string& raw, Json* manifest, std::string* error) {
+Result<Json> ParseManifestText(const std::string& raw) {
   std::string text = raw.compare(0, 3, "\xEF\xBB\xBF") == 0 ? raw.substr(3) : raw;
   std::string deep = TooDeep(text, kMaxNesting);
-  if (!deep.empty()) {
-    *error = deep + ": values are nested more than " + std::to_string(kMaxNesting) +
-             " deep; a manifest nests at most 4 (the manifest, a list, an entry of alternates, {\"hex\": ...})";
-    return false;
-  }
+  if (!deep.empty())
+    return Failure{Exit::kBadInput, deep + ": values are nested more than " + std::to_string(kMaxNesting) +
+                                        " deep; a manifest nests at most 4 (the manifest, a list, an entry of "
+                                        "alternates, {\"hex\": ...})"};
   // Keys per open object, to find one given twice: JSON leaves that open
   // and the parser would silently keep one of them.
   std::vector<std::set<std::string>> open;
@@ -132,30 +154,27 @@ bool ParseManifestText(const std::string& raw, Json* manifest, std::string* erro
       duplicate = parsed.get<std::string>();
     return true;
   };
+  Json manifest;
   try {
-    *manifest = Json::parse(text, callback);
+    manifest = Json::parse(text, callback);
   } catch (const Json::parse_error& e) {
-    std::string what = e.what();
-    size_t at = what.find("] ");
-    *error = "not valid JSON: " + (at == std::string::npos ? what : what.substr(at + 2));
-    return false;
+    return Failure{Exit::kBadInput, "not valid JSON: " + SyntaxError(text, e)};
   } catch (const Json::exception& e) {
     // A number beyond what a double holds, such as 1e400.
     std::string what = e.what();
     size_t at = what.find("] ");
-    *error = "a value is out of range: " + (at == std::string::npos ? what : what.substr(at + 2)) +
-             "; write a number that its field takes";
-    return false;
+    return Failure{Exit::kBadInput, "a value is out of range: " +
+                                        (at == std::string::npos ? what : what.substr(at + 2)) +
+                                        "; write a number that its field takes"};
   }
   if (!duplicate.empty()) {
     // The reader's key events come in the order of the text, so the first
     // key the scan finds twice is the one the reader found.
     std::optional<TextPosition> at = DuplicateKeyAt(text);
-    *error = (at ? LineAndColumn(*at) + ": " : std::string()) + "the key \"" + duplicate +
-             "\" is given twice in one object; give it once";
-    return false;
+    return Failure{Exit::kBadInput, (at ? LineAndColumn(*at) + ": " : std::string()) + "the key \"" + duplicate +
+                                        "\" is given twice in one object; give it once"};
   }
-  return true;
+  return manifest;
 }
 
 }  // namespace uninstdat

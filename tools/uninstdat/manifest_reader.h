@@ -1,7 +1,8 @@
 // The strict reading of the tool's JSON texts (a manifest, a machine
 // description) and the one count of lines and columns that every place in
-// such a text is given by: the depth check's and the duplicate key's
-// messages, the manifest's positions and so the SARIF regions of lint.
+// such a text is given by: the messages of a syntax error, of the depth
+// check and of a duplicate key, the manifest's positions and so the SARIF
+// regions of lint.
 #pragma once
 
 #include <cstddef>
@@ -9,6 +10,7 @@
 #include <string>
 
 #include "tools/uninstdat/json.h"
+#include "tools/uninstdat/result.h"
 
 namespace uninstdat {
 
@@ -78,10 +80,11 @@ bool LooksLikeManifest(const std::string& raw);
 // manifest needs 4.
 constexpr int kMaxNesting = 16;
 
-// Parses a manifest's text (a UTF-8 byte-order mark is skipped). False with
-// `error` naming the line and column of a syntax error, of a key given twice
-// in one object, or of a value nested deeper than kMaxNesting, or naming a
-// number beyond the range of any field (1e400). Never throws.
-bool ParseManifestText(const std::string& raw, Json* manifest, std::string* error);
+// Parses a manifest's text (a UTF-8 byte-order mark is skipped). Fails
+// with kBadInput and a message naming the line and column of a syntax
+// error, of a key given twice in one object, or of a value nested deeper
+// than kMaxNesting, or naming a number beyond the range of any field
+// (1e400); the caller names the file. Never throws.
+Result<Json> ParseManifestText(const std::string& raw);
 
 }  // namespace uninstdat

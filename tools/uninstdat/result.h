@@ -10,6 +10,7 @@
 #include <string>
 #include <utility>
 #include <variant>
+#include <vector>
 
 namespace uninstdat {
 
@@ -24,11 +25,22 @@ enum class Exit : int {
 };
 
 // Why a call gave no value: the exit code and the message, which the
-// command prints after "uninstdat: ".
+// command prints after "uninstdat: ". A call that finds several faults at
+// once (every error of a manifest) keeps all of them: the others go in
+// `before`, each printed the same way on a line of its own, before the
+// message, so that the author mends them in one go.
 struct Failure {
   Exit code;
   std::string message;
+  std::vector<std::string> before = {};
 };
+
+// Every line `failure` says, in order: those before its message, then it.
+std::vector<std::string> Lines(const Failure& failure);
+
+// `failure` with "PLACE: " before each of its lines (the message and those
+// before it): a fault found in a file, named by the file it is in.
+Failure At(const std::string& place, Failure failure);
 
 // The value of a fallible call, or its Failure. Tested like a pointer:
 // `if (auto r = Call()) use(*r); else return Fail(r.failure());`.

@@ -1,5 +1,6 @@
-// The strict reader and the one count of lines and columns: the depth
-// check, the duplicate key and the manifest's positions (which lint's SARIF
+// The strict reader and the one count of lines and columns: the JSON
+// library's syntax errors, the depth check, the duplicate key and the
+// manifest's positions (which lint's SARIF
 // regions are) name the same place for the same character, whatever the
 // line ends and the letters before it.
 #include "tools/uninstdat/manifest_reader.h"
@@ -66,14 +67,32 @@ TEST(ManifestReaderTest, ErrorsNameTheirLineAndColumn) {
       {"too deep after a lone CR", "{\"a\":\r  " + deep + "}", "line 2, column 18: values are nested"},
       {"too deep after letters of several bytes", "{\"\xC3\xA9\xE2\x82\xAC\": " + deep + "}",
        "line 1, column 23: values are nested"},
+      // The library's own syntax errors, placed by the same counter: a lone
+      // CR ends a line, a letter of several bytes is one column, and the
+      // fault is the byte the library stopped at, even a line end.
+      {"syntax error after LF", "{\n \"a\": x}", "not valid JSON: parse error at line 2, column 7: syntax error"},
+      {"syntax error after CR LF", "{\r\n \"a\": x}", "not valid JSON: parse error at line 2, column 7: syntax error"},
+      {"syntax error after a lone CR", "{\r \"a\": x}", "not valid JSON: parse error at line 2, column 7: syntax error"},
+      {"syntax error after two lone CRs", "{\r\r\"a\": x}", "not valid JSON: parse error at line 3, column 6: "},
+      {"syntax error after letters of several bytes", "{\"\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\": x}",
+       "not valid JSON: parse error at line 1, column 9: syntax error while parsing value - invalid literal"},
+      {"syntax error after a byte-order mark", "\xEF\xBB\xBF{\"a\": x}", "not valid JSON: parse error at line 1, column 7: "},
+      {"a line end inside a text is the fault, on its own line", "{\"a\": \"b\nc\"}",
+       "not valid JSON: parse error at line 1, column 9: syntax error while parsing value - invalid string: control "
+       "character U+000A (LF)"},
+      {"a number before a line end, where a colon belongs", "{\"a\" 1\n}",
+       "not valid JSON: parse error at line 1, column 6: syntax error while parsing object separator"},
+      {"the end of the text after a lone CR", "{\"a\": 1,\r", "not valid JSON: parse error at line 2, column 1: "},
+      {"nothing at all", "", "not valid JSON: parse error at line 1, column 1: "},
       {"brackets in a text do not nest", "{\"a\": \"" + std::string(40, '[') + "\", \"b\": [" + deep + "]}",
        "line 1, column 71: values are nested"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    Json parsed;
-    std::string error;
-    EXPECT_FALSE(ParseManifestText(row.text, &parsed, &error));
+    Result<Json> parsed = ParseManifestText(row.text);
+    ASSERT_FALSE(parsed);
+    EXPECT_EQ(parsed.failure().code, Exit::kBadInput);
+    const std::string& error = parsed.failure().message;
     EXPECT_EQ(error.rfind(row.error, 0), 0u) << error;
   }
 }
@@ -89,9 +108,9 @@ TEST(ManifestReaderTest, DuplicateKeyAndPositionsAgree) {
   };
   for (const std::string& text : texts) {
     SCOPED_TRACE(text);
-    Json parsed;
-    std::string error;
-    ASSERT_FALSE(ParseManifestText(text, &parsed, &error));
+    Result<Json> parsed = ParseManifestText(text);
+    ASSERT_FALSE(parsed);
+    const std::string& error = parsed.failure().message;
     // The positions keep the last of a key given twice.
     std::optional<TextPosition> at = ManifestPositions::Of(text).Key("programGroup");
     ASSERT_TRUE(at);

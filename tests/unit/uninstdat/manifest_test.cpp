@@ -51,10 +51,12 @@ TEST(ManifestTest, NestingBound) {
   auto nested = [](int depth) {
     return "{\"s\": \"[[{\",\n \"a\": " + std::string(depth - 1, '[') + std::string(depth - 1, ']') + "}";
   };
-  Json manifest;
-  std::string error;
-  EXPECT_TRUE(ParseManifestText(nested(kMaxNesting), &manifest, &error)) << error;
-  EXPECT_FALSE(ParseManifestText(nested(kMaxNesting + 1), &manifest, &error));
+  Result<Json> inside = ParseManifestText(nested(kMaxNesting));
+  EXPECT_TRUE(inside) << inside.failure().message;
+  Result<Json> beyond = ParseManifestText(nested(kMaxNesting + 1));
+  ASSERT_FALSE(beyond);
+  EXPECT_EQ(beyond.failure().code, Exit::kBadInput);
+  const std::string& error = beyond.failure().message;
   EXPECT_EQ(error.rfind("line 2, column " + std::to_string(7 + kMaxNesting - 1) + ": values are nested more than 16 deep", 0),
             0u)
       << error;
@@ -85,10 +87,32 @@ TEST(ManifestTest, ErrorsNameFieldAndItem) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     TargetCodePage target(row.manifest.contains("codePage") && row.manifest["codePage"] == 932 ? 932 : 1252);
-    std::vector<std::string> errors;
-    EXPECT_FALSE(ModelFromManifest(row.manifest, target, &errors));
-    ASSERT_FALSE(errors.empty());
-    EXPECT_EQ(errors[0].rfind(std::string(row.where) + ":", 0), 0u) << errors[0];
+    Result<DataFileModel> model = ModelFromManifest(row.manifest, target);
+    ASSERT_FALSE(model);
+    EXPECT_EQ(model.failure().code, Exit::kBadInput);
+    std::string first = Lines(model.failure())[0];
+    EXPECT_EQ(first.rfind(std::string(row.where) + ":", 0), 0u) << first;
+  }
+}
+
+// Every error of a manifest is told, in the order of its fields, so that
+// the author mends them all in one go; one error is the message alone.
+TEST(ManifestTest, EveryErrorIsKept) {
+  struct Row { const char* name; Json manifest; std::vector<std::string> where; };
+  const Row rows[] = {
+      {"one", {{"confirmPromt", "x"}}, {"confirmPromt"}},
+      {"two", {{"confirmPromt", "x"}, {"allUsers", "yes"}}, {"confirmPromt", "allUsers"}},
+      {"three, items in order", {{"removalEntries", {"a|b", "c", "d|e"}}, {"desktopShortcuts", {"a;b"}}},
+       {"removalEntries[0]", "removalEntries[2]", "desktopShortcuts[0]"}},
+      {"not an object", Json::array(), {"the manifest must be a JSON object"}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    Result<DataFileModel> model = ModelFromManifest(row.manifest, TargetCodePage(1252));
+    ASSERT_FALSE(model);
+    std::vector<std::string> lines = Lines(model.failure());
+    ASSERT_EQ(lines.size(), row.where.size()) << Json(lines).dump();
+    for (size_t i = 0; i < lines.size(); ++i) EXPECT_EQ(lines[i].rfind(row.where[i], 0), 0u) << lines[i];
   }
 }
 

@@ -8,6 +8,7 @@
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace uninstdat {
 namespace {
@@ -26,6 +27,24 @@ TEST(ResultTest, ValueOrFailure) {
   Result<void> refused(Failure{Exit::kCannotWrite, "cannot write x"});
   ASSERT_FALSE(refused);
   EXPECT_EQ(refused.failure().code, Exit::kCannotWrite);
+}
+
+// A failure found in a file names the file on each of its lines, the
+// faults found with it first, in their order.
+TEST(ResultTest, AtPlacesEveryLine) {
+  struct Row { const char* name; Failure failure; std::vector<std::string> lines; };
+  const Row rows[] = {
+      {"the message alone", Failure{Exit::kBadInput, "why"}, {"m.json: why"}},
+      {"faults before it", Failure{Exit::kBadInput, "third", {"first", "second"}},
+       {"m.json: first", "m.json: second", "m.json: third"}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    EXPECT_EQ(Lines(row.failure).size(), row.lines.size());
+    Failure placed = At("m.json", row.failure);
+    EXPECT_EQ(placed.code, row.failure.code);
+    EXPECT_EQ(Lines(placed), row.lines);
+  }
 }
 
 // Each exception that can reach main, its exit code and message.

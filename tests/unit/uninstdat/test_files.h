@@ -16,9 +16,8 @@ namespace uninstdat {
 // The bytes build writes for `manifest`; the test fails when build refuses it.
 inline std::string Bytes(const Json& manifest, int codePage = 1252) {
   TargetCodePage target(codePage);
-  std::vector<std::string> errors;
-  auto model = ModelFromManifest(manifest, target, &errors);
-  EXPECT_TRUE(model) << (errors.empty() ? "" : errors[0]);
+  Result<DataFileModel> model = ModelFromManifest(manifest, target);
+  EXPECT_TRUE(model) << model.failure().message;
   return model ? Encode(*model) : "";
 }
 

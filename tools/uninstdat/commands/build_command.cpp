@@ -28,33 +28,34 @@ class Build : public Command {
     return build;
   }
 
-  Exit Run() override {
+  Result<Exit> Run() override {
     if (SameFile(manifestPath_, output_))
-      return Fail(Exit::kUsage, "refusing to write the data file over its own manifest " + manifestPath_);
-    Input input;
-    if (auto e = LoadInput(manifestPath_, codePage_, &input)) return *e;
-    if (!input.manifest)
-      return Fail(Exit::kBadInput, manifestPath_ + " is no manifest (JSON text that begins with {)");
-    std::vector<AllowRule> rules;
-    if (auto e = AllowRules(allow_, input, &rules)) return *e;
+      return Failure{Exit::kUsage, "refusing to write the data file over its own manifest " + manifestPath_};
+    Result<Input> input = LoadInput(manifestPath_, codePage_);
+    if (!input) return input.failure();
+    if (!input->manifest)
+      return Failure{Exit::kBadInput, manifestPath_ + " is no manifest (JSON text that begins with {)"};
+    Result<std::vector<AllowRule>> rules = AllowRules(allow_, *input);
+    if (!rules) return rules.failure();
     if (strict_)
-      if (auto e = LintFirst(input, std::move(rules))) return *e;
-    if (auto written = WriteOutput(output_, input.bytes); !written) return Fail(written.failure());
+      if (Result<void> clean = LintFirst(*input, std::move(*rules)); !clean) return clean.failure();
+    if (Result<void> written = WriteOutput(output_, input->bytes); !written) return written.failure();
     return Exit::kDone;
   }
 
  private:
-  // kFindings, after listing them, when lint finds something to mend.
-  std::optional<Exit> LintFirst(const Input& input, std::vector<AllowRule> rules) {
-    std::vector<Target> targets;
-    std::string error;
-    if (!MakeTargets({uninst::kOsWin95, uninst::kOsWin98, uninst::kOsNt}, nullptr, "", *input.page, &targets, &error))
-      return Fail(Exit::kBadInput, error);
+  // A kFindings Failure, after listing them, when lint finds something to
+  // mend.
+  Result<void> LintFirst(const Input& input, std::vector<AllowRule> rules) {
+    Result<std::vector<Target>> targets =
+        MakeTargets({uninst::kOsWin95, uninst::kOsWin98, uninst::kOsNt}, nullptr, "", *input.page);
+    if (!targets) return targets.failure();
     Findings findings(20, std::move(rules));
-    Lint(input.bytes, {}, *input.page, targets, &findings);
-    if (!findings.toMend()) return std::nullopt;
+    Lint(input.bytes, {}, *input.page, *targets, &findings);
+    if (!findings.toMend()) return {};
     std::cout << FindingsText(findings);
-    return Fail(Exit::kFindings, "--strict: " + std::to_string(findings.toMend()) + " findings to mend; no file written");
+    return Failure{Exit::kFindings,
+                   "--strict: " + std::to_string(findings.toMend()) + " findings to mend; no file written"};
   }
 
   std::string manifestPath_, output_;

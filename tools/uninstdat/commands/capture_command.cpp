@@ -53,14 +53,13 @@ class CaptureInstaller : public Command {
     return command;
   }
 
-  Exit Run() override {
-    if (auto usable = WineUsableHere(); !usable) return Fail(usable.failure());
-    std::vector<uninst::OsFamilyValue> families;
-    if (auto e = ParseFamilies(families_, {uninst::kOsNt, uninst::kOsWin98, uninst::kOsWin95}, {kDefaultFamily},
-                               &families))
-      return *e;
-    if (families.size() > 1) return Fail(Exit::kUsage, "--family: capture takes one family");
-    options_.family = families[0];
+  Result<Exit> Run() override {
+    if (Result<void> usable = WineUsableHere(); !usable) return usable.failure();
+    Result<std::vector<uninst::OsFamilyValue>> families =
+        ParseFamilies(families_, {uninst::kOsNt, uninst::kOsWin98, uninst::kOsWin95}, {kDefaultFamily});
+    if (!families) return families.failure();
+    if (families->size() > 1) return Failure{Exit::kUsage, "--family: capture takes one family"};
+    options_.family = (*families)[0];
     CaptureOutcome outcome = RunCapture(options_, [](const std::string& line) { std::cerr << line << "\n"; });
     if (outcome.failure == CaptureOutcome::kInterrupted) return Exit::kInterrupted;  // without a word
     Exit code = outcome.failure ? ExitOf(outcome.failure) : outcome.report.Clean() ? Exit::kDone : Exit::kFindings;

@@ -14,15 +14,21 @@ Exit Fail(Exit code, const std::string& message) {
   return code;
 }
 
+Exit Fail(const Failure& failure) {
+  for (const std::string& line : Lines(failure)) Say(line);
+  return failure.code;
+}
+
 void Say(const std::string& message) { std::cerr << "uninstdat: " << message << "\n"; }
 
 Exit RunParsed(const CLI::App& parsed, Command& command) {
-  if (auto e = command.CheckUsage()) return *e;
+  if (Result<void> usage = command.CheckUsage(); !usage) return Fail(usage.failure());
   // --codepage, wherever a command declares it (AddCodePage): one check,
   // before the command reads anything in that code page.
   if (const CLI::Option* codePage = parsed.get_option_no_throw("--codepage"); codePage && codePage->count())
-    if (auto e = CheckCodePage(codePage->as<int>())) return *e;
-  return command.Run();
+    if (Result<void> page = CheckCodePage(codePage->as<int>()); !page) return Fail(page.failure());
+  Result<Exit> ran = command.Run();
+  return ran ? *ran : Fail(ran.failure());
 }
 
 }  // namespace uninstdat

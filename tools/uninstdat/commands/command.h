@@ -5,7 +5,6 @@
 #pragma once
 
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,8 +20,8 @@ namespace uninstdat {
 
 // Writes "uninstdat: MESSAGE" on standard error and returns `code`.
 Exit Fail(Exit code, const std::string& message);
-// The same for a failure of a call below the commands.
-inline Exit Fail(const Failure& failure) { return Fail(failure.code, failure.message); }
+// The same for a failure: each of its lines (result.h: Lines), then its code.
+Exit Fail(const Failure& failure);
 // Writes "uninstdat: MESSAGE" on standard error.
 void Say(const std::string& message);
 
@@ -31,17 +30,21 @@ class Command {
   virtual ~Command() = default;
   // Declares the command, its options and its help on `app`.
   virtual CLI::App* Add(CLI::App& app) = 0;
-  // kUsage, after saying so, for options that parse but cannot go together;
+  // A kUsage Failure for options that parse but cannot go together;
   // checked before the options that every command checks alike.
-  virtual std::optional<Exit> CheckUsage() { return std::nullopt; }
-  // Runs it once the command line is parsed and its options checked.
-  virtual Exit Run() = 0;
+  virtual Result<void> CheckUsage() { return {}; }
+  // Runs it once the command line is parsed and its options checked: the
+  // exit code of a run that went through (findings are no failure), or the
+  // Failure that stopped it, which RunParsed prints. A run that has more to
+  // say after a failure (a work folder that stays) prints it itself.
+  virtual Result<Exit> Run() = 0;
 };
 
 // Runs the command that `parsed` (its Add's result) holds: its CheckUsage,
 // then the checks of the options that commands share (the --codepage given
-// is a Windows ANSI code page), then its Run. The one way main runs a
-// command, so that no command checks a shared option by hand.
+// is a Windows ANSI code page), then its Run; the one place that prints
+// the Failure that stopped any of them. The one way main runs a command,
+// so that no command checks a shared option by hand.
 Exit RunParsed(const CLI::App& parsed, Command& command);
 
 // Every command, in the order help lists them.

@@ -35,25 +35,27 @@ class DiffFiles : public Command {
     return diff;
   }
 
-  std::optional<Exit> CheckUsage() override {
-    if (old_ == "-" && new_ == "-") return Fail(Exit::kUsage, "diff: OLD and NEW cannot both be standard input");
-    return std::nullopt;
+  Result<void> CheckUsage() override {
+    if (old_ == "-" && new_ == "-") return Failure{Exit::kUsage, "diff: OLD and NEW cannot both be standard input"};
+    return {};
   }
 
-  Exit Run() override {
-    Input oldInput, newInput;
-    if (auto e = LoadInput(old_, codePage_, &oldInput)) return *e;
-    if (auto e = LoadInput(new_, codePage_, &newInput)) return *e;
+  Result<Exit> Run() override {
+    Result<Input> oldLoaded = LoadInput(old_, codePage_);
+    if (!oldLoaded) return oldLoaded.failure();
+    Result<Input> newLoaded = LoadInput(new_, codePage_);
+    if (!newLoaded) return newLoaded.failure();
+    const Input &oldInput = *oldLoaded, &newInput = *newLoaded;
     int oldPage = oldInput.page->converter.number(), newPage = newInput.page->converter.number();
     if (oldPage != newPage)
-      return Fail(Exit::kBadInput, old_ + " is in code page " + std::to_string(oldPage) + " and " + new_ +
-                                       " in " + std::to_string(newPage) +
-                                       ": paths compare only within one code page; give --codepage N to read both in it");
-    std::vector<Target> targets;
-    if (auto e = MakeTargetsFrom(machine_, kDefaultFamilies, *oldInput.page, &targets)) return *e;
+      return Failure{Exit::kBadInput, old_ + " is in code page " + std::to_string(oldPage) + " and " + new_ +
+                                          " in " + std::to_string(newPage) +
+                                          ": paths compare only within one code page; give --codepage N to read both in it"};
+    Result<std::vector<Target>> targets = MakeTargetsFrom(machine_, kDefaultFamilies, *oldInput.page);
+    if (!targets) return targets.failure();
     DiffCounts counts;
     DiffText text;
-    for (const Target& target : targets)
+    for (const Target& target : *targets)
       counts += DiffRecords(oldInput.bytes, newInput.bytes, *oldInput.page, target, maxPerKind_,
                             [&](const DiffRecord& record) {
                               if (!json_) std::cout << text(record);

@@ -9,92 +9,81 @@
 namespace uninstdat {
 
 // A given --codepage was checked before the command ran (RunParsed).
-std::optional<Exit> AnalysisOptions::Load(Input* input, bool positions) const {
-  return LoadInput(path, codePage, input, positions);
-}
+Result<Input> AnalysisOptions::Load(bool positions) const { return LoadInput(path, codePage, positions); }
 
 namespace {
 
-std::optional<Exit> LoadManifest(const std::string& path, const std::string& raw, int codePageOption, Input* input,
-                                 bool positions) {
-  input->manifest = true;
-  Json manifest;
-  std::string error;
-  if (!ParseManifestText(raw, &manifest, &error)) return Fail(Exit::kBadInput, path + ": " + error);
-  int number = codePageOption ? codePageOption : ManifestCodePage(manifest);
-  input->page.reset(new TargetCodePage(number ? number : kDefaultCodePage));
-  std::vector<std::string> errors;
-  auto model = ModelFromManifest(manifest, *input->page, &errors);
-  if (!model) {
-    for (const std::string& e : errors) Say(path + ": " + e);
-    return Exit::kBadInput;
-  }
-  input->lintAllow = LintAllowOf(manifest);
-  if (positions) input->positions.reset(new ManifestPositions(ManifestPositions::Of(raw)));
-  input->bytes = Encode(*model);
-  return std::nullopt;
+Result<Input> LoadManifest(const std::string& path, const std::string& raw, int codePageOption, bool positions) {
+  Input input;
+  input.manifest = true;
+  Result<Json> manifest = ParseManifestText(raw);
+  if (!manifest) return At(path, manifest.failure());
+  int number = codePageOption ? codePageOption : ManifestCodePage(*manifest);
+  input.page.reset(new TargetCodePage(number ? number : kDefaultCodePage));
+  Result<DataFileModel> model = ModelFromManifest(*manifest, *input.page);
+  if (!model) return At(path, model.failure());
+  input.lintAllow = LintAllowOf(*manifest);
+  if (positions) input.positions.reset(new ManifestPositions(ManifestPositions::Of(raw)));
+  input.bytes = Encode(*model);
+  return input;
 }
 
 }  // namespace
 
-std::optional<Exit> LoadInput(const std::string& path, int codePageOption, Input* input, bool positions) {
+Result<Input> LoadInput(const std::string& path, int codePageOption, bool positions) {
   std::string raw, error;
-  if (!ReadInput(path, &raw, &error)) return Fail(Exit::kBadInput, error);
-  if (LooksLikeManifest(raw)) return LoadManifest(path, raw, codePageOption, input, positions);
-  input->page.reset(new TargetCodePage(codePageOption ? codePageOption : kDefaultCodePage));
-  input->bytes = std::move(raw);
-  input->problems = LayoutProblems(input->bytes);
+  if (!ReadInput(path, &raw, &error)) return Failure{Exit::kBadInput, error};
+  if (LooksLikeManifest(raw)) return LoadManifest(path, raw, codePageOption, positions);
+  Input input;
+  input.page.reset(new TargetCodePage(codePageOption ? codePageOption : kDefaultCodePage));
+  input.bytes = std::move(raw);
+  input.problems = LayoutProblems(input.bytes);
   // A data file does not say its code page: when the assumed one reads it
   // badly and a double-byte one well, say so, but change nothing.
   if (!codePageOption)
-    if (int likely = LikelierDoubleByteCodePage(input->bytes, kDefaultCodePage))
+    if (int likely = LikelierDoubleByteCodePage(input.bytes, kDefaultCodePage))
       Say("note: " + path + " reads badly in code page " + std::to_string(kDefaultCodePage) +
           ", which is assumed without --codepage, " +
           "and well in code page " + std::to_string(likely) + "; if it was written for " + std::to_string(likely) +
           ", run again with --codepage " + std::to_string(likely));
-  return std::nullopt;
+  return input;
 }
 
-std::optional<Exit> LoadMachine(const std::string& path, Json* machine) {
+Result<Json> LoadMachine(const std::string& path) {
   std::string raw, error;
-  if (!ReadInput(path, &raw, &error)) return Fail(Exit::kBadInput, error);
-  if (!ParseManifestText(raw, machine, &error)) return Fail(Exit::kBadInput, path + ": " + error);
-  return std::nullopt;
+  if (!ReadInput(path, &raw, &error)) return Failure{Exit::kBadInput, error};
+  Result<Json> machine = ParseManifestText(raw);
+  if (!machine) return At(path, machine.failure());
+  return machine;
 }
 
-std::optional<Exit> MakeTargetsFrom(const MachineOptions& options, const std::vector<uninst::OsFamilyValue>& defaults,
-                                    const TargetCodePage& page, std::vector<Target>* targets) {
-  std::vector<OsFamilyValue> families;
-  if (auto e = ParseFamilies(options.families, {uninst::kOsWin95, uninst::kOsWin98, uninst::kOsNt, uninst::kOsUnknown},
-                             defaults, &families))
-    return e;
-  Json machine;
-  if (!options.machinePath.empty())
-    if (auto e = LoadMachine(options.machinePath, &machine)) return e;
-  std::string error;
-  if (!MakeTargets(families, options.machinePath.empty() ? nullptr : &machine, options.exeFolder, page, targets, &error))
-    return Fail(Exit::kBadInput, error);
-  return std::nullopt;
+Result<std::vector<Target>> MakeTargetsFrom(const MachineOptions& options,
+                                            const std::vector<uninst::OsFamilyValue>& defaults,
+                                            const TargetCodePage& page) {
+  Result<std::vector<OsFamilyValue>> families = ParseFamilies(
+      options.families, {uninst::kOsWin95, uninst::kOsWin98, uninst::kOsNt, uninst::kOsUnknown}, defaults);
+  if (!families) return families.failure();
+  if (options.machinePath.empty()) return MakeTargets(*families, nullptr, options.exeFolder, page);
+  Result<Json> machine = LoadMachine(options.machinePath);
+  if (!machine) return machine.failure();
+  return MakeTargets(*families, &*machine, options.exeFolder, page);
 }
 
-std::optional<Exit> AllowRules(const std::vector<std::string>& options, const Input& input,
-                               std::vector<AllowRule>* rules) {
+Result<std::vector<AllowRule>> AllowRules(const std::vector<std::string>& options, const Input& input) {
+  std::vector<AllowRule> rules;
   for (const std::string& text : options) {
-    AllowRule rule;
-    std::string error;
-    if (!ParseAllowRule(text, *input.page, &rule, &error)) return Fail(Exit::kUsage, "--allow " + text + ": " + error);
-    rule.by = "--allow " + text;
-    rules->push_back(rule);
+    Result<AllowRule> rule = ParseAllowRule(text, *input.page);
+    if (!rule) return Failure{Exit::kUsage, "--allow " + text + ": " + rule.failure().message};
+    rule->by = "--allow " + text;
+    rules.push_back(*rule);
   }
   for (size_t i = 0; i < input.lintAllow.size(); ++i) {
-    AllowRule rule;
-    std::string error;
-    if (!ParseAllowRule(input.lintAllow[i], *input.page, &rule, &error))
-      return Fail(Exit::kBadInput, "lintAllow[" + std::to_string(i) + "]: " + error);
-    rule.by = "lintAllow[" + std::to_string(i) + "] \"" + input.lintAllow[i] + "\"";
-    rules->push_back(rule);
+    Result<AllowRule> rule = ParseAllowRule(input.lintAllow[i], *input.page);
+    if (!rule) return Failure{Exit::kBadInput, "lintAllow[" + std::to_string(i) + "]: " + rule.failure().message};
+    rule->by = "lintAllow[" + std::to_string(i) + "] \"" + input.lintAllow[i] + "\"";
+    rules.push_back(*rule);
   }
-  return std::nullopt;
+  return rules;
 }
 
 }  // namespace uninstdat

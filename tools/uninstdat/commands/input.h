@@ -1,11 +1,10 @@
 // The inputs the commands share, loaded once: a data file or a manifest,
 // a machine description and the targets it makes, and the allow rules,
 // each failing with the exit code and message that every command gives
-// for it.
+// for it, which the command runner prints.
 #pragma once
 
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,19 +31,22 @@ struct Input {
 // Reads `path` as a manifest (text that starts like JSON) or as a data file
 // (anything else). The code page: the option, else the manifest's, else
 // 1252. A data file that reads badly in 1252 and well in a double-byte page
-// gets a note. With `positions`, a manifest's are recorded too.
-std::optional<Exit> LoadInput(const std::string& path, int codePageOption, Input* input, bool positions = false);
+// gets a note, said at once. With `positions`, a manifest's are recorded
+// too. A manifest's errors are named by its path, every one of them.
+Result<Input> LoadInput(const std::string& path, int codePageOption, bool positions = false);
 
-// A machine description: the JSON object of a --machine file.
-std::optional<Exit> LoadMachine(const std::string& path, Json* machine);
+// A machine description: the JSON text of a --machine file (whether it is
+// an object is ApplyMachineJson's to say).
+Result<Json> LoadMachine(const std::string& path);
 
 // The targets of the machine options for the families named, else
 // `defaults`.
-std::optional<Exit> MakeTargetsFrom(const MachineOptions& options, const std::vector<uninst::OsFamilyValue>& defaults,
-                                    const TargetCodePage& page, std::vector<Target>* targets);
+Result<std::vector<Target>> MakeTargetsFrom(const MachineOptions& options,
+                                            const std::vector<uninst::OsFamilyValue>& defaults,
+                                            const TargetCodePage& page);
 
-// The allow rules of --allow and of a manifest's "lintAllow", in the code page.
-std::optional<Exit> AllowRules(const std::vector<std::string>& options, const Input& input,
-                               std::vector<AllowRule>* rules);
+// The allow rules of --allow (a bad one is a usage error) and of a
+// manifest's "lintAllow" (a bad one is the input's), in the code page.
+Result<std::vector<AllowRule>> AllowRules(const std::vector<std::string>& options, const Input& input);
 
 }  // namespace uninstdat

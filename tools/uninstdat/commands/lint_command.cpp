@@ -43,26 +43,25 @@ class LintFile : public Command {
     return lint;
   }
 
-  std::optional<Exit> CheckUsage() override {
+  Result<void> CheckUsage() override {
     if (json_ && !format_.empty() && format_ != "json")
-      return Fail(Exit::kUsage, "lint: --json is --format json and cannot go with --format " + format_ +
-                                    "; give one of them");
-    return std::nullopt;
+      return Failure{Exit::kUsage, "lint: --json is --format json and cannot go with --format " + format_ +
+                                       "; give one of them"};
+    return {};
   }
 
-  Exit Run() override {
+  Result<Exit> Run() override {
     std::string format = !format_.empty() ? format_ : json_ ? "json" : kDefaultFormat;
-    Input input;
-    if (auto e = file_.Load(&input, format == "sarif")) return *e;
-    std::vector<AllowRule> rules;
-    if (auto e = AllowRules(allow_, input, &rules)) return *e;
-    std::vector<Target> targets;
-    if (auto e = MakeTargetsFrom(file_.machine, kDefaultFamilies, *input.page, &targets))
-      return *e;
-    Findings findings(maxPerCode_, std::move(rules));
-    Lint(input.bytes, input.problems, *input.page, targets, &findings);
+    Result<Input> input = file_.Load(format == "sarif");
+    if (!input) return input.failure();
+    Result<std::vector<AllowRule>> rules = AllowRules(allow_, *input);
+    if (!rules) return rules.failure();
+    Result<std::vector<Target>> targets = MakeTargetsFrom(file_.machine, kDefaultFamilies, *input->page);
+    if (!targets) return targets.failure();
+    Findings findings(maxPerCode_, std::move(*rules));
+    Lint(input->bytes, input->problems, *input->page, *targets, &findings);
     if (format == "sarif")
-      WriteFindingsSarif(findings, {ArtifactUri(file_.path), input.positions.get()}, UNINSTDAT_VERSION, std::cout);
+      WriteFindingsSarif(findings, {ArtifactUri(file_.path), input->positions.get()}, UNINSTDAT_VERSION, std::cout);
     else
       std::cout << (format == "json" ? FindingsJsonLines(findings) : FindingsText(findings));
     return strict_ && findings.toMend() ? Exit::kFindings : Exit::kDone;

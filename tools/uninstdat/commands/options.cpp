@@ -14,33 +14,33 @@ void AddCodePage(CLI::App* command, int* codePage, const std::string& descriptio
   command->add_option("--codepage", *codePage, description);
 }
 
-std::optional<Exit> CheckCodePage(int codePage) {
+Result<void> CheckCodePage(int codePage) {
   if (codePage && !IsWindowsAnsiCodePage(codePage))
-    return Fail(Exit::kUsage, "--codepage " + std::to_string(codePage) + " is no Windows ANSI code page; use one of " +
-                                  kWindowsAnsiCodePages);
-  return std::nullopt;
+    return Failure{Exit::kUsage, "--codepage " + std::to_string(codePage) + " is no Windows ANSI code page; use one of " +
+                                     kWindowsAnsiCodePages};
+  return {};
 }
 
 void AddFamilies(CLI::App* command, std::vector<std::string>* families, const std::string& description) {
   command->add_option("--family", *families, description)->delimiter(',')->allow_extra_args(false)->type_name("F[,F...]");
 }
 
-std::optional<Exit> ParseFamilies(const std::vector<std::string>& names,
-                                  const std::vector<uninst::OsFamilyValue>& allowed,
-                                  const std::vector<uninst::OsFamilyValue>& defaults,
-                                  std::vector<uninst::OsFamilyValue>* families) {
+Result<std::vector<uninst::OsFamilyValue>> ParseFamilies(const std::vector<std::string>& names,
+                                                         const std::vector<uninst::OsFamilyValue>& allowed,
+                                                         const std::vector<uninst::OsFamilyValue>& defaults) {
+  std::vector<uninst::OsFamilyValue> families;
   for (const std::string& given : names) {
     std::optional<OsFamilyValue> family = FamilyOfName(given);
     if (!family || std::find(allowed.begin(), allowed.end(), *family) == allowed.end()) {
       std::string use;
       for (size_t i = 0; i < allowed.size(); ++i)
         use += (i == 0 ? "" : i + 1 == allowed.size() ? " or " : ", ") + std::string(FamilyName(allowed[i]));
-      return Fail(Exit::kUsage, "--family " + LowerAscii(given) + ": use " + use);
+      return Failure{Exit::kUsage, "--family " + LowerAscii(given) + ": use " + use};
     }
-    if (std::find(families->begin(), families->end(), *family) == families->end()) families->push_back(*family);
+    if (std::find(families.begin(), families.end(), *family) == families.end()) families.push_back(*family);
   }
-  if (families->empty()) *families = defaults;
-  return std::nullopt;
+  if (families.empty()) return defaults;
+  return families;
 }
 
 void AddMachine(CLI::App* command, std::string* machinePath, const std::string& description, std::string* exeFolder) {

@@ -5,7 +5,6 @@
 #pragma once
 
 #include <cstddef>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,18 +21,19 @@ struct Input;  // input.h
 
 // --codepage N: a Windows ANSI code page, 0 when not given.
 void AddCodePage(CLI::App* command, int* codePage, const std::string& description);
-// kUsage, after saying so, for a code page that is no Windows ANSI one.
-std::optional<Exit> CheckCodePage(int codePage);
+// A kUsage Failure for a code page that is no Windows ANSI one (0, not
+// given, passes).
+Result<void> CheckCodePage(int codePage);
 
 // --family F[,F...]: values separated by commas, never taken from the next
 // words, so that the option never swallows the file.
 void AddFamilies(CLI::App* command, std::vector<std::string>* families, const std::string& description);
-// The families named, each once, in the order given, or kUsage after
-// saying which one is none of `allowed`. `defaults` when none is named.
-std::optional<Exit> ParseFamilies(const std::vector<std::string>& names,
-                                  const std::vector<uninst::OsFamilyValue>& allowed,
-                                  const std::vector<uninst::OsFamilyValue>& defaults,
-                                  std::vector<uninst::OsFamilyValue>* families);
+// The families named, each once, in the order given, or a kUsage Failure
+// that names the first one that is none of `allowed`. `defaults` when none
+// is named.
+Result<std::vector<uninst::OsFamilyValue>> ParseFamilies(const std::vector<std::string>& names,
+                                                         const std::vector<uninst::OsFamilyValue>& allowed,
+                                                         const std::vector<uninst::OsFamilyValue>& defaults);
 
 // --machine M.json (and, unless `exeFolder` is null, --exe-folder).
 void AddMachine(CLI::App* command, std::string* machinePath, const std::string& description,
@@ -57,9 +57,10 @@ struct AnalysisOptions {
   void AddFile(CLI::App* command);
   // --codepage and the machine options, after the command's own.
   void AddMachine(CLI::App* command, const char* defaultFamilies);
-  // Checks the code page, then loads the file (with a manifest's positions
-  // when `positions`); defined with the loading, in input.cpp.
-  std::optional<Exit> Load(Input* input, bool positions = false) const;
+  // Loads the file (with a manifest's positions when `positions`), in the
+  // code page that RunParsed checked; defined with the loading, in
+  // input.cpp.
+  Result<Input> Load(bool positions = false) const;
 };
 
 // --json: one JSON record per line.

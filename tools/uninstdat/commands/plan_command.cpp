@@ -31,11 +31,13 @@ class PlanFile : public Command {
     return plan;
   }
 
-  Exit Run() override {
-    Input input;
-    if (auto e = file_.Load(&input)) return *e;
-    std::vector<Target> targets;
-    if (auto e = MakeTargetsFrom(file_.machine, kDefaultFamilies, *input.page, &targets)) return *e;
+  Result<Exit> Run() override {
+    Result<Input> loaded = file_.Load();
+    if (!loaded) return loaded.failure();
+    const Input& input = *loaded;
+    Result<std::vector<Target>> made = MakeTargetsFrom(file_.machine, kDefaultFamilies, *input.page);
+    if (!made) return made.failure();
+    const std::vector<Target>& targets = *made;
     for (size_t t = 0; t < targets.size(); ++t) {
       if (json_) {
         PlanRecords(input.bytes, *input.page, targets[t], maxPerReason_,

@@ -35,69 +35,68 @@ class ScanStage : public Command {
     return scan;
   }
 
-  Exit Run() override {
-    ScanOptions options;
-    if (auto e = Options(&options)) return *e;
+  Result<Exit> Run() override {
+    Result<ScanOptions> options = Options();
+    if (!options) return options.failure();
     std::vector<std::string> notes;
-    Result<Json> scanned = Scan(options, &notes);
-    if (!scanned) return Fail(scanned.failure());
+    Result<Json> scanned = Scan(*options, &notes);
+    if (!scanned) return scanned.failure();
     const Json& manifest = *scanned;
     for (const std::string& note : notes) Say("note: " + note);
-    // The names must be texts of the code page, or build would refuse them.
-    TargetCodePage page(options.codePage);
-    std::vector<std::string> errors;
-    if (!ModelFromManifest(manifest, page, &errors)) {
-      for (const std::string& e : errors) Say(e);
-      return Fail(Exit::kBadInput, "the stage holds names that code page " + std::to_string(options.codePage) +
-                                       " cannot carry; give --codepage");
-    }
-    if (auto written = WriteOutput(output_, manifest.dump(2) + "\n"); !written) return Fail(written.failure());
+    // The names must be texts of the code page, or build would refuse them:
+    // every name that is not, then what to do about it.
+    TargetCodePage page(options->codePage);
+    if (Result<DataFileModel> model = ModelFromManifest(manifest, page); !model)
+      return Failure{Exit::kBadInput,
+                     "the stage holds names that code page " + std::to_string(options->codePage) +
+                         " cannot carry; give --codepage",
+                     Lines(model.failure())};
+    if (Result<void> written = WriteOutput(output_, manifest.dump(2) + "\n"); !written) return written.failure();
     return Exit::kDone;
   }
 
  private:
-  std::optional<Exit> Options(ScanOptions* options) {
-    std::vector<uninst::OsFamilyValue> families;
-    if (auto e = ParseFamilies(families_, {uninst::kOsWin95, uninst::kOsWin98, uninst::kOsNt, uninst::kOsUnknown},
-                               {kDefaultFamily}, &families))
-      return e;
-    if (families.size() > 1) return Fail(Exit::kUsage, "--family: scan takes one family");
-    options->stage = stage_;
-    options->installFolder = installFolder_;
-    options->codePage = codePage_ ? codePage_ : kDefaultCodePage;
-    options->allUsers = allUsers_;
-    if (auto e = FromCapture(options)) return e;
-    options->machine = DefaultMachine(families[0]);
-    if (machinePath_.empty()) return std::nullopt;
-    Json machine;
-    std::string error;
-    if (auto e = LoadMachine(machinePath_, &machine)) return e;
-    if (!ApplyMachineJson(machine, &options->machine, &error)) return Fail(Exit::kBadInput, machinePath_ + ": " + error);
-    return std::nullopt;
+  Result<ScanOptions> Options() {
+    Result<std::vector<uninst::OsFamilyValue>> families = ParseFamilies(
+        families_, {uninst::kOsWin95, uninst::kOsWin98, uninst::kOsNt, uninst::kOsUnknown}, {kDefaultFamily});
+    if (!families) return families.failure();
+    if (families->size() > 1) return Failure{Exit::kUsage, "--family: scan takes one family"};
+    ScanOptions options;
+    options.stage = stage_;
+    options.installFolder = installFolder_;
+    options.codePage = codePage_ ? codePage_ : kDefaultCodePage;
+    options.allUsers = allUsers_;
+    if (Result<void> captured = FromCapture(&options); !captured) return captured.failure();
+    options.machine = DefaultMachine((*families)[0]);
+    if (machinePath_.empty()) return options;
+    Result<Json> machine = LoadMachine(machinePath_);
+    if (!machine) return machine.failure();
+    if (Result<void> applied = ApplyMachineJson(*machine, &options.machine); !applied)
+      return At(machinePath_, applied.failure());
+    return options;
   }
 
   // What `uninstdat capture` wrote beside the stage (capture.json): the
   // install folder and whether the shortcuts went to all users, each taken
   // only when its option is not given.
-  std::optional<Exit> FromCapture(ScanOptions* options) {
+  Result<void> FromCapture(ScanOptions* options) {
     bool needFolder = options->installFolder.empty(), needUsers = allUsersOption_->count() == 0;
     std::string path = stage_ + "/capture.json", bytes, error;
     if ((!needFolder && !needUsers) || !IsReadableFile(path)) {
-      if (needFolder) return Fail(Exit::kUsage, "--install-folder is required (no capture.json in the stage names it)");
-      return std::nullopt;
+      if (needFolder) return Failure{Exit::kUsage, "--install-folder is required (no capture.json in the stage names it)"};
+      return {};
     }
-    Json capture;
-    if (!ReadInput(path, &bytes, &error)) return Fail(Exit::kBadInput, error);
-    capture = Json::parse(bytes, nullptr, false);
-    if (!capture.is_object()) return Fail(Exit::kBadInput, path + ": no JSON object");
+    if (!ReadInput(path, &bytes, &error)) return Failure{Exit::kBadInput, error};
+    Json capture = Json::parse(bytes, nullptr, false);
+    if (!capture.is_object()) return Failure{Exit::kBadInput, path + ": no JSON object"};
     if (needFolder) {
       if (!capture.contains("installFolder") || !capture["installFolder"].is_string())
-        return Fail(Exit::kUsage, "--install-folder is required (" + path + " names none)");
+        return Failure{Exit::kUsage, "--install-folder is required (" + path + " names none)"};
       options->installFolder = capture["installFolder"].get<std::string>();
     }
     if (needUsers && capture.contains("allUsers") && capture["allUsers"].is_boolean())
       options->allUsers = capture["allUsers"].get<bool>();
-    return std::nullopt;
+    return {};
   }
 
   CLI::Option* allUsersOption_ = nullptr;

@@ -24,22 +24,24 @@ class Show : public Command {
     return show;
   }
 
-  Exit Run() override {
-    Input input;
-    if (auto e = LoadInput(path_, codePage_, &input)) return *e;
-    if (input.manifest) return Fail(Exit::kUsage, path_ + " is a manifest; show reads data files (build one first)");
+  Result<Exit> Run() override {
+    Result<Input> loaded = LoadInput(path_, codePage_);
+    if (!loaded) return loaded.failure();
+    const Input& input = *loaded;
+    if (input.manifest) return Failure{Exit::kUsage, path_ + " is a manifest; show reads data files (build one first)"};
     std::string why = WhyNotADataFile(input.bytes);
     // A manifest over the input limit (millions of tiny entries) is
     // counted first, never written.
     if (why.empty() && !ShownManifestFits(input.bytes, *input.page))
       why = "its manifest would have more than the " + std::to_string(kMaxInputBytes >> 20) + " MiB that build reads";
     if (!why.empty() && !force_)
-      return Fail(Exit::kBadInput, path_ + " does not look like a data file: " + why + "; --force shows it anyway");
+      return Failure{Exit::kBadInput, path_ + " does not look like a data file: " + why + "; --force shows it anyway"};
     for (const std::string& p : input.problems) Say(path_ + ": " + p);
     // Part by part: the output of a large file never lies in memory whole.
     WriteShownManifest(input.bytes, *input.page, [](std::string_view part) { return bool(std::cout << part); });
     std::cout.flush();
-    return std::cout ? Exit::kDone : Fail(Exit::kCannotWrite, "standard output: " + LastSystemError());
+    if (!std::cout) return Failure{Exit::kCannotWrite, "standard output: " + LastSystemError()};
+    return Exit::kDone;
   }
 
  private:

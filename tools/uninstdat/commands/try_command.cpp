@@ -69,13 +69,15 @@ class TryStage : public Command {
     return command;
   }
 
-  Exit Run() override {
-    if (auto usable = WineUsableHere(); !usable) return Fail(usable.failure());
-    if (auto e = Options()) return *e;
-    Input input;
-    if (auto e = LoadInput(input_, codePage_, &input)) return *e;
+  Result<Exit> Run() override {
+    if (Result<void> usable = WineUsableHere(); !usable) return usable.failure();
+    if (Result<void> options = Options(); !options) return options.failure();
+    Result<Input> input = LoadInput(input_, codePage_);
+    if (!input) return input.failure();
     TryOutcome outcome =
-        RunTry(options_, input.bytes, *input.page, [](const std::string& line) { std::cerr << line << "\n"; });
+        RunTry(options_, input->bytes, *input->page, [](const std::string& line) { std::cerr << line << "\n"; });
+    // A failure of the run is said before the work folder that stays, so
+    // it is printed here rather than by the runner.
     Exit code = outcome.failure == TryOutcome::kInterrupted ? Exit::kInterrupted  // without a word
                 : outcome.failure                                ? Fail(ExitOf(outcome.failure), outcome.message)
                                                                  : Report(outcome);
@@ -84,16 +86,17 @@ class TryStage : public Command {
   }
 
  private:
-  std::optional<Exit> Options() {
+  Result<void> Options() {
     std::string lower = LowerAscii(restart_);
-    if (lower != "yes" && lower != "no") return Fail(Exit::kUsage, "--restart " + restart_ + ": use yes or no");
+    if (lower != "yes" && lower != "no") return Failure{Exit::kUsage, "--restart " + restart_ + ": use yes or no"};
     options_.restart = lower == "yes";
-    if (auto e = ParseFamilies(families_, {uninst::kOsNt, uninst::kOsWin98, uninst::kOsWin95}, {kDefaultFamily},
-                               &options_.families))
-      return e;
+    Result<std::vector<uninst::OsFamilyValue>> families =
+        ParseFamilies(families_, {uninst::kOsNt, uninst::kOsWin98, uninst::kOsWin95}, {kDefaultFamily});
+    if (!families) return families.failure();
+    options_.families = *families;
     std::string why = InstallFolderProblem(options_.installFolder);
-    if (!why.empty()) return Fail(Exit::kUsage, why);
-    return std::nullopt;
+    if (!why.empty()) return Failure{Exit::kUsage, why};
+    return {};
   }
 
   // The reports, then the JUnit file.

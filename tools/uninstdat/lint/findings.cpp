@@ -30,27 +30,23 @@ Finding MakeFinding(LintCode code, FindingPlace place, std::optional<std::string
   return finding;
 }
 
-bool ParseAllowRule(const std::string& written, const TargetCodePage& page, AllowRule* rule, std::string* error) {
+Result<AllowRule> ParseAllowRule(const std::string& written, const TargetCodePage& page) {
   size_t equals = written.find('=');
   std::string code = written.substr(0, equals);
-  rule->rule = RuleNamed(code);
-  rule->anyText = equals == std::string::npos;
-  rule->text.clear();
-  rule->by = written;
-  if (!rule->rule) {
-    *error = "\"" + code + "\" " + UnknownName(code, LintCodeNames(), "lint code");
-    return false;
-  }
-  if (!rule->anyText) {
+  AllowRule rule;
+  rule.rule = RuleNamed(code);
+  rule.anyText = equals == std::string::npos;
+  rule.by = written;
+  if (!rule.rule) return Failure{Exit::kBadInput, "\"" + code + "\" " + UnknownName(code, LintCodeNames(), "lint code")};
+  if (!rule.anyText) {
     auto text = page.converter.ToAnsi(written.substr(equals + 1));
-    if (!text) {
-      *error = "\"" + written.substr(equals + 1) + "\" has a character that code page " +
-               std::to_string(page.converter.number()) + " cannot represent, so no entry has this text";
-      return false;
-    }
-    rule->text = *text;
+    if (!text)
+      return Failure{Exit::kBadInput, "\"" + written.substr(equals + 1) + "\" has a character that code page " +
+                                          std::to_string(page.converter.number()) +
+                                          " cannot represent, so no entry has this text"};
+    rule.text = *text;
   }
-  return true;
+  return rule;
 }
 
 Findings::Findings(size_t keepPerCode, std::vector<AllowRule> allow)

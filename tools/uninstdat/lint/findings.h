@@ -12,6 +12,7 @@
 
 #include "tools/uninstdat/codepage.h"
 #include "tools/uninstdat/lint_rules.h"
+#include "tools/uninstdat/result.h"
 
 namespace uninstdat {
 
@@ -59,9 +60,10 @@ struct AllowRule {
   std::string by;  // where and how it was given, for the findings it allows: "--allow CODE=TEXT"
 };
 // Reads "CODE" or "CODE=TEXT" (TEXT in UTF-8, as a finding shows it), with
-// `by` the rule as written. False with `error` for a code that does not
-// exist (naming the likeliest one) or a text that the code page cannot carry.
-bool ParseAllowRule(const std::string& written, const TargetCodePage& page, AllowRule* rule, std::string* error);
+// `by` the rule as written. Fails (kBadInput; the caller says where the rule
+// was given and may judge it a usage error) for a code that does not exist,
+// naming the likeliest one, or a text that the code page cannot carry.
+Result<AllowRule> ParseAllowRule(const std::string& written, const TargetCodePage& page);
 
 // Findings in the order they are made, at most `keepPerCode` of each code
 // (0: all), allowed ones counted apart; the others are only counted, so that

@@ -13,10 +13,9 @@ namespace {
 // acknowledging one entry never hides the findings of another.
 TEST(FindingsTest, PerCodeAreCappedAndCounted) {
   TargetCodePage page(1252);
-  AllowRule rule;
-  std::string error;
-  ASSERT_TRUE(ParseAllowRule("listed-twice=b.txt", page, &rule, &error)) << error;
-  Findings findings(2, {rule});
+  Result<AllowRule> rule = ParseAllowRule("listed-twice=b.txt", page);
+  ASSERT_TRUE(rule) << rule.failure().message;
+  Findings findings(2, {*rule});
   auto add = [&](LintCode code, std::optional<std::string_view> text) {
     Findings::Slot slot = findings.Admit(code, text);
     FindingPlace place = code == LintCode::kNoCaption ? FindingPlace{DataText::kMessageCaption, std::nullopt}

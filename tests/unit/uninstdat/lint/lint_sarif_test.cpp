@@ -56,24 +56,24 @@ TEST(LintSarifTest, ArtifactUris) {
 // builds) and renders the findings as SARIF.
 Json SarifOf(const std::string& text, bool manifest = true, std::vector<std::string> allow = {},
              size_t keepPerCode = 0) {
-  Json parsed;
-  std::string error;
-  EXPECT_TRUE(ParseManifestText(text, &parsed, &error)) << error;
+  Result<Json> parsed = ParseManifestText(text);
+  EXPECT_TRUE(parsed) << parsed.failure().message;
   TargetCodePage page(1252);
-  std::vector<std::string> errors;
-  auto model = ModelFromManifest(parsed, page, &errors);
-  EXPECT_TRUE(model) << (errors.empty() ? "" : errors[0]);
+  Result<DataFileModel> model = ModelFromManifest(parsed ? *parsed : Json(), page);
+  EXPECT_TRUE(model) << model.failure().message;
   std::vector<AllowRule> rules;
   for (const std::string& text : allow) {
-    rules.emplace_back();
-    EXPECT_TRUE(ParseAllowRule(text, page, &rules.back(), &error)) << error;
+    Result<AllowRule> rule = ParseAllowRule(text, page);
+    EXPECT_TRUE(rule) << rule.failure().message;
+    if (!rule) continue;
+    rules.push_back(*rule);
     rules.back().by = "--allow " + text;
   }
-  std::vector<Target> targets;
-  EXPECT_TRUE(MakeTargets({uninst::kOsNt}, nullptr, "C:\\Program Files\\Widget", page, &targets, &error)) << error;
+  Result<std::vector<Target>> targets = MakeTargets({uninst::kOsNt}, nullptr, "C:\\Program Files\\Widget", page);
+  EXPECT_TRUE(targets) << targets.failure().message;
   Findings findings(keepPerCode, rules);
   std::string bytes = model ? Encode(*model) : "";
-  Lint(bytes, {}, page, targets, &findings);
+  Lint(bytes, {}, page, targets ? *targets : std::vector<Target>(), &findings);
   ManifestPositions positions = ManifestPositions::Of(text);
   std::ostringstream out;
   WriteFindingsSarif(findings, {"m.json", manifest ? &positions : nullptr}, "9.8.7", out);

@@ -16,13 +16,12 @@ namespace {
 // with `machine` (a JSON description, or null) over it.
 std::vector<std::string> CodesIn(const std::string& bytes, const Json& machine = nullptr, int codePage = 1252) {
   TargetCodePage page(codePage);
-  std::vector<Target> targets;
-  std::string error;
-  EXPECT_TRUE(MakeTargets({uninst::kOsWin95, uninst::kOsWin98, uninst::kOsNt}, machine.is_null() ? nullptr : &machine,
-                          "C:\\Program Files\\Widget", page, &targets, &error))
-      << error;
+  Result<std::vector<Target>> targets = MakeTargets({uninst::kOsWin95, uninst::kOsWin98, uninst::kOsNt},
+                                                    machine.is_null() ? nullptr : &machine, "C:\\Program Files\\Widget", page);
+  EXPECT_TRUE(targets) << targets.failure().message;
+  if (!targets) return {};
   Findings findings;
-  Lint(bytes, LayoutProblems(bytes), page, targets, &findings);
+  Lint(bytes, LayoutProblems(bytes), page, *targets, &findings);
   std::vector<std::string> codes;
   for (const Finding& f : findings.kept()) codes.push_back(f.code());
   return codes;

@@ -183,16 +183,14 @@ TEST(ScanTest, RealisticStage) {
   for (const char* field : {"messageCaption", "confirmPrompt", "runningPrompt", "closingMessage", "restartPrompt"})
     manifest[field] = std::string("Widget: ") + field;
   TargetCodePage page(1252);
-  std::vector<std::string> errors;
-  auto model = ModelFromManifest(manifest, page, &errors);
-  ASSERT_TRUE(model) << errors[0];
-  std::vector<Target> targets;
-  std::string error;
-  ASSERT_TRUE(MakeTargets({uninst::kOsWin95, uninst::kOsWin98, uninst::kOsNt}, nullptr, "", page, &targets, &error)) << error;
-  AllowRule font;
-  ASSERT_TRUE(ParseAllowRule("shared-system-file", page, &font, &error));
-  Findings findings(0, {font});
-  Lint(Encode(*model), {}, page, targets, &findings);
+  Result<DataFileModel> model = ModelFromManifest(manifest, page);
+  ASSERT_TRUE(model) << model.failure().message;
+  Result<std::vector<Target>> targets = MakeTargets({uninst::kOsWin95, uninst::kOsWin98, uninst::kOsNt}, nullptr, "", page);
+  ASSERT_TRUE(targets) << targets.failure().message;
+  Result<AllowRule> font = ParseAllowRule("shared-system-file", page);
+  ASSERT_TRUE(font) << font.failure().message;
+  Findings findings(0, {*font});
+  Lint(Encode(*model), {}, page, *targets, &findings);
   for (const Finding& f : findings.kept())
     EXPECT_TRUE(f.allowed) << f.code() << " " << f.Where() << ": " << f.what;
   EXPECT_EQ(findings.toMend(), 0u);
