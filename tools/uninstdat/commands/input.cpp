@@ -38,8 +38,9 @@ std::optional<Exit> LoadManifest(const std::string& path, const std::string& raw
 }  // namespace
 
 std::optional<Exit> LoadInput(const std::string& path, int codePageOption, Input* input, bool positions) {
-  std::string raw, error;
-  if (!ReadInput(path, &raw, &error)) return Fail(Exit::kBadInput, error);
+  auto read = ReadInput(path);
+  if (!read) return Fail(read.failure());
+  std::string& raw = *read;
   if (LooksLikeManifest(raw)) return LoadManifest(path, raw, codePageOption, input, positions);
   input->page.reset(new TargetCodePage(codePageOption ? codePageOption : kDefaultCodePage));
   input->bytes = std::move(raw);
@@ -56,9 +57,10 @@ std::optional<Exit> LoadInput(const std::string& path, int codePageOption, Input
 }
 
 std::optional<Exit> LoadMachine(const std::string& path, Json* machine) {
-  std::string raw, error;
-  if (!ReadInput(path, &raw, &error)) return Fail(Exit::kBadInput, error);
-  if (!ParseManifestText(raw, machine, &error)) return Fail(Exit::kBadInput, path + ": " + error);
+  auto raw = ReadInput(path);
+  if (!raw) return Fail(raw.failure());
+  std::string error;
+  if (!ParseManifestText(*raw, machine, &error)) return Fail(Exit::kBadInput, path + ": " + error);
   return std::nullopt;
 }
 

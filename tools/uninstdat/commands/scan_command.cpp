@@ -81,14 +81,15 @@ class ScanStage : public Command {
   // only when its option is not given.
   std::optional<Exit> FromCapture(ScanOptions* options) {
     bool needFolder = options->installFolder.empty(), needUsers = allUsersOption_->count() == 0;
-    std::string path = stage_ + "/capture.json", bytes, error;
+    std::string path = stage_ + "/capture.json";
     if ((!needFolder && !needUsers) || !IsReadableFile(path)) {
       if (needFolder) return Fail(Exit::kUsage, "--install-folder is required (no capture.json in the stage names it)");
       return std::nullopt;
     }
     Json capture;
-    if (!ReadInput(path, &bytes, &error)) return Fail(Exit::kBadInput, error);
-    capture = Json::parse(bytes, nullptr, false);
+    auto bytes = ReadInput(path);
+    if (!bytes) return Fail(bytes.failure());
+    capture = Json::parse(*bytes, nullptr, false);
     if (!capture.is_object()) return Fail(Exit::kBadInput, path + ": no JSON object");
     if (needFolder) {
       if (!capture.contains("installFolder") || !capture["installFolder"].is_string())
