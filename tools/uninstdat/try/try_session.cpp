@@ -285,10 +285,7 @@ class FamilyRun {
     ScriptResult ran = RunScript({"bash", setup_.script, "run", host_["prefix"], host_["home"], dir_,
                                   options_.restart ? "Yes" : "No", std::to_string(options_.timeout), setup_.language, hold},
                                  3 * options_.timeout + 300, false);
-    if (Interrupted()) return Failure{Exit::kInterrupted, ""};
-    if (ran.code != 0 && !ran.timedOut)
-      return Failure{Exit::kBadInput,
-                     "the Wine side of try failed (exit code " + std::to_string(ran.code) + "; the reason is above)"};
+    if (auto judged = WineSideJudged(ran, Interrupted()); !judged) return judged;
     std::string error;
     run_.pristine = setup_.pristine;
     run_.before = ReadSnapshot(dir_ + "/before.snap", &error);
@@ -297,8 +294,7 @@ class FamilyRun {
     run_.runOutput = ReadOrEmpty(dir_ + "/run.out");
     run_.controlOutput = ReadOrEmpty(dir_ + "/control.out");
     run_.importOutput = ReadOrEmpty(dir_ + "/import.out");
-    if (ran.timedOut) run_.runOutput += "\nerror: timeout: the Wine side did not end in time and was ended\n";
-    if (!error.empty()) run_.runOutput += "\nerror: " + error + "\n";
+    AccountWineSideEnd(ran, error, &run_);
     return {};
   }
 
@@ -328,6 +324,19 @@ Result<void> RunInWorkFolder(const TryOptions& options, const std::string& dataF
 }
 
 }  // namespace
+
+Result<void> WineSideJudged(const ScriptResult& ran, bool interrupted) {
+  if (interrupted) return Failure{Exit::kInterrupted, ""};
+  if (ran.code != 0 && !ran.timedOut)
+    return Failure{Exit::kBadInput,
+                   "the Wine side of try failed (exit code " + std::to_string(ran.code) + "; the reason is above)"};
+  return {};
+}
+
+void AccountWineSideEnd(const ScriptResult& ran, const std::string& snapshotError, TryRun* run) {
+  if (ran.timedOut) run->runOutput += "\nerror: timeout: the Wine side did not end in time and was ended\n";
+  if (!snapshotError.empty()) run->runOutput += "\nerror: " + snapshotError + "\n";
+}
 
 TryOutcome RunTry(const TryOptions& options, const std::string& dataFile, const TargetCodePage& page,
                   const std::function<void(const std::string&)>& progress) {
