@@ -70,17 +70,9 @@ LIBRARIES = {
     "nlohmann/": {"core"},
     "CLI/": {"commands", "main"},
 }
-# std::filesystem is a service of the system: new code reaches files through
-# system/io.h. These units walked and copied folders with it before the
-# system layer existed, and still do; each is a known exception, and no
-# other unit may join them.
-FILESYSTEM_EXCEPTIONS = {
-    "tools/uninstdat/stage/scan.cpp",        # walks a stage's folders in name order
-    "tools/uninstdat/stage/stage.cpp",       # checks what a stage holds (links, devices)
-    "tools/uninstdat/try/wine_prefix.cpp",   # lays a stage into a prefix, lists its tree
-    "tools/uninstdat/try/try_session.cpp",   # makes and removes the session's folders
-    "tools/uninstdat/capture/capture_session.cpp",  # copies the installer, writes the stage
-}
+# std::filesystem is a service of the system: the tool's other units reach
+# files through tools/uninstdat/system/files.h and io.h, which say what each
+# call does to a disk and how it fails.
 
 SOURCE_ROOTS = ["engine", "platform", "app", "tools/uninstdat"]
 SOURCE_SUFFIXES = (".h", ".cpp")
@@ -155,8 +147,9 @@ def check_includes(root):
                 if layer not in LIBRARIES[library]:
                     faults.append(f"{where} includes <{name}>, which only {', '.join(sorted(LIBRARIES[library]))} may use")
             elif name == "filesystem":
-                if layer != "system" and path not in FILESYSTEM_EXCEPTIONS:
-                    faults.append(f"{where} includes <filesystem>: reach files through tools/uninstdat/system/io.h")
+                if layer != "system":
+                    faults.append(f"{where} includes <filesystem>: reach files through "
+                                  "tools/uninstdat/system/files.h or io.h")
             elif ("." in name or "/" in name) and name not in PLAIN_C_HEADERS:
                 if layer not in OS_LAYERS:
                     faults.append(f"{where} includes <{name}>, a header of the system; only "
@@ -164,9 +157,6 @@ def check_includes(root):
                 elif path.endswith(".h"):
                     faults.append(f"{where} header includes <{name}>, a header of the system; "
                                   f"only the sources behind it may")
-    for path in sorted(FILESYSTEM_EXCEPTIONS):
-        if not os.path.isfile(os.path.join(root, path)):
-            faults.append(f"{path}: listed as an exception for <filesystem> but gone; drop it from the list")
     return faults
 
 
@@ -272,6 +262,8 @@ BREAKS = [
     ("tools/uninstdat/system/io.h", "#include <unistd.h>\n", "system header includes <unistd.h>"),
     ("tools/uninstdat/diff/diff.cpp", "#include <unistd.h>\n", "diff includes <unistd.h>, a header of the system"),
     ("tools/uninstdat/lint/lint.cpp", "#include <filesystem>\n", "lint includes <filesystem>"),
+    ("tools/uninstdat/stage/scan.cpp", "#include <filesystem>\n", "stage includes <filesystem>"),
+    ("tools/uninstdat/capture/capture_session.cpp", "#include <filesystem>\n", "capture includes <filesystem>"),
     ("tools/uninstdat/plan/plan.cpp", "#include <CLI/CLI.hpp>\n", "plan includes <CLI/CLI.hpp>"),
     ("tools/uninstdat/lint/lint.cpp", '#include "../model.h"\n', "no path from the repository's root"),
     ("tools/uninstdat/widgets/widget.cpp", "", "in no layer"),

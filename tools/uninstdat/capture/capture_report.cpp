@@ -155,8 +155,8 @@ class Builder {
                  "WININIT.INI holds what the installer scheduled for a restart; Wine carries it out whenever a "
                  "prefix starts, so try refuses it");
         report_.scheduled.push_back(path);
-      } else if (const char* why = BadStageName(place.stagePath)) {
-        LeaveOut(item, path, "name", std::string("its name ") + why);
+      } else if (std::string why = StageNameProblem(place.stagePath); !why.empty()) {
+        LeaveOut(item, path, "name", "its name " + why);
       } else {
         candidates_.push_back({place.stagePath, change.where, item, place});
       }
@@ -193,15 +193,15 @@ class Builder {
     }
   }
 
-  // Why a stage path's names cannot be in a stage, or null.
-  static const char* BadStageName(const std::string& stagePath) {
+  // Why a stage path's names cannot be in a stage, or empty.
+  static std::string StageNameProblem(const std::string& stagePath) {
     size_t from = stagePath.find('/', stagePath.find('/') + 1);  // after files/C or shell/X
     for (from = from == std::string::npos ? stagePath.size() : from + 1; from < stagePath.size();) {
       size_t end = std::min(stagePath.find('/', from), stagePath.size());
-      if (const char* why = BadWindowsName(stagePath.substr(from, end - from))) return why;
+      if (std::string why = WindowsNameProblem(stagePath.substr(from, end - from)); !why.empty()) return why;
       from = end + 1;
     }
-    return nullptr;
+    return "";
   }
 
   void Registry() {

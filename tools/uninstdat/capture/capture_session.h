@@ -11,6 +11,7 @@
 
 #include "engine/run_state.h"
 #include "tools/uninstdat/capture/capture_report.h"
+#include "tools/uninstdat/result.h"
 
 namespace uninstdat {
 
@@ -26,15 +27,11 @@ struct CaptureOptions {
 };
 
 struct CaptureOutcome {
-  enum Failure {
-    kNone,
-    kBadArgument,  // an option names what cannot be
-    kUnusable,     // an installer that cannot run here, a sandbox that cannot be made, a run that cannot be trusted
-    kCannotWrite,  // the stage cannot be written
-    kInterrupted,
-  };
-  Failure failure = kNone;
-  std::string message;  // why, naming the input
+  // Done, or why not, naming the input: kUsage when an option names what
+  // cannot be, kBadInput for an installer that cannot run here, a sandbox
+  // that cannot be made or a run that cannot be trusted, kCannotWrite when
+  // the stage cannot be written, kInterrupted (without a message).
+  Result<void> result;
   bool reported = false;  // whether `report` holds what the run showed (also beside some failures)
   CaptureReport report;
   std::string keptFolder;

@@ -3,42 +3,10 @@
 
 #include <vector>
 
-#include "tools/uninstdat/names.h"
+#include "tools/uninstdat/try/wine_text.h"
 
 namespace uninstdat {
 namespace {
-
-void AppendUtf8(std::string* out, unsigned point) {
-  if (point < 0x80) {
-    *out += static_cast<char>(point);
-  } else if (point < 0x800) {
-    *out += static_cast<char>(0xC0 | (point >> 6));
-    *out += static_cast<char>(0x80 | (point & 0x3F));
-  } else if (point < 0x10000) {
-    *out += static_cast<char>(0xE0 | (point >> 12));
-    *out += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
-    *out += static_cast<char>(0x80 | (point & 0x3F));
-  } else {
-    *out += static_cast<char>(0xF0 | (point >> 18));
-    *out += static_cast<char>(0x80 | ((point >> 12) & 0x3F));
-    *out += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
-    *out += static_cast<char>(0x80 | (point & 0x3F));
-  }
-}
-
-std::string UnitsToUtf8(const std::vector<uint16_t>& units) {
-  std::string out;
-  for (size_t i = 0; i < units.size(); ++i) {
-    unsigned u = units[i];
-    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
-      AppendUtf8(&out, 0x10000 + ((u - 0xD800) << 10) + (units[i + 1] - 0xDC00u));
-      ++i;
-    } else {
-      AppendUtf8(&out, u);
-    }
-  }
-  return out;
-}
 
 std::string UnitsToBytes(const std::vector<uint16_t>& units) {
   std::string bytes;
@@ -49,61 +17,13 @@ std::string UnitsToBytes(const std::vector<uint16_t>& units) {
   return bytes;
 }
 
-int HexDigit(char c) {
-  c = AsciiLower(c);
-  return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
-}
-
-// A text as Wine writes it, from `*i` up to the first unescaped `end`; `*i`
-// is left on that character. False when the line ends first.
-bool Unescape(const std::string& text, size_t* i, char end, std::vector<uint16_t>* units) {
-  for (; *i < text.size() && text[*i] != end; ++*i) {
-    char c = text[*i];
-    if (c != '\\') {
-      units->push_back(static_cast<unsigned char>(c));  // Wine writes ASCII only
-      continue;
-    }
-    if (*i + 1 >= text.size()) return false;
-    char next = text[++*i];
-    switch (next) {
-      case 'a': units->push_back(7); break;
-      case 'b': units->push_back(8); break;
-      case 'e': units->push_back(27); break;
-      case 'f': units->push_back(12); break;
-      case 'n': units->push_back(10); break;
-      case 'r': units->push_back(13); break;
-      case 't': units->push_back(9); break;
-      case 'v': units->push_back(11); break;
-      case 'x': {
-        unsigned point = 0;
-        int digits = 0;
-        for (; digits < 4 && *i + 1 < text.size() && HexDigit(text[*i + 1]) >= 0; ++digits)
-          point = point * 16 + static_cast<unsigned>(HexDigit(text[++*i]));
-        if (!digits) return false;
-        units->push_back(static_cast<uint16_t>(point));
-        break;
-      }
-      default:
-        if (next >= '0' && next <= '7') {
-          unsigned point = static_cast<unsigned>(next - '0');
-          for (int digits = 1; digits < 3 && *i + 1 < text.size() && text[*i + 1] >= '0' && text[*i + 1] <= '7'; ++digits)
-            point = point * 8 + static_cast<unsigned>(text[++*i] - '0');
-          units->push_back(static_cast<uint16_t>(point));
-        } else {
-          units->push_back(static_cast<unsigned char>(next));
-        }
-    }
-  }
-  return *i < text.size();
-}
-
 // "xx,xx,..." from `at` to the end of `text` (spaces and a missing last
 // byte allowed, as Wine's own reader allows them).
 bool HexBytes(const std::string& text, size_t at, std::string* data) {
   for (size_t i = at; i < text.size();) {
     while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
     if (i >= text.size()) break;
-    int high = HexDigit(text[i]), low = i + 1 < text.size() ? HexDigit(text[i + 1]) : -1;
+    int high = HexDigitValue(text[i]), low = i + 1 < text.size() ? HexDigitValue(text[i + 1]) : -1;
     if (high < 0 || low < 0) return false;
     *data += static_cast<char>(high * 16 + low);
     i += 2;
@@ -128,7 +48,7 @@ bool ParseData(const std::string& text, size_t at, RegistryValue* value) {
     if (rest.size() != 14) return false;
     uint32_t number = 0;
     for (size_t i = 6; i < 14; ++i) {
-      int digit = HexDigit(rest[i]);
+      int digit = HexDigitValue(rest[i]);
       if (digit < 0) return false;
       number = number * 16 + static_cast<uint32_t>(digit);
     }
@@ -144,7 +64,7 @@ bool ParseData(const std::string& text, size_t at, RegistryValue* value) {
     size_t close = rest.find("):");
     if (close == std::string::npos || close == 4 || close > 12) return false;
     for (size_t i = 4; i < close; ++i)
-      if (HexDigit(rest[i]) < 0) return false;
+      if (HexDigitValue(rest[i]) < 0) return false;
     value->type = static_cast<uint32_t>(std::stoul(rest.substr(4, close - 4), nullptr, 16));
     value->data.clear();
     return HexBytes(rest, close + 2, &value->data);
@@ -153,7 +73,7 @@ bool ParseData(const std::string& text, size_t at, RegistryValue* value) {
   }
   size_t i = 1;
   std::vector<uint16_t> units;
-  if (!Unescape(rest, &i, '"', &units) || i + 1 != rest.size()) return false;
+  if (!UnescapeWineText(rest, &i, '"', &units) || i + 1 != rest.size()) return false;
   units.push_back(0);  // Wine writes a string without its terminating NUL
   value->data = UnitsToBytes(units);
   return true;
@@ -169,7 +89,7 @@ bool Utf16LeBytesToUtf8(const std::string& bytes, bool toNul, std::string* text)
     if (toNul && u == 0) break;
     units.push_back(u);
   }
-  *text = UnitsToUtf8(units);
+  *text = Utf16UnitsToUtf8(units);
   return true;
 }
 
@@ -200,8 +120,8 @@ bool ReadWineHiveValues(const std::string& bytes, const std::string& root, Hive*
     if (line[0] == '[') {
       size_t i = 1;
       std::vector<uint16_t> units;
-      if (!Unescape(line, &i, ']', &units)) return bad("a key without \"]\"");
-      key = root + "\\" + UnitsToUtf8(units);
+      if (!UnescapeWineText(line, &i, ']', &units)) return bad("a key without \"]\"");
+      key = root + "\\" + Utf16UnitsToUtf8(units);
       (*hive)[key];
       for (size_t end = key.rfind('\\'); end != std::string::npos && end > root.size(); end = key.rfind('\\', end - 1))
         (*hive)[key.substr(0, end)];
@@ -222,8 +142,8 @@ bool ReadWineHiveValues(const std::string& bytes, const std::string& root, Hive*
     } else if (line[0] == '"') {
       size_t i = 1;
       std::vector<uint16_t> units;
-      if (!Unescape(line, &i, '"', &units)) return bad("a value name without its closing quote");
-      name = UnitsToUtf8(units);
+      if (!UnescapeWineText(line, &i, '"', &units)) return bad("a value name without its closing quote");
+      name = Utf16UnitsToUtf8(units);
       eq = i + 1;
     } else {
       return bad("neither a key, a value nor a comment");

@@ -19,17 +19,6 @@ namespace capture_command {
 // is CaptureOptions' own).
 constexpr uninst::OsFamilyValue kDefaultFamily = uninst::kOsNt;
 
-Exit ExitOf(CaptureOutcome::Failure failure) {
-  switch (failure) {
-    case CaptureOutcome::kBadArgument: return Exit::kUsage;
-    case CaptureOutcome::kUnusable: return Exit::kBadInput;
-    case CaptureOutcome::kCannotWrite: return Exit::kCannotWrite;
-    case CaptureOutcome::kInterrupted: return Exit::kInterrupted;
-    case CaptureOutcome::kNone: break;
-  }
-  return Exit::kDone;
-}
-
 class CaptureInstaller : public Command {
  public:
   CLI::App* Add(CLI::App& app) override {
@@ -61,14 +50,15 @@ class CaptureInstaller : public Command {
     if (families->size() > 1) return Failure{Exit::kUsage, "--family: capture takes one family"};
     options_.family = (*families)[0];
     CaptureOutcome outcome = RunCapture(options_, [](const std::string& line) { std::cerr << line << "\n"; });
-    if (outcome.failure == CaptureOutcome::kInterrupted) return Exit::kInterrupted;  // without a word
-    Exit code = outcome.failure ? ExitOf(outcome.failure) : outcome.report.Clean() ? Exit::kDone : Exit::kFindings;
+    const Result<void>& ran = outcome.result;
+    if (!ran && ran.failure().code == Exit::kInterrupted) return Exit::kInterrupted;  // without a word
+    Exit code = !ran ? ran.failure().code : outcome.report.Clean() ? Exit::kDone : Exit::kFindings;
     if (outcome.reported) {
       int exit = static_cast<int>(code);
       std::cout << (json_ ? CaptureReportJsonLines(outcome.report, exit) : CaptureReportText(outcome.report, exit));
       std::cout.flush();
     }
-    if (outcome.failure) Fail(code, outcome.message);
+    if (!ran) Fail(ran.failure());
     if (!outcome.keptFolder.empty()) Say("the work folder stays: " + outcome.keptFolder);
     std::cerr << "capture: done in " << static_cast<int>(outcome.seconds + 0.5) << " s\n";
     return code;

@@ -31,8 +31,9 @@ Result<Input> LoadManifest(const std::string& path, const std::string& raw, int 
 }  // namespace
 
 Result<Input> LoadInput(const std::string& path, int codePageOption, bool positions) {
-  std::string raw, error;
-  if (!ReadInput(path, &raw, &error)) return Failure{Exit::kBadInput, error};
+  Result<std::string> read = ReadInput(path);
+  if (!read) return read.failure();
+  std::string& raw = *read;
   if (LooksLikeManifest(raw)) return LoadManifest(path, raw, codePageOption, positions);
   Input input;
   input.page.reset(new TargetCodePage(codePageOption ? codePageOption : kDefaultCodePage));
@@ -50,9 +51,9 @@ Result<Input> LoadInput(const std::string& path, int codePageOption, bool positi
 }
 
 Result<Json> LoadMachine(const std::string& path) {
-  std::string raw, error;
-  if (!ReadInput(path, &raw, &error)) return Failure{Exit::kBadInput, error};
-  Result<Json> machine = ParseManifestText(raw);
+  Result<std::string> raw = ReadInput(path);
+  if (!raw) return raw.failure();
+  Result<Json> machine = ParseManifestText(*raw);
   if (!machine) return At(path, machine.failure());
   return machine;
 }

@@ -81,13 +81,14 @@ class ScanStage : public Command {
   // only when its option is not given.
   Result<void> FromCapture(ScanOptions* options) {
     bool needFolder = options->installFolder.empty(), needUsers = allUsersOption_->count() == 0;
-    std::string path = stage_ + "/capture.json", bytes, error;
+    std::string path = stage_ + "/capture.json";
     if ((!needFolder && !needUsers) || !IsReadableFile(path)) {
       if (needFolder) return Failure{Exit::kUsage, "--install-folder is required (no capture.json in the stage names it)"};
       return {};
     }
-    if (!ReadInput(path, &bytes, &error)) return Failure{Exit::kBadInput, error};
-    Json capture = Json::parse(bytes, nullptr, false);
+    Result<std::string> bytes = ReadInput(path);
+    if (!bytes) return bytes.failure();
+    Json capture = Json::parse(*bytes, nullptr, false);
     if (!capture.is_object()) return Failure{Exit::kBadInput, path + ": no JSON object"};
     if (needFolder) {
       if (!capture.contains("installFolder") || !capture["installFolder"].is_string())

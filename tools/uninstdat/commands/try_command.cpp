@@ -24,17 +24,6 @@ namespace try_command {
 constexpr uninst::OsFamilyValue kDefaultFamily = uninst::kOsNt;
 constexpr const char* kDefaultRestart = "no";
 
-Exit ExitOf(TryOutcome::Failure failure) {
-  switch (failure) {
-    case TryOutcome::kBadArgument: return Exit::kUsage;
-    case TryOutcome::kUnusable: return Exit::kBadInput;
-    case TryOutcome::kCannotWrite: return Exit::kCannotWrite;
-    case TryOutcome::kInterrupted: return Exit::kInterrupted;
-    case TryOutcome::kNone: break;
-  }
-  return Exit::kDone;
-}
-
 class TryStage : public Command {
  public:
   CLI::App* Add(CLI::App& app) override {
@@ -78,9 +67,10 @@ class TryStage : public Command {
         RunTry(options_, input->bytes, *input->page, [](const std::string& line) { std::cerr << line << "\n"; });
     // A failure of the run is said before the work folder that stays, so
     // it is printed here rather than by the runner.
-    Exit code = outcome.failure == TryOutcome::kInterrupted ? Exit::kInterrupted  // without a word
-                : outcome.failure                                ? Fail(ExitOf(outcome.failure), outcome.message)
-                                                                 : Report(outcome);
+    const Result<void>& ran = outcome.result;
+    Exit code = ran ? Report(outcome)
+                : ran.failure().code == Exit::kInterrupted ? Exit::kInterrupted  // without a word
+                                                           : Fail(ran.failure());
     if (!outcome.keptFolder.empty()) Say("the work folder stays: " + outcome.keptFolder);
     return code;
   }

@@ -19,31 +19,28 @@ std::string FullKey(const std::string& key) {
 
 }  // namespace
 
-bool DecodeRegistryExport(const std::string& bytes, int codePage, std::string* text, std::string* error) {
+Result<std::string> DecodeRegistryExport(const std::string& bytes, int codePage) {
   if (bytes.compare(0, 2, "\xFF\xFE") == 0) {
     auto converted = Utf16LeToUtf8(bytes.substr(2));
-    if (!converted) return *error = "the UTF-16 text does not convert", false;
-    *text = *converted;
-  } else if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
-    *text = bytes.substr(3);
-  } else if (bytes.compare(0, 36, "Windows Registry Editor Version 5.00") == 0 &&
-             IsValidUtf8(bytes)) {
-    *text = bytes;  // version 5 is Unicode: without a byte-order mark, UTF-8
-  } else {
-    auto converted = CodePageConverter(codePage).ToUtf8(bytes);
-    if (!converted) return *error = "the text is not in code page " + std::to_string(codePage), false;
-    *text = *converted;
+    if (!converted) return Failure{Exit::kBadInput, "the UTF-16 text does not convert"};
+    return *converted;
   }
-  return true;
+  if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) return bytes.substr(3);
+  if (bytes.compare(0, 36, "Windows Registry Editor Version 5.00") == 0 && IsValidUtf8(bytes))
+    return bytes;  // version 5 is Unicode: without a byte-order mark, UTF-8
+  auto converted = CodePageConverter(codePage).ToUtf8(bytes);
+  if (!converted) return Failure{Exit::kBadInput, "the text is not in code page " + std::to_string(codePage)};
+  return *converted;
 }
 
-bool ParseRegistryExport(const std::string& bytes, int codePage, std::vector<RegistryItem>* items,
-                         std::string* error, std::vector<RegistryItem>* deletions) {
-  std::string text;
-  if (!DecodeRegistryExport(bytes, codePage, &text, error)) return false;
+Result<RegistryExport> ParseRegistryExport(const std::string& bytes, int codePage) {
+  auto text = DecodeRegistryExport(bytes, codePage);
+  if (!text) return text.failure();
+  RegistryExport read;
+  auto bad = [](const std::string& why) { return Failure{Exit::kBadInput, why}; };
   // Logical lines: a trailing backslash continues a line (long hex values).
   std::vector<std::string> lines;
-  std::istringstream in(text);
+  std::istringstream in(*text);
   std::string line, pending;
   while (std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -57,7 +54,7 @@ bool ParseRegistryExport(const std::string& bytes, int codePage, std::vector<Reg
   }
   if (!pending.empty()) lines.push_back(pending);
   if (lines.empty() || (lines[0] != "REGEDIT4" && lines[0] != "Windows Registry Editor Version 5.00"))
-    return *error = "the first line is neither REGEDIT4 nor \"Windows Registry Editor Version 5.00\"", false;
+    return bad("the first line is neither REGEDIT4 nor \"Windows Registry Editor Version 5.00\"");
 
   std::string key;  // the current section's key; empty after a deletion section
   for (size_t n = 1; n < lines.size(); ++n) {
@@ -65,16 +62,16 @@ bool ParseRegistryExport(const std::string& bytes, int codePage, std::vector<Reg
     if (l.empty() || l[0] == ';') continue;
     if (l[0] == '[') {
       size_t close = l.rfind(']');
-      if (close == std::string::npos) return *error = "line " + std::to_string(n + 1) + ": a key without \"]\"", false;
+      if (close == std::string::npos) return bad("line " + std::to_string(n + 1) + ": a key without \"]\"");
       std::string name = l.substr(1, close - 1);
       if (!name.empty() && name[0] == '-') {
         key.clear();  // deleted, not created
-        if (deletions) deletions->push_back({FullKey(name.substr(1)), "", false});
+        read.deletions.push_back({FullKey(name.substr(1)), "", false});
         continue;
       }
       key = FullKey(name);
-      if (key.empty()) return *error = "line " + std::to_string(n + 1) + ": no registry root in [" + name + "]", false;
-      items->push_back({key, "", false});
+      if (key.empty()) return bad("line " + std::to_string(n + 1) + ": no registry root in [" + name + "]");
+      read.items.push_back({key, "", false});
       continue;
     }
     if (key.empty()) continue;
@@ -92,12 +89,12 @@ bool ParseRegistryExport(const std::string& bytes, int codePage, std::vector<Reg
     }
     if (eq == std::string::npos || eq >= l.size() || l[eq] != '=') continue;
     if (l.compare(eq + 1, std::string::npos, "-") == 0) {  // a deletion
-      if (deletions) deletions->push_back({key, value, l[0] == '@'});
+      read.deletions.push_back({key, value, l[0] == '@'});
       continue;
     }
-    items->push_back({key, value, l[0] == '@'});
+    read.items.push_back({key, value, l[0] == '@'});
   }
-  return true;
+  return read;
 }
 
 }  // namespace uninstdat

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/uninstdat/result.h"
+
 namespace uninstdat {
 
 // A registry item that an export creates: a key (value empty) or a value.
@@ -19,14 +21,18 @@ struct RegistryItem {
 // The text of a .reg export as UTF-8: UTF-16LE or UTF-8 after a byte-order
 // mark; without one, a "Windows Registry Editor Version 5.00" file that is
 // valid UTF-8 is UTF-8, anything else is in `codePage` (a REGEDIT4 file).
-// False with `error` when it does not convert.
-bool DecodeRegistryExport(const std::string& bytes, int codePage, std::string* text, std::string* error);
+// Fails with kBadInput when it does not convert.
+Result<std::string> DecodeRegistryExport(const std::string& bytes, int codePage);
 
-// The keys and values a .reg export creates, in its order (UTF-8). False with
-// `error` when it is no registry export. `codePage` is the one of a REGEDIT4
-// file (version 5 files are Unicode). `deletions`, when given, receives the
-// keys ([-KEY]) and values ("name"=-) it deletes.
-bool ParseRegistryExport(const std::string& bytes, int codePage, std::vector<RegistryItem>* items,
-                         std::string* error, std::vector<RegistryItem>* deletions = nullptr);
+// What a .reg export says, in its order (UTF-8): the keys and values it
+// creates, and the keys ([-KEY]) and values ("name"=-) it deletes.
+struct RegistryExport {
+  std::vector<RegistryItem> items;
+  std::vector<RegistryItem> deletions;
+};
+
+// Reads a .reg export. Fails with kBadInput when it is no registry export.
+// `codePage` is the one of a REGEDIT4 file (version 5 files are Unicode).
+Result<RegistryExport> ParseRegistryExport(const std::string& bytes, int codePage);
 
 }  // namespace uninstdat

@@ -2,10 +2,7 @@
 #include "tools/uninstdat/stage/scan.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
 #include <set>
-#include <sstream>
 
 #include "tools/uninstdat/key_shape.h"
 #include "tools/uninstdat/model.h"
@@ -13,10 +10,10 @@
 #include "tools/uninstdat/reference.h"
 #include "tools/uninstdat/shell_folders.h"
 #include "tools/uninstdat/stage/stage.h"
+#include "tools/uninstdat/system/files.h"
 #include "tools/uninstdat/system/io.h"
 
 namespace uninstdat {
-namespace fs = std::filesystem;
 namespace {
 
 // Whether `path` is `base` or inside it (ASCII case ignored), and the rest.
@@ -29,15 +26,20 @@ bool Under(const std::string& path, const std::string& base, std::string* rest) 
   return true;
 }
 
-// The names in a folder, sorted by their bytes, so that the output is stable.
-std::vector<fs::directory_entry> Sorted(const fs::path& folder) {
-  std::vector<fs::directory_entry> entries;
-  for (const fs::directory_entry& entry : fs::directory_iterator(folder)) entries.push_back(entry);
-  std::sort(entries.begin(), entries.end(),
-            [](const fs::directory_entry& a, const fs::directory_entry& b) {
-              return a.path().filename().string() < b.path().filename().string();
-            });
-  return entries;
+// A stage that CheckStage passed cannot be read after all (it changed
+// under the scan).
+struct Unreadable {
+  std::string why;
+};
+
+// The entries of a folder, sorted by the bytes of their names, so that the
+// output is stable.
+std::vector<FolderEntry> Sorted(const std::string& folder) {
+  auto entries = ListFolder(folder);
+  if (!entries) throw Unreadable{folder + ": " + entries.failure().message};
+  std::sort(entries->begin(), entries->end(),
+            [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
+  return *entries;
 }
 
 struct Base {
@@ -99,28 +101,28 @@ class EntryWriter {
 };
 
 // Every file, then every folder after all it holds (post-order, by name).
-void Walk(const fs::path& folder, const std::string& windows, const EntryWriter& writer,
+void Walk(const std::string& folder, const std::string& windows, const EntryWriter& writer,
           Json* entries) {
-  std::vector<fs::directory_entry> children = Sorted(folder);
-  for (const fs::directory_entry& child : children)
-    if (!child.is_directory()) entries->push_back(writer.Entry(windows + "\\" + child.path().filename().string()));
-  for (const fs::directory_entry& child : children)
-    if (child.is_directory()) {
-      std::string path = windows + "\\" + child.path().filename().string();
-      Walk(child.path(), path, writer, entries);
+  std::vector<FolderEntry> children = Sorted(folder);
+  for (const FolderEntry& child : children)
+    if (child.kind != FileKind::kFolder) entries->push_back(writer.Entry(windows + "\\" + child.name));
+  for (const FolderEntry& child : children)
+    if (child.kind == FileKind::kFolder) {
+      std::string path = windows + "\\" + child.name;
+      Walk(folder + "/" + child.name, path, writer, entries);
       if (writer.Listed(path)) entries->push_back(writer.Entry(path));
     }
 }
 
 // Shortcut names below a shell folder: relative paths without ".lnk".
-void Shortcuts(const fs::path& folder, const std::string& prefix, const char* field, Json* names,
+void Shortcuts(const std::string& folder, const std::string& prefix, const char* field, Json* names,
                std::vector<std::string>* notes) {
-  for (const fs::directory_entry& child : Sorted(folder)) {
-    std::string name = child.path().filename().string();
-    if (child.is_directory()) {
+  for (const FolderEntry& child : Sorted(folder)) {
+    const std::string& name = child.name;
+    if (child.kind == FileKind::kFolder) {
       notes->push_back(std::string(field) + ": the folder " + prefix + name +
                        " is not removed, only the shortcuts in it");
-      Shortcuts(child.path(), prefix + name + "\\", field, names, notes);
+      Shortcuts(folder + "/" + name, prefix + name + "\\", field, names, notes);
     } else if (name.size() > 4 && UpperAscii(name.substr(name.size() - 4)) == ".LNK") {
       names->push_back(prefix + name.substr(0, name.size() - 4));
     } else {
@@ -196,8 +198,8 @@ class StageScanner {
     }
     if (IsShortcutList(text)) {
       *value = Json::array();
-      fs::path folder = stage_ / "shell" / ShellFolderByList(text)->stageName;
-      if (fs::is_directory(folder)) Shortcuts(folder, "", uninst::Layout(text).name, value, notes_);
+      std::string folder = stage_ + "/shell/" + ShellFolderByList(text)->stageName;
+      if (KindAt(folder) == FileKind::kFolder) Shortcuts(folder, "", uninst::Layout(text).name, value, notes_);
     } else {
       *value = Placeholder(text);
     }
@@ -208,13 +210,13 @@ class StageScanner {
   // Every staged file and folder, each folder after everything in it.
   bool Files(Json* entries, std::string* error) {
     *entries = Json::array();
-    if (!fs::is_directory(stage_ / "files")) return true;
-    for (const fs::directory_entry& drive : Sorted(stage_ / "files")) {
-      std::string letter = drive.path().filename().string();
-      if (!drive.is_directory() || letter.size() != 1 || !IsAsciiLetter(letter[0]))
+    if (KindAt(stage_ + "/files") != FileKind::kFolder) return true;
+    for (const FolderEntry& drive : Sorted(stage_ + "/files")) {
+      std::string letter = drive.name;
+      if (drive.kind != FileKind::kFolder || letter.size() != 1 || !IsAsciiLetter(letter[0]))
         return *error = "files/" + letter + ": the stage's files must lie in one folder per drive letter (files/C/...)", false;
       letter[0] = AsciiUpper(letter[0]);
-      Walk(drive.path(), letter + ":", writer_, entries);
+      Walk(stage_ + "/files/" + drive.name, letter + ":", writer_, entries);
     }
     return true;
   }
@@ -222,35 +224,35 @@ class StageScanner {
   // Whole keys only where one product owns them.
   bool Registry(Json* registry, std::string* error) {
     *registry = Json::array();
-    fs::path reg = stage_ / "registry.reg";
-    if (!fs::exists(reg)) return true;
-    std::string bytes;
-    if (!ReadInput(reg.string(), &bytes, error)) return false;
-    std::vector<RegistryItem> items;
-    if (!ParseRegistryExport(bytes, options_.codePage, &items, error)) return *error = "registry.reg: " + *error, false;
-    *registry = RegistryEntries(items, notes_);
+    std::string reg = stage_ + "/registry.reg";
+    if (KindAt(reg) == FileKind::kNone) return true;
+    auto bytes = ReadInput(reg);
+    if (!bytes) return *error = bytes.failure().message, false;
+    auto exported = ParseRegistryExport(*bytes, options_.codePage);
+    if (!exported) return *error = "registry.reg: " + exported.failure().message, false;
+    *registry = RegistryEntries(exported->items, notes_);
     return true;
   }
 
   bool Group(Json* value, std::string* error) {
     std::string group;
-    fs::path programs = stage_ / "shell" / "Programs";
-    if (fs::is_directory(programs)) {
-      std::vector<fs::directory_entry> groups = Sorted(programs);
-      if (groups.size() != 1 || !groups[0].is_directory())
+    std::string programs = stage_ + "/shell/Programs";
+    if (KindAt(programs) == FileKind::kFolder) {
+      std::vector<FolderEntry> groups = Sorted(programs);
+      if (groups.size() != 1 || groups[0].kind != FileKind::kFolder)
         return *error = "shell/Programs must hold the program group, one folder (found " +
                         std::to_string(groups.size()) + " entries)", false;
-      group = groups[0].path().filename().string();
+      group = groups[0].name;
       // The group is the folder that holds the product's shortcuts: a
       // vendor's folder above it that holds nothing but that folder is
       // shared with the vendor's other products, which keep theirs there.
       std::string vendor;
-      for (fs::path folder = groups[0].path();;) {
-        std::vector<fs::directory_entry> inside = Sorted(folder);
-        if (inside.size() != 1 || !inside[0].is_directory()) break;
+      for (std::string folder = programs + "/" + group;;) {
+        std::vector<FolderEntry> inside = Sorted(folder);
+        if (inside.size() != 1 || inside[0].kind != FileKind::kFolder) break;
         if (vendor.empty()) vendor = group;
-        folder = inside[0].path();
-        group += "\\" + folder.filename().string();
+        folder += "/" + inside[0].name;
+        group += "\\" + inside[0].name;
       }
       if (!vendor.empty())
         notes_->push_back("shell/Programs: " + vendor + " holds nothing but the folder of the product's shortcuts, so "
@@ -266,14 +268,15 @@ class StageScanner {
   }
 
   const ScanOptions& options_;
-  fs::path stage_;
+  std::string stage_;
   EntryWriter writer_;
   std::vector<std::string>* notes_;
 };
 
 // Scan, false with the reason in `error`.
 bool ScanInto(const ScanOptions& options, Json* manifest, std::vector<std::string>* notes, std::string* error) {
-  if (!CheckStage(options.stage, error)) return false;  // a stage is data: no links, devices, odd names
+  // A stage is data: no links, devices, odd names.
+  if (auto checked = CheckStage(options.stage); !checked) return *error = checked.failure().message, false;
   *manifest = Json::object();
   (*manifest)["codePage"] = options.codePage;
   (*manifest)["allUsers"] = options.allUsers;
@@ -284,8 +287,8 @@ bool ScanInto(const ScanOptions& options, Json* manifest, std::vector<std::strin
       if (!scanner.Field(layout.text, &value, error)) return false;
       (*manifest)[layout.name] = value;
     }
-  } catch (const fs::filesystem_error& e) {
-    return *error = std::string("cannot read the stage: ") + e.what(), false;
+  } catch (const Unreadable& e) {
+    return *error = "cannot read the stage: " + e.why, false;
   }
   return true;
 }

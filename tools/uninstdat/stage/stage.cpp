@@ -1,15 +1,13 @@
 // A stage as data; see stage.h.
 #include "tools/uninstdat/stage/stage.h"
 
-#include <filesystem>
 #include <map>
-#include <system_error>
 
 #include "tools/uninstdat/codepage.h"
 #include "tools/uninstdat/names.h"
+#include "tools/uninstdat/system/files.h"
 
 namespace uninstdat {
-namespace fs = std::filesystem;
 namespace {
 
 // The component after `marker` in `upper` (both upper case), or empty.
@@ -66,7 +64,7 @@ std::string Quoted(const std::string& name) {
 
 }  // namespace
 
-const char* BadWindowsName(const std::string& name) {
+std::string WindowsNameProblem(const std::string& name) {
   if (name.empty() || name == "." || name == "..") return "is no name";
   for (unsigned char c : name) {
     if (c < 0x20 || c == 0x7F) return "holds a control character";
@@ -82,51 +80,43 @@ const char* BadWindowsName(const std::string& name) {
   if (!IsValidUtf8(name)) return "is not UTF-8, so Windows cannot name it";
   if (name.back() == ' ' || name.back() == '.') return "ends in a blank or a dot, which Windows drops";
   if (IsDeviceName(name)) return "is a device name on Windows (CON, PRN, AUX, NUL, COM1-9, LPT1-9)";
-  return nullptr;
+  return "";
 }
 
-bool CheckStage(const std::string& stage, std::string* error) {
-  std::error_code ec;
-  if (!fs::is_directory(stage, ec)) {
-    *error = "the stage " + stage + (fs::exists(stage, ec) ? " is no folder" : " does not exist");
-    return false;
-  }
+Result<void> CheckStage(const std::string& stage) {
+  auto refuse = [](const std::string& why) { return Failure{Exit::kBadInput, why}; };
+  FileKind kind = KindAt(stage);
+  if (kind != FileKind::kFolder)
+    return refuse("the stage " + stage + (kind != FileKind::kNone ? " is no folder" : " does not exist"));
   // Depth first, one folder at a time; `relative` names a folder for errors.
-  std::vector<std::pair<fs::path, std::string>> folders = {{fs::path(stage), ""}};
+  std::vector<std::pair<std::string, std::string>> folders = {{stage, ""}};
   while (!folders.empty()) {
     auto [folder, relative] = folders.back();
     folders.pop_back();
     std::map<std::string, std::string> seen;  // upper-case name to name
-    fs::directory_iterator it(folder, ec), end;
-    if (ec) return *error = "cannot read the stage's folder " + relative + ": " + ec.message(), false;
-    for (; it != end; it.increment(ec)) {
-      std::string name = it->path().filename().string();
+    auto entries = ListFolder(folder);
+    if (!entries) return refuse("cannot read the stage's folder " + relative + ": " + entries.failure().message);
+    for (const FolderEntry& entry : *entries) {
+      const std::string& name = entry.name;
       std::string path = relative.empty() ? name : relative + "/" + name;
-      if (const char* why = BadWindowsName(name)) {
-        *error = "the stage's " + Utf8Escaped(path) + ": the name " + why + "; rename it";
-        return false;
-      }
+      if (std::string why = WindowsNameProblem(name); !why.empty())
+        return refuse("the stage's " + Utf8Escaped(path) + ": the name " + why + "; rename it");
       auto [other, fresh] = seen.emplace(UpperAscii(name), name);
       if (!fresh) {
-        *error = "the stage's " + path + " and " + (relative.empty() ? "" : relative + "/") + other->second +
-                 " are one name on Windows, which ignores the case of letters; keep one";
-        return false;
+        return refuse("the stage's " + path + " and " + (relative.empty() ? "" : relative + "/") + other->second +
+                      " are one name on Windows, which ignores the case of letters; keep one");
       }
-      fs::file_status status = it->symlink_status(ec);
-      if (ec) return *error = "cannot read the stage's " + path + ": " + ec.message(), false;
-      if (fs::is_directory(status)) {
-        folders.push_back({it->path(), path});
-      } else if (!fs::is_regular_file(status)) {
-        const char* kind = fs::is_symlink(status) ? "a symbolic link" : fs::is_fifo(status) ? "a FIFO"
-                         : fs::is_socket(status) ? "a socket" : "a device or other special file";
-        *error = "the stage's " + path + " is " + kind +
-                 "; a stage holds only files and folders, so copy what it stands for (cp -rL) or leave it out";
-        return false;
+      if (entry.kind == FileKind::kFolder) {
+        folders.push_back({folder + "/" + name, path});
+      } else if (entry.kind != FileKind::kFile) {
+        const char* what = entry.kind == FileKind::kLink ? "a symbolic link" : entry.kind == FileKind::kFifo ? "a FIFO"
+                         : entry.kind == FileKind::kSocket ? "a socket" : "a device or other special file";
+        return refuse("the stage's " + path + " is " + what +
+                      "; a stage holds only files and folders, so copy what it stands for (cp -rL) or leave it out");
       }
     }
-    if (ec) return *error = "cannot read the stage's folder " + relative + ": " + ec.message(), false;
   }
-  return true;
+  return {};
 }
 
 bool CheckRegistryExport(const std::vector<RegistryItem>& items,

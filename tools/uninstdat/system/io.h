@@ -12,8 +12,8 @@
 namespace uninstdat {
 
 // The whole file at `path` ("-": standard input), at most kMaxInputBytes.
-// False with `error`.
-bool ReadInput(const std::string& path, std::string* bytes, std::string* error);
+// Fails with kBadInput and the reason, naming the path.
+Result<std::string> ReadInput(const std::string& path);
 
 // Whether the two paths name the same existing file, however they are
 // written (links, "./", another case of the same name on the file system).

@@ -56,23 +56,25 @@ bool WriteFd(int fd, const std::string& bytes, int* error) {
 
 }  // namespace
 
-bool ReadInput(const std::string& path, std::string* bytes, std::string* error) {
-  int error_ = 0;
+Result<std::string> ReadInput(const std::string& path) {
+  auto fail = [](const std::string& why) { return Failure{Exit::kBadInput, why}; };
+  std::string bytes;
+  int error = 0;
   if (path == "-") {
-    if (!ReadFd(STDIN_FILENO, bytes, &error_)) return *error = ReadReason("cannot read standard input", error_), false;
-    return true;
+    if (!ReadFd(STDIN_FILENO, &bytes, &error)) return fail(ReadReason("cannot read standard input", error));
+    return bytes;
   }
   int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return *error = Reason("cannot read " + path, errno), false;
+  if (fd < 0) return fail(Reason("cannot read " + path, errno));
   struct stat info;
   if (fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
     close(fd);
-    return *error = Reason("cannot read " + path, EISDIR), false;
+    return fail(Reason("cannot read " + path, EISDIR));
   }
-  bool ok = ReadFd(fd, bytes, &error_);
+  bool ok = ReadFd(fd, &bytes, &error);
   close(fd);
-  if (!ok) *error = ReadReason("cannot read " + path, error_);
-  return ok;
+  if (!ok) return fail(ReadReason("cannot read " + path, error));
+  return bytes;
 }
 
 bool SameFile(const std::string& a, const std::string& b) {

@@ -53,20 +53,21 @@ bool WriteHandle(HANDLE file, const std::string& bytes, DWORD* error) {
 
 }  // namespace
 
-bool ReadInput(const std::string& path, std::string* bytes, std::string* error) {
+Result<std::string> ReadInput(const std::string& path) {
+  auto fail = [](const std::string& why) { return Failure{Exit::kBadInput, why}; };
+  std::string bytes;
   DWORD code = 0;
   if (path == "-") {
-    if (!ReadHandle(GetStdHandle(STD_INPUT_HANDLE), bytes, &code))
-      return *error = Reason("cannot read standard input", code), false;
-    return true;
+    if (!ReadHandle(GetStdHandle(STD_INPUT_HANDLE), &bytes, &code)) return fail(Reason("cannot read standard input", code));
+    return bytes;
   }
   HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return *error = Reason("cannot read " + path, GetLastError()), false;
-  bool ok = ReadHandle(file, bytes, &code);
+  if (file == INVALID_HANDLE_VALUE) return fail(Reason("cannot read " + path, GetLastError()));
+  bool ok = ReadHandle(file, &bytes, &code);
   CloseHandle(file);
-  if (!ok) *error = Reason("cannot read " + path, code);
-  return ok;
+  if (!ok) return fail(Reason("cannot read " + path, code));
+  return bytes;
 }
 
 bool SameFile(const std::string& a, const std::string& b) {

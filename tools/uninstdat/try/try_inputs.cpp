@@ -21,7 +21,8 @@ std::string InstallFolderProblem(const std::string& folder) {
     std::string name = rest.substr(from, slash - from);
     if (name.empty() || name == "." || name == "..")
       return "the install folder " + folder + " has an empty, \".\" or \"..\" component; name the folder itself";
-    if (const char* why = BadWindowsName(name)) return "the install folder's component \"" + name + "\" " + why;
+    if (std::string why = WindowsNameProblem(name); !why.empty())
+      return "the install folder's component \"" + name + "\" " + why;
     from = slash + 1;
   }
   return "";

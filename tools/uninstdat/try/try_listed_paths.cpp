@@ -24,7 +24,7 @@ class Listing {
   // The paths the uninstaller will list, by its own resolver on this
   // prefix's folders: for the deferred paths and the entries that match
   // nothing staged.
-  Stop ListedPaths(std::string* listed) {
+  Result<void> ListedPaths(std::string* listed) {
     Target target;
     target.machine = WineMachine(view_);
     target.exeFolder = run_.installFolder.windowsPath;
@@ -42,8 +42,8 @@ class Listing {
       if (converted) folder.second = *converted;
     }
     if (!converts)
-      return Failed(TryOutcome::kUnusable, "the install folder or the prefix's user name has characters that code page " +
-                                               std::to_string(page_.converter.number()) + " cannot carry");
+      return Failure{Exit::kBadInput, "the install folder or the prefix's user name has characters that code page " +
+                                          std::to_string(page_.converter.number()) + " cannot carry"};
     // Every entry's record (no cap: 0), for the paths the run will remove.
     // The program group's folder as the uninstaller names it: the shell's
     // first delete, when the data file names a group.
@@ -82,8 +82,8 @@ class Listing {
 
 }  // namespace
 
-Stop ListUninstallerPaths(const WineView& view, const TargetCodePage& page, const std::string& dataFile, TryRun* run,
-                          std::string* listed) {
+Result<void> ListUninstallerPaths(const WineView& view, const TargetCodePage& page, const std::string& dataFile,
+                                  TryRun* run, std::string* listed) {
   return Listing(view, page, dataFile, *run).ListedPaths(listed);
 }
 

@@ -3,9 +3,8 @@
 // try_listed_paths.cpp's; try_session_parts.h is what they share.
 #include "tools/uninstdat/try/try_session.h"
 
+#include <algorithm>
 #include <chrono>
-#include <filesystem>
-#include <fstream>
 #include <map>
 #include <sstream>
 
@@ -14,58 +13,29 @@
 #include "tools/uninstdat/names.h"
 #include "tools/uninstdat/stage/registry_export.h"
 #include "tools/uninstdat/stage/stage.h"
+#include "tools/uninstdat/system/files.h"
 #include "tools/uninstdat/system/io.h"
 #include "tools/uninstdat/system/process.h"
 #include "tools/uninstdat/try/try_session_parts.h"
 #include "tools/uninstdat/try/wine_prefix.h"
 
 namespace uninstdat {
-namespace fs = std::filesystem;
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
 double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
 
-// The work folder, removed however the run ends (unless kept).
-struct WorkFolder {
-  std::string path;
-  bool keep = false;
-  ~WorkFolder() {
-    if (path.empty() || keep) return;
-    std::error_code ec;
-    fs::remove_all(path, ec);
-    if (ec) {  // a folder Wine made read-only: make every folder writable, then again
-      for (auto it = fs::recursive_directory_iterator(path, fs::directory_options::skip_permission_denied, ec);
-           !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
-        if (it->is_directory(ec) && !it->is_symlink(ec)) fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
-      fs::remove_all(path, ec);
-    }
-  }
-};
-
-std::string ReadAll(const std::string& path) {
-  std::string bytes, error;
-  ReadInput(path, &bytes, &error);
-  return bytes;
-}
-
-bool WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out << bytes;
-  return static_cast<bool>(out.flush());
-}
-
 // The three hives of a prefix or a snapshot.
 void ReadHives(const std::string& folder, RegistrySnapshot* registry) {
-  ReadWineHive(ReadAll(folder + "/system.reg"), "HKEY_LOCAL_MACHINE", registry);
-  ReadWineHive(ReadAll(folder + "/user.reg"), "HKEY_CURRENT_USER", registry);
-  ReadWineHive(ReadAll(folder + "/userdef.reg"), "HKEY_USERS\\.DEFAULT", registry);
+  ReadWineHive(ReadOrEmpty(folder + "/system.reg"), "HKEY_LOCAL_MACHINE", registry);
+  ReadWineHive(ReadOrEmpty(folder + "/user.reg"), "HKEY_CURRENT_USER", registry);
+  ReadWineHive(ReadOrEmpty(folder + "/userdef.reg"), "HKEY_USERS\\.DEFAULT", registry);
 }
 
 Snapshot ReadSnapshot(const std::string& folder, std::string* error) {
   Snapshot snapshot;
-  if (!ReadFileSnapshot(ReadAll(folder + "/files"), &snapshot.files)) *error = "a snapshot in " + folder + " is cut short";
+  if (!ReadFileSnapshot(ReadOrEmpty(folder + "/files"), &snapshot.files)) *error = "a snapshot in " + folder + " is cut short";
   ReadHives(folder, &snapshot.registry);
   return snapshot;
 }
@@ -92,40 +62,46 @@ struct Setup {
 
 // A tree's registry.reg (the stage's, or --also's), checked as one: what a
 // stage may not import, --also may not either.
-Stop CheckExport(const std::string& tree, const char* what, const TargetCodePage& page, std::string* text,
-                 std::vector<RegistryItem>* items) {
-  std::string error, path = tree + "/registry.reg";
-  if (!fs::exists(fs::symlink_status(path))) return {};
-  std::string bytes;
-  std::vector<RegistryItem> deletions;
-  if (!ReadInput(path, &bytes, &error)) return Failed(TryOutcome::kUnusable, what + error);
-  if (!DecodeRegistryExport(bytes, page.converter.number(), text, &error) ||
-      !ParseRegistryExport(bytes, page.converter.number(), items, &error, &deletions))
-    return Failed(TryOutcome::kUnusable, what + std::string("registry.reg: ") + error);
-  if (!CheckRegistryExport(*items, deletions, &error)) return Failed(TryOutcome::kUnusable, what + error);
+Result<void> CheckExport(const std::string& tree, const char* what, const TargetCodePage& page, std::string* text,
+                         std::vector<RegistryItem>* items) {
+  std::string path = tree + "/registry.reg";
+  if (EntryKindAt(path) == FileKind::kNone) return {};
+  auto bytes = ReadInput(path);
+  if (!bytes) return Failure{Exit::kBadInput, what + bytes.failure().message};
+  auto decoded = DecodeRegistryExport(*bytes, page.converter.number());
+  auto exported = ParseRegistryExport(*bytes, page.converter.number());
+  if (!decoded || !exported)
+    return Failure{Exit::kBadInput, what + std::string("registry.reg: ") +
+                                        (decoded ? exported.failure() : decoded.failure()).message};
+  *text = *decoded;
+  *items = exported->items;
+  std::string error;
+  if (!CheckRegistryExport(*items, exported->deletions, &error)) return Failure{Exit::kBadInput, what + error};
   return {};
 }
 
-Stop CheckInputs(const TryOptions& options, const TargetCodePage& page, Setup* setup) {
-  std::string error;
-  if (std::string why = InstallFolderProblem(options.installFolder); !why.empty())
-    return Failed(TryOutcome::kBadArgument, why);
-  if (!CheckStage(options.stage, &error)) return Failed(TryOutcome::kUnusable, error);
-  if (!options.also.empty() && !CheckStage(options.also, &error)) return Failed(TryOutcome::kUnusable, "--also: " + error);
-  if (Stop stop = CheckExport(options.stage, "", page, &setup->exportText, &setup->exported)) return stop;
+Result<void> CheckInputs(const TryOptions& options, const TargetCodePage& page, Setup* setup) {
+  if (std::string why = InstallFolderProblem(options.installFolder); !why.empty()) return Failure{Exit::kUsage, why};
+  if (auto checked = CheckStage(options.stage); !checked) return checked;
+  if (!options.also.empty())
+    if (auto checked = CheckStage(options.also); !checked)
+      return Failure{Exit::kBadInput, "--also: " + checked.failure().message};
+  if (auto checked = CheckExport(options.stage, "", page, &setup->exportText, &setup->exported); !checked)
+    return checked;
   if (!options.also.empty()) {
-    if (Stop stop = CheckExport(options.also, "--also: ", page, &setup->alsoText, &setup->alsoExported)) return stop;
+    if (auto checked = CheckExport(options.also, "--also: ", page, &setup->alsoText, &setup->alsoExported); !checked)
+      return checked;
     setup->alsoText.erase(0, setup->alsoText.find('\n') + 1);  // its header: the stage's stands first
   }
   std::string own = OwnFolder(), tools = Environment("UNINSTDAT_WINE_TOOLS");
   setup->script = (tools.empty() ? own + "/wine" : tools) + "/try.sh";
   if (!IsReadableFile(setup->script))
-    return Failed(TryOutcome::kUnusable, "cannot find try's Wine helper " + setup->script +
-                                             " (it lies in the folder \"wine\" beside uninstdat; UNINSTDAT_WINE_TOOLS names another)");
+    return Failure{Exit::kBadInput, "cannot find try's Wine helper " + setup->script +
+                                        " (it lies in the folder \"wine\" beside uninstdat; UNINSTDAT_WINE_TOOLS names another)"};
   setup->uninstaller = options.uninstaller;
   if (IsReadableFile(own + "/uninst.exe")) setup->beside = own + "/uninst.exe";
   if (!setup->uninstaller.empty() && !IsReadableFile(setup->uninstaller))
-    return Failed(TryOutcome::kUnusable, "--uninstaller " + setup->uninstaller + " is no file that can be read");
+    return Failure{Exit::kBadInput, "--uninstaller " + setup->uninstaller + " is no file that can be read"};
   int number = page.converter.number();
   setup->language = LocaleForCodePage(number);
   if (HasLocale(setup->language)) return {};
@@ -134,20 +110,21 @@ Stop CheckInputs(const TryOptions& options, const TargetCodePage& page, Setup* s
     return {};
   }
   std::string name = setup->language.substr(0, setup->language.find('.'));
-  return Failed(TryOutcome::kUnusable, "code page " + std::to_string(number) + " needs the locale " + setup->language +
-                                           ", which this machine lacks, or Wine runs with 1252; make it (as root) with: "
-                                           "localedef -i " + name + " -f UTF-8 " + setup->language);
+  return Failure{Exit::kBadInput, "code page " + std::to_string(number) + " needs the locale " + setup->language +
+                                      ", which this machine lacks, or Wine runs with 1252; make it (as root) with: "
+                                      "localedef -i " + name + " -f UTF-8 " + setup->language};
 }
 
 // The pristine prefix of this host's Wine, made once and kept.
-Stop PreparePrefix(const WorkFolder& work, const std::function<void(const std::string&)>& progress, Setup* setup) {
+Result<void> PreparePrefix(const std::string& work, const std::function<void(const std::string&)>& progress,
+                           Setup* setup) {
   std::string xdg = Environment("XDG_CACHE_HOME"), home = Environment("HOME");
-  std::string cache = !xdg.empty() ? xdg + "/uninstdat" : !home.empty() ? home + "/.cache/uninstdat" : work.path + "/cache";
+  std::string cache = !xdg.empty() ? xdg + "/uninstdat" : !home.empty() ? home + "/.cache/uninstdat" : work + "/cache";
   ScriptResult prepared = RunScript({"bash", setup->script, "prepare", cache}, 600, true);
-  if (Interrupted()) return Failed(TryOutcome::kInterrupted, "");
+  if (Interrupted()) return Failure{Exit::kInterrupted, ""};
   if (prepared.code != 0)
-    return Failed(TryOutcome::kUnusable, prepared.timedOut ? "making the pristine prefix took over 10 minutes"
-                                                           : "Wine cannot run here (the reason is above)");
+    return Failure{Exit::kBadInput, prepared.timedOut ? "making the pristine prefix took over 10 minutes"
+                                                      : "Wine cannot run here (the reason is above)"};
   std::istringstream in(prepared.output);
   for (std::string line; std::getline(in, line);)
     if (size_t eq = line.find('='); eq != std::string::npos) setup->host[line.substr(0, eq)] = line.substr(eq + 1);
@@ -155,8 +132,8 @@ Stop PreparePrefix(const WorkFolder& work, const std::function<void(const std::s
   setup->uninstaller = choice.path;
   if (!choice.note.empty()) progress(choice.note);
   if (!IsReadableFile(setup->uninstaller))
-    return Failed(TryOutcome::kUnusable,
-                  "no uninst.exe beside uninstdat and none built (" + setup->uninstaller + "); give --uninstaller");
+    return Failure{Exit::kBadInput,
+                   "no uninst.exe beside uninstdat and none built (" + setup->uninstaller + "); give --uninstaller"};
   ReadHives(setup->host["prefix"], &setup->pristine);
   return {};
 }
@@ -176,19 +153,19 @@ class FamilyRun {
     view_.allUsers = SplitTexts(dataFile).allUsers != 0;
   }
 
-  Stop Run(const std::function<void(const std::string&)>& progress, FamilyReport* report) {
+  Result<void> Run(const std::function<void(const std::string&)>& progress, FamilyReport* report) {
     const auto started = Clock::now();
     std::string hold;
-    if (Stop stop = LayOut(&hold)) return stop;
-    if (Stop stop = WriteInputs()) return stop;
+    if (auto laid = LayOut(&hold); !laid) return laid;
+    if (auto written = WriteInputs(); !written) return written;
     progress("try: " + std::string(FamilyName(run_.family)) + ": " + FamilyHeading(run_.family) + ", " +
              run_.installFolder.windowsPath);
-    if (Stop stop = RunWineSide(hold)) return stop;
+    if (auto ran = RunWineSide(hold); !ran) return ran;
     *report = CompareRun(run_);
     int number = page_.converter.number();
     if (report->codePageSeen && report->codePageSeen != number)
-      return Failed(TryOutcome::kUnusable, "Wine ran with code page " + std::to_string(report->codePageSeen) + ", not " +
-                                               std::to_string(number) + " (LANG " + setup_.language + ")");
+      return Failure{Exit::kBadInput, "Wine ran with code page " + std::to_string(report->codePageSeen) + ", not " +
+                                          std::to_string(number) + " (LANG " + setup_.language + ")"};
     progress("try: " + std::string(FamilyName(run_.family)) + ": done in " +
              std::to_string(static_cast<int>(Seconds(started) + 0.5)) + " s");
     return {};
@@ -197,41 +174,44 @@ class FamilyRun {
  private:
   // The machine's own files, then the stage, then the uninstaller and its
   // data file in the install folder; `hold` gets the file to hold open.
-  Stop LayOut(std::string* hold) {
+  Result<void> LayOut(std::string* hold) {
     std::string layerPrefix = dir_ + "/layer/prefix", layerHome = dir_ + "/layer/home", error;
-    fs::create_directories(layerPrefix);
-    fs::create_directories(layerHome);
+    for (const std::string& layer : {layerPrefix, layerHome})
+      if (auto made = MakeFolders(layer); !made)
+        return Failure{Exit::kCannotWrite, "cannot make " + layer + ": " + made.failure().message};
     PrefixLayout layout(host_["prefix"], host_["home"], layerPrefix, layerHome);
     std::vector<Placed> also;
     if (!options_.also.empty() && !layout.LayOutTree(options_.also, view_, &also, &error))
-      return Failed(TryOutcome::kUnusable, "--also: " + error);
+      return Failure{Exit::kBadInput, "--also: " + error};
     for (const Placed& item : also)
       if (!item.existed) run_.mustStay.push_back({"--also", item, std::nullopt});
     for (const RegistryItem& item : setup_.alsoExported) run_.mustStay.push_back({"--also", std::nullopt, item});
     if (!layout.LayOutTree(options_.stage, view_, &run_.staged, &error))
-      return Failed(TryOutcome::kUnusable, "the stage's " + error);
+      return Failure{Exit::kBadInput, "the stage's " + error};
     std::string install = MapStagePath(view_, options_.installFolder);
     while (install.back() == '\\') install.pop_back();
     if (!layout.Place(install, "", false, &run_.installFolder, &error))
-      return Failed(TryOutcome::kBadArgument, "--install-folder: " + error);
+      return Failure{Exit::kUsage, "--install-folder: " + error};
     if (run_.installFolder.existed)
-      return Failed(TryOutcome::kBadArgument, "--install-folder " + options_.installFolder +
-                                                  " is a folder of the machine itself (" +
-                                                  run_.installFolder.windowsPath + "); name the product's own folder");
+      return Failure{Exit::kUsage, "--install-folder " + options_.installFolder + " is a folder of the machine itself (" +
+                                       run_.installFolder.windowsPath + "); name the product's own folder"};
     const std::string& folder = run_.installFolder.windowsPath;
     if (!layout.Place(folder + "\\uninst.exe", setup_.uninstaller, true, &run_.uninstaller, &error) ||
         !layout.Place(folder + "\\uninst.dat", workPath_ + "/uninst.dat", true, &run_.dataFile, &error))
-      return Failed(TryOutcome::kUnusable, error);
+      return Failure{Exit::kBadInput, error};
     // An installer leaves its uninstaller writable; a read-only one would
     // keep the self-removal batch deleting it for ever.
-    for (const Placed* item : {&run_.uninstaller, &run_.dataFile})
-      fs::permissions(layerPrefix + "/drive_c/" + item->location.path, fs::perms(0644), fs::perm_options::replace);
+    for (const Placed* item : {&run_.uninstaller, &run_.dataFile}) {
+      std::string laid = layerPrefix + "/drive_c/" + item->location.path;
+      if (auto set = SetPermissions(laid, 0644); !set)
+        return Failure{Exit::kCannotWrite, "cannot make " + laid + " writable: " + set.failure().message};
+    }
     if (!options_.fresh) LayCanaries(layout);
     if (options_.hold.empty()) return {};
     std::string wanted = UpperAscii(MapStagePath(view_, options_.hold));
     for (const Placed& item : run_.staged)
       if (!item.folder && UpperAscii(item.windowsPath) == wanted) *hold = item.windowsPath;
-    if (hold->empty()) return Failed(TryOutcome::kBadArgument, "--hold " + options_.hold + " is no file of the stage");
+    if (hold->empty()) return Failure{Exit::kUsage, "--hold " + options_.hold + " is no file of the stage"};
     return {};
   }
 
@@ -249,7 +229,7 @@ class FamilyRun {
     stage.pristine = &setup_.pristine;
     CanaryPlan plan = PlanCanaries(stage);
     std::string source = dir_ + "/canary.txt", error;
-    WriteFile(source, "another program's file\r\n");
+    static_cast<void>(WriteWholeFile(source, "another program's file\r\n"));  // unwritten, no canary is laid
     for (const CanaryItem& item : plan.items) {
       Placed placed;
       if (layout.Place(item.windowsPath, source, false, &placed, &error))
@@ -267,11 +247,9 @@ class FamilyRun {
   // it with "/" between names, in byte order.
   static std::vector<std::string> ShellItems(const std::string& stage) {
     std::vector<std::string> items;
-    std::error_code ec;
-    fs::path shell = fs::path(stage) / "shell";
-    for (auto it = fs::recursive_directory_iterator(shell, ec); !ec && it != fs::recursive_directory_iterator();
-         it.increment(ec))
-      if (!it->is_directory(ec)) items.push_back(fs::relative(it->path(), shell, ec).generic_string());
+    if (auto tree = ListTree(stage + "/shell"))
+      for (const FolderEntry& entry : *tree)
+        if (entry.kind != FileKind::kFolder) items.push_back(entry.name);
     std::sort(items.begin(), items.end());
     return items;
   }
@@ -279,12 +257,12 @@ class FamilyRun {
   // The registry to import (Run values made inert, the Windows version the
   // uninstaller is to see), the paths the uninstaller will list, and its
   // own path, for the Wine side.
-  Stop WriteInputs() {
+  Result<void> WriteInputs() {
     std::string version = std::string("[HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\uninst.exe]\r\n\"Version\"=\"") +
                           WineVersionName(run_.family) + "\"\r\n";
     run_.exported = setup_.exported;
     std::string listed;
-    if (Stop stop = ListedPaths(&listed)) return stop;
+    if (auto paths = ListedPaths(&listed); !paths) return paths;
     // The stage's export, then --also's, then the canaries: each a key and
     // values of its own.
     std::string text = setup_.exportText;
@@ -292,34 +270,31 @@ class FamilyRun {
     text += setup_.alsoText;
     std::vector<RegistryItem> items = setup_.exported;
     items.insert(items.end(), setup_.alsoExported.begin(), setup_.alsoExported.end());
-    if (!WriteFile(dir_ + "/import.reg", RegistryImportText(text, items, version + "\r\n" + canaryLines_)) ||
-        !WriteFile(dir_ + "/listed.txt", listed) || !WriteFile(dir_ + "/uninstaller.txt", run_.uninstaller.windowsPath))
-      return Failed(TryOutcome::kCannotWrite, "cannot write in " + dir_);
+    if (!WriteWholeFile(dir_ + "/import.reg", RegistryImportText(text, items, version + "\r\n" + canaryLines_)) ||
+        !WriteWholeFile(dir_ + "/listed.txt", listed) ||
+        !WriteWholeFile(dir_ + "/uninstaller.txt", run_.uninstaller.windowsPath))
+      return Failure{Exit::kCannotWrite, "cannot write in " + dir_};
     return {};
   }
 
   // The paths the uninstaller will list, and what removes what
   // (try_listed_paths.cpp).
-  Stop ListedPaths(std::string* listed) { return ListUninstallerPaths(view_, page_, dataFile_, &run_, listed); }
+  Result<void> ListedPaths(std::string* listed) { return ListUninstallerPaths(view_, page_, dataFile_, &run_, listed); }
 
-  Stop RunWineSide(const std::string& hold) {
+  Result<void> RunWineSide(const std::string& hold) {
     ScriptResult ran = RunScript({"bash", setup_.script, "run", host_["prefix"], host_["home"], dir_,
                                   options_.restart ? "Yes" : "No", std::to_string(options_.timeout), setup_.language, hold},
                                  3 * options_.timeout + 300, false);
-    if (Interrupted()) return Failed(TryOutcome::kInterrupted, "");
-    if (ran.code != 0 && !ran.timedOut)
-      return Failed(TryOutcome::kUnusable,
-                    "the Wine side of try failed (exit code " + std::to_string(ran.code) + "; the reason is above)");
+    if (auto judged = WineSideJudged(ran, Interrupted()); !judged) return judged;
     std::string error;
     run_.pristine = setup_.pristine;
     run_.before = ReadSnapshot(dir_ + "/before.snap", &error);
     run_.after = ReadSnapshot(dir_ + "/after.snap", &error);
     run_.control = ReadSnapshot(dir_ + "/control.snap", &error);
-    run_.runOutput = ReadAll(dir_ + "/run.out");
-    run_.controlOutput = ReadAll(dir_ + "/control.out");
-    run_.importOutput = ReadAll(dir_ + "/import.out");
-    if (ran.timedOut) run_.runOutput += "\nerror: timeout: the Wine side did not end in time and was ended\n";
-    if (!error.empty()) run_.runOutput += "\nerror: " + error + "\n";
+    run_.runOutput = ReadOrEmpty(dir_ + "/run.out");
+    run_.controlOutput = ReadOrEmpty(dir_ + "/control.out");
+    run_.importOutput = ReadOrEmpty(dir_ + "/import.out");
+    AccountWineSideEnd(ran, error, &run_);
     return {};
   }
 
@@ -334,16 +309,15 @@ class FamilyRun {
   std::string canaryLines_;
 };
 
-Stop RunInWorkFolder(const TryOptions& options, const std::string& dataFile, const TargetCodePage& page,
-                     const std::function<void(const std::string&)>& progress, Setup* setup, const WorkFolder& work,
-                     std::vector<FamilyReport>* reports) {
-  if (Stop stop = PreparePrefix(work, progress, setup)) return stop;
-  if (!WriteFile(work.path + "/uninst.dat", dataFile))
-    return Failed(TryOutcome::kCannotWrite, "cannot write in " + work.path);
+Result<void> RunInWorkFolder(const TryOptions& options, const std::string& dataFile, const TargetCodePage& page,
+                             const std::function<void(const std::string&)>& progress, Setup* setup,
+                             const std::string& work, std::vector<FamilyReport>* reports) {
+  if (auto prepared = PreparePrefix(work, progress, setup); !prepared) return prepared;
+  if (!WriteWholeFile(work + "/uninst.dat", dataFile)) return Failure{Exit::kCannotWrite, "cannot write in " + work};
   for (uninst::OsFamilyValue family : options.families) {
-    FamilyRun run(options, *setup, dataFile, page, work.path, family);
+    FamilyRun run(options, *setup, dataFile, page, work, family);
     FamilyReport report;
-    if (Stop stop = run.Run(progress, &report)) return stop;
+    if (auto ran = run.Run(progress, &report); !ran) return ran;
     reports->push_back(std::move(report));
   }
   return {};
@@ -351,27 +325,38 @@ Stop RunInWorkFolder(const TryOptions& options, const std::string& dataFile, con
 
 }  // namespace
 
+Result<void> WineSideJudged(const ScriptResult& ran, bool interrupted) {
+  if (interrupted) return Failure{Exit::kInterrupted, ""};
+  if (ran.code != 0 && !ran.timedOut)
+    return Failure{Exit::kBadInput,
+                   "the Wine side of try failed (exit code " + std::to_string(ran.code) + "; the reason is above)"};
+  return {};
+}
+
+void AccountWineSideEnd(const ScriptResult& ran, const std::string& snapshotError, TryRun* run) {
+  if (ran.timedOut) run->runOutput += "\nerror: timeout: the Wine side did not end in time and was ended\n";
+  if (!snapshotError.empty()) run->runOutput += "\nerror: " + snapshotError + "\n";
+}
+
 TryOutcome RunTry(const TryOptions& options, const std::string& dataFile, const TargetCodePage& page,
                   const std::function<void(const std::string&)>& progress) {
   const auto started = Clock::now();
   TryOutcome outcome;
   Setup setup;
-  Stop stop = CheckInputs(options, page, &setup);
-  if (!stop) {
+  outcome.result = CheckInputs(options, page, &setup);
+  if (outcome.result) {
     // Where it all happens, removed however the run ends.
     CatchInterrupts();
     std::string tmp = Environment("TMPDIR"), path, error;
     if (!MakeTemporaryFolder(tmp.empty() ? "/tmp" : tmp, "uninstdat-try.", &path, &error)) {
-      stop = Failed(TryOutcome::kCannotWrite, "cannot make a work folder: " + error);
+      outcome.result = Failure{Exit::kCannotWrite, "cannot make a work folder: " + error};
     } else {
-      WorkFolder work{path, options.keep};
-      stop = RunInWorkFolder(options, dataFile, page, progress, &setup, work, &outcome.reports);
+      RemovedAtEnd work(path, options.keep);
+      outcome.result = RunInWorkFolder(options, dataFile, page, progress, &setup, path, &outcome.reports);
       if (options.keep) outcome.keptFolder = path;
     }
   }
-  outcome.failure = stop.failure;
-  outcome.message = stop.message;
-  if (stop) outcome.reports.clear();
+  if (!outcome.result) outcome.reports.clear();
   outcome.seconds = Seconds(started);
   return outcome;
 }

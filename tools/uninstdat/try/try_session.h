@@ -16,6 +16,7 @@
 
 #include "engine/run_state.h"
 #include "tools/uninstdat/codepage.h"
+#include "tools/uninstdat/result.h"
 #include "tools/uninstdat/try/try_report.h"
 
 namespace uninstdat {
@@ -34,16 +35,13 @@ struct TryOptions {
 };
 
 struct TryOutcome {
-  enum Failure {
-    kNone,
-    kBadArgument,  // an option names what cannot be: the install folder, the file to hold
-    kUnusable,     // an input that cannot be used, or Wine or the sandbox cannot run here
-    kCannotWrite,  // the work folder cannot be written
-    kInterrupted,
-  };
-  Failure failure = kNone;
-  std::string message;  // why, naming the input
-  std::vector<FamilyReport> reports;  // one per family, when there is no failure
+  // Done, or why not, naming the input: kUsage when an option names what
+  // cannot be (the install folder, the file to hold), kBadInput for an
+  // input that cannot be used or Wine or the sandbox that cannot run here,
+  // kCannotWrite when the work folder cannot be written, kInterrupted
+  // (without a message).
+  Result<void> result;
+  std::vector<FamilyReport> reports;  // one per family, when it is done
   std::string keptFolder;             // the work folder, when it was kept
   double seconds = 0;                 // how long it took
 };

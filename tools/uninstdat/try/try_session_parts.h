@@ -1,33 +1,40 @@
-// What try_session.cpp shares with the units split from it: how a step of
-// the session says why the session stops, and the listing of the paths the
-// uninstaller will remove (try_listed_paths.cpp). Internal to try/.
+// What try_session.cpp shares with the units split from it: the listing of
+// the paths the uninstaller will list (try_listed_paths.cpp), and what the
+// end of the Wine side means for a run. Internal to try/.
 #pragma once
 
 #include <string>
 
 #include "tools/uninstdat/codepage.h"
+#include "tools/uninstdat/result.h"
+#include "tools/uninstdat/system/process.h"
 #include "tools/uninstdat/try/try_report.h"
 #include "tools/uninstdat/try/try_session.h"
 #include "tools/uninstdat/try/wine_prefix.h"
 
 namespace uninstdat {
 
-// Why the session stopped: the failure and its message.
-struct Stop {
-  TryOutcome::Failure failure = TryOutcome::kNone;
-  std::string message;
-  explicit operator bool() const { return failure != TryOutcome::kNone; }
-};
-inline Stop Failed(TryOutcome::Failure failure, const std::string& message) { return {failure, message}; }
-
 // The paths the uninstaller will list on one family's prefix, by its own
 // resolver on the prefix's folders (`view`), for the deferred paths and the
 // entries that match nothing staged: `listed` gets them in the data file's
 // code page, one a line ending in CR LF; `run` gets each listed entry with
 // its path on disk, what each entry, shortcut and registry item takes, and
-// the program group's folder. Fails, as unusable, when the install folder or
-// the prefix's user name has characters that the code page cannot carry.
-Stop ListUninstallerPaths(const WineView& view, const TargetCodePage& page, const std::string& dataFile, TryRun* run,
-                          std::string* listed);
+// the program group's folder. Fails with kBadInput when the install folder
+// or the prefix's user name has characters that the code page cannot carry.
+Result<void> ListUninstallerPaths(const WineView& view, const TargetCodePage& page, const std::string& dataFile,
+                                  TryRun* run, std::string* listed);
+
+// Whether a run whose Wine side ended so can be judged at all: an
+// interrupt stops the session (kInterrupted, without a word); a script that
+// failed before its time was up could not make the run (kBadInput, the
+// reason is in its output above). One that was ended for its time is
+// judged, on what it left.
+Result<void> WineSideJudged(const ScriptResult& ran, bool interrupted);
+
+// What the end of the Wine side adds to the run's account once its outputs
+// are read: a script ended for its time, or snapshots cut short
+// (`snapshotError`), are errors of the run, so that such a run never counts
+// clean, whatever the runner reported before it was ended.
+void AccountWineSideEnd(const ScriptResult& ran, const std::string& snapshotError, TryRun* run);
 
 }  // namespace uninstdat

@@ -3,15 +3,13 @@
 #include "tools/uninstdat/try/wine_prefix.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <system_error>
 
 #include "engine/locations.h"
 #include "tools/uninstdat/names.h"
 #include "tools/uninstdat/shell_folders.h"
+#include "tools/uninstdat/system/files.h"
 
 namespace uninstdat {
-namespace fs = std::filesystem;
 namespace {
 
 // `path` with its leading folder `from` (any ASCII case, whole components)
@@ -92,13 +90,15 @@ const std::map<std::string, PrefixLayout::Entry>& PrefixLayout::Listing(const st
   if (it != listings_.end()) return it->second;
   std::map<std::string, Entry>& listing = listings_[key];
   for (const std::string& root : {lower_[base], layer_[base]}) {
-    std::error_code ec;
-    for (fs::directory_iterator d(root + "/" + path, ec), end; !ec && d != end; d.increment(ec)) {
+    std::string folder = root + "/" + path;
+    auto found = ListFolder(folder);
+    if (!found) continue;  // nothing there yet
+    for (const FolderEntry& item : *found) {
       Entry entry;
-      entry.name = d->path().filename().string();
-      fs::file_status status = d->symlink_status(ec);
-      entry.type = fs::is_symlink(status) ? 'l' : fs::is_directory(status) ? 'd' : 'f';
-      if (entry.type == 'l') entry.target = fs::read_symlink(d->path(), ec).string();
+      entry.name = item.name;
+      entry.type = item.kind == FileKind::kLink ? 'l' : item.kind == FileKind::kFolder ? 'd' : 'f';
+      if (entry.type == 'l')
+        if (auto target = ReadLink(folder + "/" + item.name)) entry.target = *target;
       entry.inLower = root == lower_[base];
       listing[UpperAscii(entry.name)] = entry;
     }
@@ -165,11 +165,12 @@ std::string PrefixLayout::DriveRoot(char letter, std::string* base) {
   Entry link;
   std::string name = std::string(1, lower) + ":";
   if (Find("prefix", "dosdevices", name, &link) && link.type == 'l' && link.target == "../" + drive) return drive;
-  std::error_code ec;
-  fs::create_directories(layer_["prefix"] + "/" + drive, ec);
-  fs::create_directories(layer_["prefix"] + "/dosdevices", ec);
-  fs::remove(layer_["prefix"] + "/dosdevices/" + name, ec);
-  fs::create_symlink("../" + drive, layer_["prefix"] + "/dosdevices/" + name, ec);
+  // Made as far as it goes: a drive that cannot be made fails where its
+  // first item is placed, naming that item.
+  static_cast<void>(MakeFolders(layer_["prefix"] + "/" + drive));
+  static_cast<void>(MakeFolders(layer_["prefix"] + "/dosdevices"));
+  static_cast<void>(Remove(layer_["prefix"] + "/dosdevices/" + name));
+  static_cast<void>(MakeLink("../" + drive, layer_["prefix"] + "/dosdevices/" + name));
   listings_.erase("prefix\ndosdevices");
   listings_.erase("prefix\n");
   return drive;
@@ -244,21 +245,19 @@ bool PrefixLayout::Place(const std::string& path, const std::string& source, boo
 
 std::string PrefixLayout::MakeInLayer(const std::string& base, const std::string& at, const std::string& windows,
                                       const std::string& name, const std::string& source) {
-  std::error_code ec;
   std::string target = layer_[base] + "/" + at;
-  fs::create_directories(fs::path(target).parent_path(), ec);
+  static_cast<void>(MakeFolders(ParentOf(target)));  // what fails is told below, naming the item
   bool file = !source.empty();
   if (file && UpperAscii(windows) == "C:\\WINDOWS\\WININIT.INI")
     return "Wine carries out WININIT.INI whenever the prefix starts, and a stage is data; leave it out";
   if (file && UpperAscii(windows).find("\\START MENU\\PROGRAMS\\STARTUP\\") != std::string::npos) {
-    fs::remove(target, ec);
-    FILE* empty = fopen(target.c_str(), "wb");
-    if (!empty || fclose(empty) != 0) return "cannot write " + target;
+    static_cast<void>(Remove(target));
+    if (!WriteWholeFile(target, "")) return "cannot write " + target;
   } else if (file) {
-    if (!fs::copy_file(source, target, fs::copy_options::overwrite_existing, ec))
-      return "cannot copy " + source + ": " + ec.message();
-  } else if (!fs::create_directory(target, ec) && ec) {
-    return "cannot make " + target + ": " + ec.message();
+    if (auto copied = CopyFile(source, target, true); !copied)
+      return "cannot copy " + source + ": " + copied.failure().message;
+  } else if (auto made = MakeFolders(target); !made) {
+    return "cannot make " + target + ": " + made.failure().message;
   }
   Listing(base, Parent(at));
   listings_[base + "\n" + Parent(at)][UpperAscii(name)] = Entry{name, file ? 'f' : 'd', "", false};
@@ -267,43 +266,43 @@ std::string PrefixLayout::MakeInLayer(const std::string& base, const std::string
 
 bool PrefixLayout::LayOutTree(const std::string& tree, const WineView& view, std::vector<Placed>* placed,
                               std::string* error) {
-  std::error_code ec;
   // Every entry below `folder`, parents first, names sorted so that the
   // layout is the same every time.
-  auto walk = [&](const fs::path& folder, const std::string& windows, auto&& self) -> bool {
-    std::vector<fs::directory_entry> entries;
-    for (fs::directory_iterator d(folder, ec), end; !ec && d != end; d.increment(ec)) entries.push_back(*d);
-    if (ec) return *error = "cannot read " + folder.string() + ": " + ec.message(), false;
-    std::sort(entries.begin(), entries.end());
-    for (const fs::directory_entry& entry : entries) {
-      std::string path = MapStagePath(view, windows + "\\" + entry.path().filename().string());
-      bool isFolder = entry.is_directory(ec);
+  auto walk = [&](const std::string& folder, const std::string& windows, auto&& self) -> bool {
+    auto entries = ListFolder(folder);
+    if (!entries) return *error = "cannot read " + folder + ": " + entries.failure().message, false;
+    std::sort(entries->begin(), entries->end(),
+              [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
+    for (const FolderEntry& entry : *entries) {
+      std::string path = MapStagePath(view, windows + "\\" + entry.name);
+      bool isFolder = entry.kind == FileKind::kFolder;
       Placed item;
-      if (!Place(path, isFolder ? "" : entry.path().string(), false, &item, error)) return false;
+      if (!Place(path, isFolder ? "" : folder + "/" + entry.name, false, &item, error)) return false;
       placed->push_back(item);
-      if (isFolder && !self(entry.path(), windows + "\\" + entry.path().filename().string(), self)) return false;
+      if (isFolder && !self(folder + "/" + entry.name, windows + "\\" + entry.name, self)) return false;
     }
     return true;
   };
-  fs::path files = fs::path(tree) / "files";
-  if (fs::is_directory(files, ec)) {
-    for (fs::directory_iterator d(files, ec), end; !ec && d != end; d.increment(ec)) {
-      std::string letter = d->path().filename().string();
-      if (letter.size() != 1 || !IsAsciiLetter(letter[0]) || !d->is_directory(ec))
-        return *error = "files/" + letter + ": the files lie in one folder per drive letter (files/C/...)", false;
-      letter[0] = AsciiUpper(letter[0]);
-      if (!walk(d->path(), letter + ":", walk)) return false;
-    }
+  // The drives and the shell folders in the order the system lists them; a
+  // folder that cannot be listed lays out nothing.
+  auto listed = [](const std::string& folder) {
+    auto entries = ListFolder(folder);
+    return entries ? *entries : std::vector<FolderEntry>();
+  };
+  std::string files = tree + "/files";
+  for (const FolderEntry& drive : listed(files)) {
+    std::string letter = drive.name;
+    if (letter.size() != 1 || !IsAsciiLetter(letter[0]) || drive.kind != FileKind::kFolder)
+      return *error = "files/" + letter + ": the files lie in one folder per drive letter (files/C/...)", false;
+    letter[0] = AsciiUpper(letter[0]);
+    if (!walk(files + "/" + drive.name, letter + ":", walk)) return false;
   }
-  fs::path shell = fs::path(tree) / "shell";
-  if (fs::is_directory(shell, ec)) {
-    for (fs::directory_iterator d(shell, ec), end; !ec && d != end; d.increment(ec)) {
-      std::string name = d->path().filename().string();
-      std::string folder = ShellFolder(view, name);
-      if (folder.empty() || !d->is_directory(ec))
-        return *error = "shell/" + name + ": use Programs, Desktop, StartMenu, Startup or SendTo", false;
-      if (!walk(d->path(), folder, walk)) return false;
-    }
+  std::string shell = tree + "/shell";
+  for (const FolderEntry& kind : listed(shell)) {
+    std::string folder = ShellFolder(view, kind.name);
+    if (folder.empty() || kind.kind != FileKind::kFolder)
+      return *error = "shell/" + kind.name + ": use Programs, Desktop, StartMenu, Startup or SendTo", false;
+    if (!walk(shell + "/" + kind.name, folder, walk)) return false;
   }
   return true;
 }

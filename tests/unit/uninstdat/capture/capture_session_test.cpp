@@ -40,24 +40,26 @@ TEST(CaptureSessionTest, RefusesBeforeAnyWineWork) {
   const struct {
     const char* name;
     CaptureOptions options;
-    CaptureOutcome::Failure failure;
+    Exit failure;
     const char* said;
   } rows[] = {
-      {"an install folder on D:", Options("/bin/true", tmp + "/capture-a", "", "D:\\Acme"), CaptureOutcome::kBadArgument,
+      {"an install folder on D:", Options("/bin/true", tmp + "/capture-a", "", "D:\\Acme"), Exit::kUsage,
        "absolute folder on C:"},
-      {"arguments with a line end", Options("/bin/true", tmp + "/capture-b", "/S\n"), CaptureOutcome::kBadArgument, "line end"},
-      {"a stage that is a file", Options("/bin/true", "/bin/true"), CaptureOutcome::kCannotWrite, "is no folder"},
-      {"a stage with something in it", Options("/bin/true", "/usr"), CaptureOutcome::kCannotWrite, "is not empty"},
-      {"no installer", Options("/nonexistent/setup.exe", tmp + "/capture-c"), CaptureOutcome::kUnusable,
+      {"arguments with a line end", Options("/bin/true", tmp + "/capture-b", "/S\n"), Exit::kUsage, "line end"},
+      {"a stage that is a file", Options("/bin/true", "/bin/true"), Exit::kCannotWrite, "is no folder"},
+      {"a stage with something in it", Options("/bin/true", "/usr"), Exit::kCannotWrite, "is not empty"},
+      {"no installer", Options("/nonexistent/setup.exe", tmp + "/capture-c"), Exit::kBadInput,
        "no file that can be read"},
-      {"no Windows program", Options("/bin/true", tmp + "/capture-d"), CaptureOutcome::kUnusable,
+      {"no Windows program", Options("/bin/true", tmp + "/capture-d"), Exit::kBadInput,
        "neither a Windows program nor an MSI package"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     CaptureOutcome outcome = RunCapture(row.options, [](const std::string&) {});
-    EXPECT_EQ(outcome.failure, row.failure);
-    EXPECT_NE(outcome.message.find(row.said), std::string::npos) << outcome.message;
+    ASSERT_FALSE(outcome.result);
+    EXPECT_EQ(outcome.result.failure().code, row.failure);
+    const std::string& message = outcome.result.failure().message;
+    EXPECT_NE(message.find(row.said), std::string::npos) << message;
     EXPECT_FALSE(outcome.reported);
   }
 }

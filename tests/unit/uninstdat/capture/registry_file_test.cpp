@@ -75,12 +75,11 @@ TEST(RegistryFileTest, TheFileReadsBackKeyForKeyAndValueForValue) {
   std::string text = RegistryFileText(keys);
   EXPECT_EQ(text.compare(0, 38, "Windows Registry Editor Version 5.00\r\n"), 0);
   EXPECT_EQ(text.find("\xEF\xBB\xBF"), std::string::npos);  // UTF-8 without its byte-order mark
-  std::vector<RegistryItem> items, deletions;
-  std::string error;
-  ASSERT_TRUE(ParseRegistryExport(text, 1252, &items, &error, &deletions)) << error;
-  EXPECT_TRUE(deletions.empty());
+  auto exported = ParseRegistryExport(text, 1252);
+  ASSERT_TRUE(exported) << exported.failure().message;
+  EXPECT_TRUE(exported->deletions.empty());
   std::vector<std::string> seen;
-  for (const RegistryItem& item : items)
+  for (const RegistryItem& item : exported->items)
     seen.push_back(item.key + "|" + (item.defaultValue ? "@" : item.value));
   EXPECT_EQ(seen, (std::vector<std::string>{
                       "HKEY_LOCAL_MACHINE\\Software\\Acme|",

@@ -12,17 +12,23 @@ TEST(RegistryExportTest, KeysAndValuesInOrder) {
       "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\W]\r\n\"Data\"=hex:01,02,\\\r\n  03\r\n"
       "@=\"x\"\r\n[-HKEY_CURRENT_USER\\Software\\Gone]\r\n\"ignored\"=\"1\"\r\n"
       "[HKCU\\Software\\W\\Sub]\r\n\"a \\\"b\\\"\"=-\r\n\"c\"=dword:1\r\n";
-  std::vector<RegistryItem> items;
-  std::string error;
-  ASSERT_TRUE(ParseRegistryExport(reg, 1252, &items, &error)) << error;
+  auto exported = ParseRegistryExport(reg, 1252);
+  ASSERT_TRUE(exported) << exported.failure().message;
   std::vector<std::string> seen;
-  for (const RegistryItem& item : items)
+  for (const RegistryItem& item : exported->items)
     seen.push_back(item.key + ";" + (item.defaultValue ? "@" : item.value));
   EXPECT_EQ(seen, (std::vector<std::string>{
                       "HKEY_CURRENT_USER\\Software\\W;", "HKEY_CURRENT_USER\\Software\\W;Data",
                       "HKEY_CURRENT_USER\\Software\\W;@", "HKEY_CURRENT_USER\\Software\\W\\Sub;",
                       "HKEY_CURRENT_USER\\Software\\W\\Sub;c"}));
-  EXPECT_FALSE(ParseRegistryExport("[HKEY_USERS\\x]\r\n", 1252, &items, &error));
+  std::vector<std::string> deleted;
+  for (const RegistryItem& item : exported->deletions)
+    deleted.push_back(item.key + ";" + (item.defaultValue ? "@" : item.value));
+  EXPECT_EQ(deleted, (std::vector<std::string>{"HKEY_CURRENT_USER\\Software\\Gone;",
+                                               "HKEY_CURRENT_USER\\Software\\W\\Sub;a \"b\""}));
+  auto refused = ParseRegistryExport("[HKEY_USERS\\x]\r\n", 1252);
+  ASSERT_FALSE(refused);
+  EXPECT_EQ(refused.failure().code, Exit::kBadInput);
 }
 
 }  // namespace

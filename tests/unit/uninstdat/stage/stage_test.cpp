@@ -86,19 +86,22 @@ TEST_F(StageTest, RefusesWhatIsNoFileOrFolderAndNamesWindowsCannotCarry) {
     } else {
       std::ofstream(path) << "x";
     }
-    std::string error;
-    EXPECT_FALSE(CheckStage(stage_, &error));
-    EXPECT_NE(error.find(row.said), std::string::npos) << error;
+    auto checked = CheckStage(stage_);
+    ASSERT_FALSE(checked);
+    EXPECT_EQ(checked.failure().code, Exit::kBadInput);
+    EXPECT_NE(checked.failure().message.find(row.said), std::string::npos) << checked.failure().message;
   }
 }
 
 TEST_F(StageTest, AcceptsFilesAndFoldersAndRefusesAMissingStage) {
-  std::string error;
-  EXPECT_TRUE(CheckStage(stage_, &error)) << error;
-  EXPECT_FALSE(CheckStage(stage_ + "/nothing", &error));
-  EXPECT_NE(error.find("does not exist"), std::string::npos) << error;
-  EXPECT_FALSE(CheckStage(Path("shell/Desktop/Widget.lnk"), &error));
-  EXPECT_NE(error.find("is no folder"), std::string::npos) << error;
+  auto checked = CheckStage(stage_);
+  EXPECT_TRUE(checked) << checked.failure().message;
+  checked = CheckStage(stage_ + "/nothing");
+  ASSERT_FALSE(checked);
+  EXPECT_NE(checked.failure().message.find("does not exist"), std::string::npos) << checked.failure().message;
+  checked = CheckStage(Path("shell/Desktop/Widget.lnk"));
+  ASSERT_FALSE(checked);
+  EXPECT_NE(checked.failure().message.find("is no folder"), std::string::npos) << checked.failure().message;
 }
 
 // An export is refused when Wine's start-up would carry out what it sets,
@@ -142,10 +145,10 @@ TEST(StageRegistryTest, RefusesWhatWineWouldCarryOut) {
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     std::string text = std::string("REGEDIT4\r\n\r\n[") + row.section + "]\r\n" + row.line + "\r\n";
-    std::vector<RegistryItem> items, deletions;
+    auto exported = ParseRegistryExport(text, 1252);
+    ASSERT_TRUE(exported) << exported.failure().message;
     std::string error;
-    ASSERT_TRUE(ParseRegistryExport(text, 1252, &items, &error, &deletions)) << error;
-    bool accepted = CheckRegistryExport(items, deletions, &error);
+    bool accepted = CheckRegistryExport(exported->items, exported->deletions, &error);
     EXPECT_EQ(accepted, !*row.said) << error;
     if (*row.said) {
       EXPECT_NE(error.find(row.said), std::string::npos) << error;
@@ -161,10 +164,9 @@ TEST(StageRegistryTest, ImportTextMakesRunValuesInert) {
       "[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run]\r\n"
       "\"Widget \\\"Tray\\\"\"=\"widget.exe /tray\"\r\n\r\n"
       "[HKEY_CURRENT_USER\\Software\\Widget]\r\n\"Version\"=\"1.0\"\r\n";
-  std::vector<RegistryItem> items;
-  std::string error;
-  ASSERT_TRUE(ParseRegistryExport(exported, 1252, &items, &error)) << error;
-  std::string import = RegistryImportText(exported, items, "[HKEY_CURRENT_USER\\X]\r\n");
+  auto parsed = ParseRegistryExport(exported, 1252);
+  ASSERT_TRUE(parsed) << parsed.failure().message;
+  std::string import = RegistryImportText(exported, parsed->items, "[HKEY_CURRENT_USER\\X]\r\n");
   ASSERT_EQ(import.compare(0, 2, "\xFF\xFE"), 0);
   auto text = Utf16LeToUtf8(import.substr(2));
   ASSERT_TRUE(text);
@@ -211,9 +213,9 @@ TEST(StageRegistryTest, DecodesEveryEncodingTheReadmeNames) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
-    std::string text, error;
-    ASSERT_TRUE(DecodeRegistryExport(row.bytes, 1252, &text, &error)) << error;
-    EXPECT_EQ(text, row.text);
+    auto text = DecodeRegistryExport(row.bytes, 1252);
+    ASSERT_TRUE(text) << text.failure().message;
+    EXPECT_EQ(*text, row.text);
   }
 }
 

@@ -1,8 +1,12 @@
 // try's checks of its options before any Wine work: the install folder, and
-// the locale of each code page, and which uninstaller runs.
+// the locale of each code page, and which uninstaller runs; and what the end
+// of the Wine side means for a run.
 #include "tools/uninstdat/try/try_session.h"
 
 #include <gtest/gtest.h>
+
+#include "tests/unit/uninstdat/try/try_fixture.h"
+#include "tools/uninstdat/try/try_session_parts.h"
 
 namespace uninstdat {
 namespace {
@@ -53,6 +57,58 @@ TEST(TrySessionTest, UninstallerIsGivenElseBesideTheToolElseTheWineSides) {
     UninstallerChoice choice = ChooseUninstaller(row.given, row.beside, {{"bits", row.bits}, {"uninstaller", wineSide}});
     EXPECT_EQ(choice.path, row.path);
     EXPECT_EQ(!choice.note.empty(), row.noted) << choice.note;
+  }
+}
+
+// A Wine side that was ended for its time, or left its snapshots cut short,
+// is judged but never counts clean, even where the runner had reported the
+// uninstaller's end; one that failed on its own, or an interrupt, gives no
+// report at all.
+TEST(TrySessionTest, AWineSideEndedForItsTimeNeverCountsClean) {
+  const char* const kReported = nullptr;  // the fixture's account: the uninstaller's end reported
+  const struct {
+    const char* name;
+    int code;
+    bool timedOut, interrupted;
+    const char* snapshotError;
+    const char* runOutput;
+    Exit judged;  // kDone: judged on what it left
+    bool clean;
+    const char* said;  // in the failure, or in the errors of the run
+  } rows[] = {
+      {"ended by itself, the end reported", 0, false, false, "", kReported, Exit::kDone, true, ""},
+      {"ended for its time after the end was reported", 143, true, false, "", kReported, Exit::kDone, false,
+       "timeout"},
+      {"ended for its time, yet exit code 0", 0, true, false, "", kReported, Exit::kDone, false, "timeout"},
+      {"ended by itself, the end never reported", 0, false, false, "", "acp: 1252\r\n", Exit::kDone, false,
+       "did not report the uninstaller's end"},
+      {"ended by itself, a snapshot cut short", 0, false, false, "a snapshot in /w/after.snap is cut short", kReported,
+       Exit::kDone, false, "cut short"},
+      {"failed on its own", 2, false, false, "", kReported, Exit::kBadInput, false, "exit code 2"},
+      {"interrupted", 130, false, true, "", kReported, Exit::kInterrupted, false, ""},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    ScriptResult ran;
+    ran.code = row.code;
+    ran.timedOut = row.timedOut;
+    auto judged = WineSideJudged(ran, row.interrupted);
+    if (row.judged != Exit::kDone) {
+      ASSERT_FALSE(judged);
+      EXPECT_EQ(judged.failure().code, row.judged);
+      EXPECT_NE(judged.failure().message.find(row.said), std::string::npos) << judged.failure().message;
+      continue;
+    }
+    ASSERT_TRUE(judged) << judged.failure().message;
+    RunFixture fixture;
+    if (row.runOutput) fixture.run.runOutput = row.runOutput;
+    AccountWineSideEnd(ran, row.snapshotError, &fixture.run);
+    FamilyReport report = CompareRun(fixture.run);
+    EXPECT_EQ(report.Clean(), row.clean);
+    std::string errors;
+    for (const TryRecord& record : report.records)
+      if (record.kind == TryRecord::kError) errors += record.text + "\n";
+    EXPECT_NE(errors.find(row.said), std::string::npos) << errors;
   }
 }
 
