@@ -247,7 +247,6 @@ class Builder {
         add("deleted", "the installer deleted it; a stage only holds what an installer adds").old = ValueData(change.old);
         continue;
       }
-      std::string refused;
       if (key.empty()) {
         add("other-view", "it lies in the 32-bit registry view, which the stage's view of a 64-bit installer cannot name");
       } else if (IsInstallersKey(key)) {
@@ -255,7 +254,8 @@ class Builder {
             true);
       } else if (const char* why = RegistryNameProblem(key) ? RegistryNameProblem(key) : RegistryNameProblem(change.name)) {
         add("name", std::string("its name ") + why);
-      } else if (!CheckRegistryExport({{key, change.name, change.name.empty()}}, {}, &refused)) {
+      } else if (Result<void> checked = CheckRegistryExport({{key, change.name, change.name.empty()}}, {}); !checked) {
+        const std::string& refused = checked.failure().message;
         // try's own rule, word for word, so that a captured stage always
         // passes try's input checks.
         bool scheduled = refused.find("Wine's start-up runs these commands") != std::string::npos ||

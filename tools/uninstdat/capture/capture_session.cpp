@@ -69,12 +69,12 @@ class Session {
     if (auto done = FindHelpers(); !done) return done;
     if (auto done = CheckBits(); !done) return done;
     CatchInterrupts();
-    std::string tmp = Environment("TMPDIR"), path, error;
-    if (!MakeTemporaryFolder(tmp.empty() ? "/tmp" : tmp, "uninstdat-capture.", &path, &error))
-      return Failure{Exit::kCannotWrite, "cannot make a work folder: " + error};
-    RemovedAtEnd work(path, options_.keep);
-    work_ = path;
-    if (options_.keep) outcome_->keptFolder = path;
+    std::string tmp = Environment("TMPDIR");
+    Result<std::string> path = MakeTemporaryFolder(tmp.empty() ? "/tmp" : tmp, "uninstdat-capture.");
+    if (!path) return Failure{Exit::kCannotWrite, "cannot make a work folder: " + path.failure().message};
+    RemovedAtEnd work(*path, options_.keep);
+    work_ = *path;
+    if (options_.keep) outcome_->keptFolder = *path;
     if (auto done = Prepare(); !done) return done;
     if (auto done = LayOutInputs(); !done) return done;
     if (auto done = RunWineSide(); !done) return done;
@@ -108,9 +108,9 @@ class Session {
       out->resize(static_cast<size_t>(file.gcount()));
       return true;
     };
-    std::string why;
-    if (!RecognizeInstaller(source, &installer_, &why))
-      return Failure{Exit::kBadInput, "the installer " + options_.installer + ": " + why};
+    Result<InstallerInfo> recognized = RecognizeInstaller(source);
+    if (!recognized) return Failure{Exit::kBadInput, "the installer " + options_.installer + ": " + recognized.failure().message};
+    installer_ = *recognized;
     name_ = FileNameOf(options_.installer);
     if (!WindowsNameProblem(name_).empty()) name_ = installer_.kind == InstallerKind::kMsi ? "installer.msi" : "installer.exe";
     return {};
@@ -199,20 +199,22 @@ class Session {
 
   // One snapshot: the listing, the hashes of each root, the three hives.
   // A hive too large to read is the keys cap.
-  bool ReadSnapshot(const std::string& name, CaptureSnapshot* snapshot, std::string* error) {
+  Result<void> ReadSnapshot(const std::string& name, CaptureSnapshot* snapshot) {
+    auto cannot = [](const std::string& why) { return Failure{Exit::kBadInput, "what the run left cannot be read: " + why}; };
     std::string folder = work_ + "/" + name + ".snap";
-    if (!ReadFileSnapshot(ReadOrEmpty(folder + "/files"), &snapshot->files)) return *error = "the listing " + folder + "/files is cut short", false;
+    if (!ReadFileSnapshot(ReadOrEmpty(folder + "/files"), &snapshot->files))
+      return cannot("the listing " + folder + "/files is cut short");
     if (auto listed = ListFolder(folder))
       for (const FolderEntry& entry : *listed) {
         if (entry.name.compare(0, 7, "hashes.") != 0) continue;
         std::string path = folder + "/" + entry.name;
         if (!ReadSha256Sums(ReadOrEmpty(path), entry.name.substr(7), &snapshot->hashes))
-          return *error = "the hashes " + path + " are cut short", false;
+          return cannot("the hashes " + path + " are cut short");
       }
     const std::pair<const char*, const char*> hives[] = {
         {"system.reg", "HKEY_LOCAL_MACHINE"}, {"user.reg", "HKEY_CURRENT_USER"}, {"userdef.reg", "HKEY_USERS\\.DEFAULT"}};
     for (const auto& [file, root] : hives) {
-      std::string path = folder + "/" + file, why;
+      std::string path = folder + "/" + file;
       // A hive whose size cannot be told counts as one too large: the
       // largest size there is.
       auto size = FileSize(path);
@@ -221,21 +223,20 @@ class Session {
         continue;
       }
       auto bytes = ReadInput(path);
-      if (!bytes) return *error = bytes.failure().message, false;
-      if (!ReadWineHiveValues(*bytes, root, &snapshot->registry, &why)) return *error = path + ": " + why, false;
+      if (!bytes) return cannot(bytes.failure().message);
+      if (Result<void> read = ReadWineHiveValues(*bytes, root, &snapshot->registry); !read)
+        return cannot(path + ": " + read.failure().message);
     }
-    return true;
+    return {};
   }
 
   Result<void> Read() {
     CaptureSnapshot before, after, control;
-    std::string error;
     facts_.account = ReadOrEmpty(work_ + "/run.out");
     facts_.controlAccount = ReadOrEmpty(work_ + "/control.out");
     facts_.scriptCap = ReadOrEmpty(work_ + "/cap");
-    if (!ReadSnapshot("before", &before, &error) || !ReadSnapshot("after", &after, &error) ||
-        !ReadSnapshot("control", &control, &error))
-      return Failure{Exit::kBadInput, "what the run left cannot be read: " + error};
+    for (auto [name, snapshot] : {std::pair{"before", &before}, {"after", &after}, {"control", &control}})
+      if (Result<void> read = ReadSnapshot(name, snapshot); !read) return read;
     if (hiveTooLarge_ && facts_.scriptCap.empty())
       facts_.scriptCap = "keys " + std::to_string(hiveTooLarge_) + " " + std::to_string(kMaxInputBytes);
     facts_.installer = installer_;
@@ -289,9 +290,10 @@ class Session {
     if (!absolute)
       return Failure{Exit::kCannotWrite, "cannot write the stage beside " + options_.stage + ": " + absolute.failure().message};
     const std::string& target = *absolute;
-    std::string made, error;
-    if (!MakeTemporaryFolder(ParentOf(target), "." + FileNameOf(target) + ".capture.", &made, &error))
-      return Failure{Exit::kCannotWrite, "cannot write the stage beside " + options_.stage + ": " + error};
+    Result<std::string> temporary = MakeTemporaryFolder(ParentOf(target), "." + FileNameOf(target) + ".capture.");
+    if (!temporary)
+      return Failure{Exit::kCannotWrite, "cannot write the stage beside " + options_.stage + ": " + temporary.failure().message};
+    const std::string& made = *temporary;
     RemovedAtEnd partial(made, false);
     static_cast<void>(SetPermissions(made, 0755));  // as it can: the stage's folders are set below
     for (const std::string& folder : plan_.folders)
@@ -323,9 +325,8 @@ class Session {
       return Failure{Exit::kBadInput, "the stage would not pass try's checks: " + checked.failure().message};
     if (!plan_.registry.empty()) {
       auto exported = ParseRegistryExport(plan_.registry, 1252);
-      if (!exported) error = exported.failure().message;
-      if (!exported || !CheckRegistryExport(exported->items, exported->deletions, &error))
-        return Failure{Exit::kBadInput, "registry.reg would not pass try's checks: " + error};
+      Result<void> checked = exported ? CheckRegistryExport(exported->items, exported->deletions) : exported.failure();
+      if (!checked) return Failure{Exit::kBadInput, "registry.reg would not pass try's checks: " + checked.failure().message};
     }
     Result<void> placed;
     if (EntryKindAt(target) == FileKind::kFolder) placed = Remove(target);  // the empty folder CheckStageTarget found

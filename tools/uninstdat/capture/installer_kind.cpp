@@ -197,7 +197,10 @@ ByteSource StringSource(const std::string& bytes) {
   return source;
 }
 
-bool RecognizeInstaller(const ByteSource& source, InstallerInfo* info, std::string* why) {
+namespace {
+
+// RecognizeInstaller's work: false with `why`.
+bool Recognize(const ByteSource& source, InstallerInfo* info, std::string* why) {
   std::string head;
   if (!source.read(0, 64, &head)) {
     *why = "it cannot be read";
@@ -235,6 +238,15 @@ bool RecognizeInstaller(const ByteSource& source, InstallerInfo* info, std::stri
                    ? InstallerKind::kInno
                    : InstallerKind::kProgram;
   return true;
+}
+
+}  // namespace
+
+Result<InstallerInfo> RecognizeInstaller(const ByteSource& source) {
+  InstallerInfo info;
+  std::string why;
+  if (!Recognize(source, &info, &why)) return Failure{Exit::kBadInput, why};
+  return info;
 }
 
 const char* InstallerKindName(InstallerKind kind) {

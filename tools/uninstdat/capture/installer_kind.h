@@ -8,6 +8,8 @@
 #include <functional>
 #include <string>
 
+#include "tools/uninstdat/result.h"
+
 namespace uninstdat {
 
 enum class InstallerKind {
@@ -30,11 +32,12 @@ struct ByteSource {
 };
 ByteSource StringSource(const std::string& bytes);
 
-// Recognizes the installer. False with `why` when it is neither a Windows
-// program (a PE executable for x86 or x64, not a DLL) nor an MSI package (a
-// compound file whose root is an installer database). Every read is
-// bounded: chains of a compound file end at its size, however they loop.
-bool RecognizeInstaller(const ByteSource& source, InstallerInfo* info, std::string* why);
+// Recognizes the installer. Fails (kBadInput, saying why) when it is
+// neither a Windows program (a PE executable for x86 or x64, not a DLL) nor
+// an MSI package (a compound file whose root is an installer database).
+// Every read is bounded: chains of a compound file end at its size, however
+// they loop.
+Result<InstallerInfo> RecognizeInstaller(const ByteSource& source);
 
 // "NSIS", "Inno Setup", "an MSI package", "a Windows program".
 const char* InstallerKindName(InstallerKind kind);

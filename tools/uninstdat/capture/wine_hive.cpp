@@ -93,7 +93,7 @@ bool Utf16LeBytesToUtf8(const std::string& bytes, bool toNul, std::string* text)
   return true;
 }
 
-bool ReadWineHiveValues(const std::string& bytes, const std::string& root, Hive* hive, std::string* error) {
+Result<void> ReadWineHiveValues(const std::string& bytes, const std::string& root, Hive* hive) {
   std::string key;
   size_t number = 0;
   for (size_t at = 0; at < bytes.size();) {
@@ -113,10 +113,7 @@ bool ReadWineHiveValues(const std::string& bytes, const std::string& root, Hive*
       ++number;
     }
     if (line.empty() || line[0] == ';') continue;
-    auto bad = [&](const char* what) {
-      *error = "line " + std::to_string(first) + ": " + what;
-      return false;
-    };
+    auto bad = [&](const char* what) { return Failure{Exit::kBadInput, "line " + std::to_string(first) + ": " + what}; };
     if (line[0] == '[') {
       size_t i = 1;
       std::vector<uint16_t> units;
@@ -157,7 +154,7 @@ bool ReadWineHiveValues(const std::string& bytes, const std::string& root, Hive*
     }
     (*hive)[key].values[name] = value;
   }
-  return true;
+  return {};
 }
 
 }  // namespace uninstdat

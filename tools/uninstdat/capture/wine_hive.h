@@ -7,6 +7,8 @@
 #include <map>
 #include <string>
 
+#include "tools/uninstdat/result.h"
+
 namespace uninstdat {
 
 // Registry value types that capture names.
@@ -47,9 +49,10 @@ using Hive = std::map<std::string, RegistryKey>;
 // UTF-16 unit each); "str(N):" strings keep their type N; "dword:", "hex:"
 // and "hex(N):" data (continued over lines by a trailing backslash) are
 // read as bytes. Keys that Wine does not write because they only hold
-// other keys are there all the same. False with `error` (naming the line)
-// when a line is not what Wine writes.
-bool ReadWineHiveValues(const std::string& bytes, const std::string& root, Hive* hive, std::string* error);
+// other keys are there all the same; a hive read after another adds to
+// `hive`. Fails with kBadInput (naming the line) when a line is not what
+// Wine writes.
+Result<void> ReadWineHiveValues(const std::string& bytes, const std::string& root, Hive* hive);
 
 // UTF-16LE bytes as UTF-8: each pair of surrogates as its character, a lone
 // surrogate as its own code point (as Wine shows it), the text up to the

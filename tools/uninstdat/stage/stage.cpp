@@ -119,24 +119,25 @@ Result<void> CheckStage(const std::string& stage) {
   return {};
 }
 
-bool CheckRegistryExport(const std::vector<RegistryItem>& items,
-                         const std::vector<RegistryItem>& deletions, std::string* error) {
+Result<void> CheckRegistryExport(const std::vector<RegistryItem>& items, const std::vector<RegistryItem>& deletions) {
   for (const RegistryItem& item : items) {
     if (item.value.empty() && !item.defaultValue) continue;  // a key alone runs nothing
-    if (const char* why = RefusedKey(item.key, item.value, item.defaultValue)) {
-      *error = "registry.reg sets " + (item.defaultValue ? std::string("the default value") : Quoted(item.value)) +
-               " under " + item.key + ": " + why + "; a stage is data, so leave it out of the export";
-      return false;
-    }
+    if (const char* why = RefusedKey(item.key, item.value, item.defaultValue))
+      return Failure{Exit::kBadInput, "registry.reg sets " +
+                                          (item.defaultValue ? std::string("the default value") : Quoted(item.value)) +
+                                          " under " + item.key + ": " + why +
+                                          "; a stage is data, so leave it out of the export"};
   }
   if (!deletions.empty()) {
     const RegistryItem& d = deletions[0];
-    *error = "registry.reg deletes " + (d.value.empty() && !d.defaultValue ? "the key " + d.key
-                                        : "the value " + (d.defaultValue ? "@" : Quoted(d.value)) + " of " + d.key) +
-             ": a stage only adds what the installer puts on the machine; leave the deletion out";
-    return false;
+    return Failure{Exit::kBadInput,
+                   "registry.reg deletes " +
+                       (d.value.empty() && !d.defaultValue
+                            ? "the key " + d.key
+                            : "the value " + (d.defaultValue ? "@" : Quoted(d.value)) + " of " + d.key) +
+                       ": a stage only adds what the installer puts on the machine; leave the deletion out"};
   }
-  return true;
+  return {};
 }
 
 bool IsRunKey(const std::string& key) {

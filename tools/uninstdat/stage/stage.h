@@ -32,9 +32,8 @@ Result<void> CheckStage(const std::string& stage);
 // them out whenever a prefix starts), values under Wine's own keys
 // (Software\Wine: drives, DLL overrides, the Windows version), the
 // AeDebug debugger (run when a program fails), and deletions (a stage only
-// adds). False with `error` naming the key.
-bool CheckRegistryExport(const std::vector<RegistryItem>& items,
-                         const std::vector<RegistryItem>& deletions, std::string* error);
+// adds). Fails with kBadInput and a message naming the key.
+Result<void> CheckRegistryExport(const std::vector<RegistryItem>& items, const std::vector<RegistryItem>& deletions);
 
 // Whether values under this key (ROOT\subkey, any case) are ones Wine's
 // start-up runs after a restart: the Run keys.

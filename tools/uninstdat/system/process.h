@@ -44,10 +44,9 @@ bool IsReadableFile(const std::string& path);
 // The environment variable's value, or empty when it is unset.
 std::string Environment(const char* name);
 
-// Makes a new folder "<parent>/<prefix>XXXXXX" that nobody else has; false
-// with `error` (the system's reason).
-bool MakeTemporaryFolder(const std::string& parent, const std::string& prefix, std::string* path,
-                         std::string* error);
+// Makes a new folder "<parent>/<prefix>XXXXXX" that nobody else has and
+// gives its path; fails with kCannotWrite and the system's reason.
+Result<std::string> MakeTemporaryFolder(const std::string& parent, const std::string& prefix);
 
 // Whether the locale `name` (such as ja_JP.UTF-8) exists on this machine.
 bool HasLocale(const std::string& name);

@@ -113,12 +113,10 @@ std::string Environment(const char* name) {
   return value ? value : "";
 }
 
-bool MakeTemporaryFolder(const std::string& parent, const std::string& prefix, std::string* path,
-                         std::string* error) {
+Result<std::string> MakeTemporaryFolder(const std::string& parent, const std::string& prefix) {
   std::string pattern = parent + "/" + prefix + "XXXXXX";
-  if (!mkdtemp(&pattern[0])) return *error = strerror(errno), false;
-  *path = pattern;
-  return true;
+  if (!mkdtemp(&pattern[0])) return Failure{Exit::kCannotWrite, strerror(errno)};
+  return pattern;
 }
 
 bool HasLocale(const std::string& name) {

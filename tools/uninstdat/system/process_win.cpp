@@ -30,9 +30,8 @@ std::string Environment(const char* name) {
   return value ? value : "";
 }
 
-bool MakeTemporaryFolder(const std::string&, const std::string&, std::string*, std::string* error) {
-  *error = kNoWine;
-  return false;
+Result<std::string> MakeTemporaryFolder(const std::string&, const std::string&) {
+  return Failure{Exit::kCannotWrite, kNoWine};
 }
 
 bool HasLocale(const std::string&) { return false; }

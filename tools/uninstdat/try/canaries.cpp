@@ -62,8 +62,7 @@ class Planner {
   void Value(CanaryKind kind, const std::string& key, const std::string& value, bool ownKey) {
     if (!values_.insert(UpperAscii(key) + "\n" + UpperAscii(value)).second) return;
     // Nothing a stage's export may not hold (a service's key, RunOnce, ...).
-    std::string error;
-    if (!CheckRegistryExport({{key, value, false}}, {}, &error)) return;
+    if (!CheckRegistryExport({{key, value, false}}, {})) return;
     plan_.registry.push_back({kind, key, value, ownKey});
   }
   void File(CanaryKind kind, const std::string& path) {

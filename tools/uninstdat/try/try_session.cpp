@@ -75,8 +75,8 @@ Result<void> CheckExport(const std::string& tree, const char* what, const Target
                                         (decoded ? exported.failure() : decoded.failure()).message};
   *text = *decoded;
   *items = exported->items;
-  std::string error;
-  if (!CheckRegistryExport(*items, exported->deletions, &error)) return Failure{Exit::kBadInput, what + error};
+  if (Result<void> checked = CheckRegistryExport(*items, exported->deletions); !checked)
+    return Failure{Exit::kBadInput, what + checked.failure().message};
   return {};
 }
 
@@ -175,30 +175,36 @@ class FamilyRun {
   // The machine's own files, then the stage, then the uninstaller and its
   // data file in the install folder; `hold` gets the file to hold open.
   Result<void> LayOut(std::string* hold) {
-    std::string layerPrefix = dir_ + "/layer/prefix", layerHome = dir_ + "/layer/home", error;
+    std::string layerPrefix = dir_ + "/layer/prefix", layerHome = dir_ + "/layer/home";
     for (const std::string& layer : {layerPrefix, layerHome})
       if (auto made = MakeFolders(layer); !made)
         return Failure{Exit::kCannotWrite, "cannot make " + layer + ": " + made.failure().message};
     PrefixLayout layout(host_["prefix"], host_["home"], layerPrefix, layerHome);
-    std::vector<Placed> also;
-    if (!options_.also.empty() && !layout.LayOutTree(options_.also, view_, &also, &error))
-      return Failure{Exit::kBadInput, "--also: " + error};
-    for (const Placed& item : also)
-      if (!item.existed) run_.mustStay.push_back({"--also", item, std::nullopt});
+    if (!options_.also.empty()) {
+      Result<std::vector<Placed>> also = layout.LayOutTree(options_.also, view_);
+      if (!also) return Failure{Exit::kBadInput, "--also: " + also.failure().message};
+      for (const Placed& item : *also)
+        if (!item.existed) run_.mustStay.push_back({"--also", item, std::nullopt});
+    }
     for (const RegistryItem& item : setup_.alsoExported) run_.mustStay.push_back({"--also", std::nullopt, item});
-    if (!layout.LayOutTree(options_.stage, view_, &run_.staged, &error))
-      return Failure{Exit::kBadInput, "the stage's " + error};
+    Result<std::vector<Placed>> staged = layout.LayOutTree(options_.stage, view_);
+    if (!staged) return Failure{Exit::kBadInput, "the stage's " + staged.failure().message};
+    run_.staged = *staged;
     std::string install = MapStagePath(view_, options_.installFolder);
     while (install.back() == '\\') install.pop_back();
-    if (!layout.Place(install, "", false, &run_.installFolder, &error))
-      return Failure{Exit::kUsage, "--install-folder: " + error};
+    Result<Placed> installFolder = layout.Place(install, "", false);
+    if (!installFolder) return Failure{Exit::kUsage, "--install-folder: " + installFolder.failure().message};
+    run_.installFolder = *installFolder;
     if (run_.installFolder.existed)
       return Failure{Exit::kUsage, "--install-folder " + options_.installFolder + " is a folder of the machine itself (" +
                                        run_.installFolder.windowsPath + "); name the product's own folder"};
     const std::string& folder = run_.installFolder.windowsPath;
-    if (!layout.Place(folder + "\\uninst.exe", setup_.uninstaller, true, &run_.uninstaller, &error) ||
-        !layout.Place(folder + "\\uninst.dat", workPath_ + "/uninst.dat", true, &run_.dataFile, &error))
-      return Failure{Exit::kBadInput, error};
+    Result<Placed> uninstaller = layout.Place(folder + "\\uninst.exe", setup_.uninstaller, true);
+    if (!uninstaller) return uninstaller.failure();
+    run_.uninstaller = *uninstaller;
+    Result<Placed> dataFile = layout.Place(folder + "\\uninst.dat", workPath_ + "/uninst.dat", true);
+    if (!dataFile) return dataFile.failure();
+    run_.dataFile = *dataFile;
     // An installer leaves its uninstaller writable; a read-only one would
     // keep the self-removal batch deleting it for ever.
     for (const Placed* item : {&run_.uninstaller, &run_.dataFile}) {
@@ -228,12 +234,11 @@ class FamilyRun {
     stage.exported = setup_.exported;
     stage.pristine = &setup_.pristine;
     CanaryPlan plan = PlanCanaries(stage);
-    std::string source = dir_ + "/canary.txt", error;
+    std::string source = dir_ + "/canary.txt";
     static_cast<void>(WriteWholeFile(source, "another program's file\r\n"));  // unwritten, no canary is laid
     for (const CanaryItem& item : plan.items) {
-      Placed placed;
-      if (layout.Place(item.windowsPath, source, false, &placed, &error))
-        run_.mustStay.push_back({CanaryKindName(item.kind), placed, std::nullopt});
+      if (Result<Placed> placed = layout.Place(item.windowsPath, source, false))
+        run_.mustStay.push_back({CanaryKindName(item.kind), *placed, std::nullopt});
     }
     for (const CanaryValue& value : plan.registry) {
       if (value.ownKey) run_.mustStay.push_back({CanaryKindName(value.kind), std::nullopt, RegistryItem{value.key, "", false}});
@@ -347,13 +352,14 @@ TryOutcome RunTry(const TryOptions& options, const std::string& dataFile, const 
   if (outcome.result) {
     // Where it all happens, removed however the run ends.
     CatchInterrupts();
-    std::string tmp = Environment("TMPDIR"), path, error;
-    if (!MakeTemporaryFolder(tmp.empty() ? "/tmp" : tmp, "uninstdat-try.", &path, &error)) {
-      outcome.result = Failure{Exit::kCannotWrite, "cannot make a work folder: " + error};
+    std::string tmp = Environment("TMPDIR");
+    Result<std::string> path = MakeTemporaryFolder(tmp.empty() ? "/tmp" : tmp, "uninstdat-try.");
+    if (!path) {
+      outcome.result = Failure{Exit::kCannotWrite, "cannot make a work folder: " + path.failure().message};
     } else {
-      RemovedAtEnd work(path, options.keep);
-      outcome.result = RunInWorkFolder(options, dataFile, page, progress, &setup, path, &outcome.reports);
-      if (options.keep) outcome.keptFolder = path;
+      RemovedAtEnd work(*path, options.keep);
+      outcome.result = RunInWorkFolder(options, dataFile, page, progress, &setup, *path, &outcome.reports);
+      if (options.keep) outcome.keptFolder = *path;
     }
   }
   if (!outcome.result) outcome.reports.clear();

@@ -117,8 +117,7 @@ bool PrefixLayout::Find(const std::string& base, const std::string& path, const 
 
 // Where the link at `path` of `base` leads: into the prefix or HOME, by an
 // absolute path of the sandbox or a relative one; anything else leaves them.
-bool PrefixLayout::FollowLink(std::string* base, std::string* path, const std::string& target,
-                              std::string* error) {
+Result<void> PrefixLayout::FollowLink(std::string* base, std::string* path, const std::string& target) {
   std::string rest;
   if (target.compare(0, sizeof kSandboxPrefix - 1, kSandboxPrefix) == 0) {
     *base = "prefix";
@@ -129,13 +128,9 @@ bool PrefixLayout::FollowLink(std::string* base, std::string* path, const std::s
   } else if (!target.empty() && target[0] != '/') {
     rest = Parent(*path) + "/" + target;
   } else {
-    *error = "leads outside the prefix and HOME (to " + target + ")";
-    return false;
+    return Failure{Exit::kBadInput, "leads outside the prefix and HOME (to " + target + ")"};
   }
-  if (!rest.empty() && rest[0] != '/') {
-    *error = "leads outside the prefix and HOME (to " + target + ")";
-    return false;
-  }
+  if (!rest.empty() && rest[0] != '/') return Failure{Exit::kBadInput, "leads outside the prefix and HOME (to " + target + ")"};
   std::vector<std::string> parts;
   for (size_t from = 0; from <= rest.size();) {
     size_t slash = std::min(rest.find('/', from), rest.size());
@@ -143,7 +138,7 @@ bool PrefixLayout::FollowLink(std::string* base, std::string* path, const std::s
     from = slash + 1;
     if (part.empty() || part == ".") continue;
     if (part == "..") {
-      if (parts.empty()) return *error = "leads above the prefix (to " + target + ")", false;
+      if (parts.empty()) return Failure{Exit::kBadInput, "leads above the prefix (to " + target + ")"};
       parts.pop_back();
     } else {
       parts.push_back(part);
@@ -151,7 +146,7 @@ bool PrefixLayout::FollowLink(std::string* base, std::string* path, const std::s
   }
   path->clear();
   for (const std::string& part : parts) *path = Join(*path, part);
-  return true;
+  return {};
 }
 
 // The folder of drive `letter` in the prefix: drive_c for C:, the folder a
@@ -176,12 +171,8 @@ std::string PrefixLayout::DriveRoot(char letter, std::string* base) {
   return drive;
 }
 
-bool PrefixLayout::Place(const std::string& path, const std::string& source, bool replace, Placed* placed,
-                         std::string* error) {
-  auto fail = [&](const std::string& why) {
-    *error = path + ": " + why;
-    return false;
-  };
+Result<Placed> PrefixLayout::Place(const std::string& path, const std::string& source, bool replace) {
+  auto fail = [&](const std::string& why) { return Failure{Exit::kBadInput, path + ": " + why}; };
   if (path.size() < 3 || !IsAsciiLetter(path[0]) || path[1] != ':' || path[2] != '\\')
     return fail("not an absolute Windows path");
   std::vector<std::string> names;
@@ -204,8 +195,9 @@ bool PrefixLayout::Place(const std::string& path, const std::string& source, boo
     std::string at = Join(folder, found ? entry.name : names[i]);
     windows += "\\" + (found ? entry.name : names[i]);
     for (int hops = 0; found && entry.type == 'l'; ++hops) {
-      std::string why;
-      if (hops == 16 || !FollowLink(&base, &at, entry.target, &why)) return fail("the link " + windows + " " + why);
+      if (hops == 16) return fail("the link " + windows + " leads through more than 16 links");
+      if (Result<void> followed = FollowLink(&base, &at, entry.target); !followed)
+        return fail("the link " + windows + " " + followed.failure().message);
       if (at.empty()) {  // the root of the prefix or of HOME
         entry = Entry{"", 'd', "", true};
         break;
@@ -224,64 +216,67 @@ bool PrefixLayout::Place(const std::string& path, const std::string& source, boo
       return fail("would replace a file of the machine itself, and a stage only adds; leave it out of the stage");
     if (found && !replace) return fail("is laid out twice (by the stage and by --also)");
     // Something new in the layer: a folder on the way, or the last item.
-    if (std::string why = MakeInLayer(base, at, windows, names[i], last && !wantFolder ? source : ""); !why.empty())
-      return fail(why);
+    if (Result<void> made = MakeInLayer(base, at, windows, names[i], last && !wantFolder ? source : ""); !made)
+      return fail(made.failure().message);
     folder = at;
     existed = false;
   }
-  placed->windowsPath = windows;
-  placed->folder = wantFolder;
-  placed->existed = existed;
+  Placed placed;
+  placed.windowsPath = windows;
+  placed.folder = wantFolder;
+  placed.existed = existed;
   if (base == "home") {
-    placed->location = {"HOME", folder};
+    placed.location = {"HOME", folder};
   } else if (folder.compare(0, 6, "drive_") == 0 && folder.size() >= 7 && (folder.size() == 7 || folder[7] == '/')) {
-    placed->location = {std::string(1, AsciiUpper(folder[6])),
-                        folder.size() > 8 ? folder.substr(8) : ""};
+    placed.location = {std::string(1, AsciiUpper(folder[6])), folder.size() > 8 ? folder.substr(8) : ""};
   } else {
     return fail("lies outside every drive of the prefix");
   }
-  return true;
+  return placed;
 }
 
-std::string PrefixLayout::MakeInLayer(const std::string& base, const std::string& at, const std::string& windows,
-                                      const std::string& name, const std::string& source) {
+Result<void> PrefixLayout::MakeInLayer(const std::string& base, const std::string& at, const std::string& windows,
+                                       const std::string& name, const std::string& source) {
+  auto fail = [](const std::string& why) { return Failure{Exit::kBadInput, why}; };
   std::string target = layer_[base] + "/" + at;
   static_cast<void>(MakeFolders(ParentOf(target)));  // what fails is told below, naming the item
   bool file = !source.empty();
   if (file && UpperAscii(windows) == "C:\\WINDOWS\\WININIT.INI")
-    return "Wine carries out WININIT.INI whenever the prefix starts, and a stage is data; leave it out";
+    return fail("Wine carries out WININIT.INI whenever the prefix starts, and a stage is data; leave it out");
   if (file && UpperAscii(windows).find("\\START MENU\\PROGRAMS\\STARTUP\\") != std::string::npos) {
     static_cast<void>(Remove(target));
-    if (!WriteWholeFile(target, "")) return "cannot write " + target;
+    if (!WriteWholeFile(target, "")) return fail("cannot write " + target);
   } else if (file) {
     if (auto copied = CopyFile(source, target, true); !copied)
-      return "cannot copy " + source + ": " + copied.failure().message;
+      return fail("cannot copy " + source + ": " + copied.failure().message);
   } else if (auto made = MakeFolders(target); !made) {
-    return "cannot make " + target + ": " + made.failure().message;
+    return fail("cannot make " + target + ": " + made.failure().message);
   }
   Listing(base, Parent(at));
   listings_[base + "\n" + Parent(at)][UpperAscii(name)] = Entry{name, file ? 'f' : 'd', "", false};
-  return "";
+  return {};
 }
 
-bool PrefixLayout::LayOutTree(const std::string& tree, const WineView& view, std::vector<Placed>* placed,
-                              std::string* error) {
+Result<std::vector<Placed>> PrefixLayout::LayOutTree(const std::string& tree, const WineView& view) {
+  std::vector<Placed> placed;
+  auto fail = [](const std::string& why) { return Failure{Exit::kBadInput, why}; };
   // Every entry below `folder`, parents first, names sorted so that the
   // layout is the same every time.
-  auto walk = [&](const std::string& folder, const std::string& windows, auto&& self) -> bool {
+  auto walk = [&](const std::string& folder, const std::string& windows, auto&& self) -> Result<void> {
     auto entries = ListFolder(folder);
-    if (!entries) return *error = "cannot read " + folder + ": " + entries.failure().message, false;
+    if (!entries) return fail("cannot read " + folder + ": " + entries.failure().message);
     std::sort(entries->begin(), entries->end(),
               [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
     for (const FolderEntry& entry : *entries) {
       std::string path = MapStagePath(view, windows + "\\" + entry.name);
       bool isFolder = entry.kind == FileKind::kFolder;
-      Placed item;
-      if (!Place(path, isFolder ? "" : folder + "/" + entry.name, false, &item, error)) return false;
-      placed->push_back(item);
-      if (isFolder && !self(folder + "/" + entry.name, windows + "\\" + entry.name, self)) return false;
+      Result<Placed> item = Place(path, isFolder ? "" : folder + "/" + entry.name, false);
+      if (!item) return item.failure();
+      placed.push_back(*item);
+      if (isFolder)
+        if (Result<void> below = self(folder + "/" + entry.name, windows + "\\" + entry.name, self); !below) return below;
     }
-    return true;
+    return {};
   };
   // The drives and the shell folders in the order the system lists them; a
   // folder that cannot be listed lays out nothing.
@@ -293,18 +288,18 @@ bool PrefixLayout::LayOutTree(const std::string& tree, const WineView& view, std
   for (const FolderEntry& drive : listed(files)) {
     std::string letter = drive.name;
     if (letter.size() != 1 || !IsAsciiLetter(letter[0]) || drive.kind != FileKind::kFolder)
-      return *error = "files/" + letter + ": the files lie in one folder per drive letter (files/C/...)", false;
+      return fail("files/" + letter + ": the files lie in one folder per drive letter (files/C/...)");
     letter[0] = AsciiUpper(letter[0]);
-    if (!walk(files + "/" + drive.name, letter + ":", walk)) return false;
+    if (Result<void> walked = walk(files + "/" + drive.name, letter + ":", walk); !walked) return walked.failure();
   }
   std::string shell = tree + "/shell";
   for (const FolderEntry& kind : listed(shell)) {
     std::string folder = ShellFolder(view, kind.name);
     if (folder.empty() || kind.kind != FileKind::kFolder)
-      return *error = "shell/" + kind.name + ": use Programs, Desktop, StartMenu, Startup or SendTo", false;
-    if (!walk(shell + "/" + kind.name, folder, walk)) return false;
+      return fail("shell/" + kind.name + ": use Programs, Desktop, StartMenu, Startup or SendTo");
+    if (Result<void> walked = walk(shell + "/" + kind.name, folder, walk); !walked) return walked.failure();
   }
-  return true;
+  return placed;
 }
 
 }  // namespace uninstdat

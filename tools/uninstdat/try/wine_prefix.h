@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "tools/uninstdat/machine.h"
+#include "tools/uninstdat/result.h"
 
 namespace uninstdat {
 
@@ -81,19 +82,19 @@ class PrefixLayout {
   // `path` (X:\...). A file in a Startup folder is laid out empty: a restart
   // of the prefix opens every item there, and a stage's items must never
   // run (the uninstaller deletes them by name). `replace` lets a file of the
-  // layer be replaced (the uninstaller over a staged copy of itself). False
-  // with `error` when the path would replace a file of the pristine prefix,
-  // put a file where a folder is or the other way round, lead outside the
-  // prefix and HOME through a link, or lay out C:\windows\WININIT.INI
-  // (which Wine carries out whenever the prefix starts).
-  bool Place(const std::string& path, const std::string& source, bool replace, Placed* placed,
-             std::string* error);
+  // layer be replaced (the uninstaller over a staged copy of itself). Fails
+  // (kBadInput, the path first) when the path would replace a file of the
+  // pristine prefix, put a file where a folder is or the other way round,
+  // lead outside the prefix and HOME through a link, or lay out
+  // C:\windows\WININIT.INI (which Wine carries out whenever the prefix
+  // starts), and when the layer cannot be written.
+  Result<Placed> Place(const std::string& path, const std::string& source, bool replace);
 
   // Lays out a stage-shaped tree (files/<drive>/..., shell/<folder>/...,
-  // see scan.h) for `view`, parents before what they hold; appends what was
-  // placed. Stage paths are mapped with MapStagePath.
-  bool LayOutTree(const std::string& tree, const WineView& view, std::vector<Placed>* placed,
-                  std::string* error);
+  // see scan.h) for `view`, parents before what they hold, and gives what
+  // was placed. Stage paths are mapped with MapStagePath. Fails (kBadInput)
+  // at the first item that cannot be placed, with the item's path.
+  Result<std::vector<Placed>> LayOutTree(const std::string& tree, const WineView& view);
 
  private:
   struct Entry {
@@ -106,11 +107,10 @@ class PrefixLayout {
   bool Find(const std::string& base, const std::string& path, const std::string& name, Entry* entry);
   // Makes `at` of `base` in the layer, named `name` in its folder: the file
   // `source` (laid out empty in a Startup folder), or a folder when
-  // `source` is empty; `windows` is its Windows path. Returns why it could
-  // not, or empty.
-  std::string MakeInLayer(const std::string& base, const std::string& at, const std::string& windows,
-                          const std::string& name, const std::string& source);
-  bool FollowLink(std::string* base, std::string* path, const std::string& target, std::string* error);
+  // `source` is empty; `windows` is its Windows path. Fails with why not.
+  Result<void> MakeInLayer(const std::string& base, const std::string& at, const std::string& windows,
+                           const std::string& name, const std::string& source);
+  Result<void> FollowLink(std::string* base, std::string* path, const std::string& target);
   std::string DriveRoot(char letter, std::string* base);
 
   std::map<std::string, std::string> lower_, layer_;  // base ("prefix", "home") to folder

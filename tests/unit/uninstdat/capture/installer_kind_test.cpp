@@ -135,11 +135,10 @@ TEST(InstallerKindTest, KindAndBitsFromTheBytes) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
-    InstallerInfo info;
-    std::string why;
-    ASSERT_TRUE(RecognizeInstaller(StringSource(row.bytes), &info, &why)) << why;
-    EXPECT_EQ(info.kind, row.kind);
-    EXPECT_EQ(info.bits, row.bits);
+    Result<InstallerInfo> info = RecognizeInstaller(StringSource(row.bytes));
+    ASSERT_TRUE(info) << info.failure().message;
+    EXPECT_EQ(info->kind, row.kind);
+    EXPECT_EQ(info->bits, row.bits);
   }
 }
 
@@ -163,10 +162,10 @@ TEST(InstallerKindTest, RefusesWhatIsNoInstallerSaysWhy) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
-    InstallerInfo info;
-    std::string why;
-    EXPECT_FALSE(RecognizeInstaller(StringSource(row.bytes), &info, &why));
-    EXPECT_NE(why.find(row.said), std::string::npos) << why;
+    Result<InstallerInfo> info = RecognizeInstaller(StringSource(row.bytes));
+    ASSERT_FALSE(info);
+    EXPECT_EQ(info.failure().code, Exit::kBadInput);
+    EXPECT_NE(info.failure().message.find(row.said), std::string::npos) << info.failure().message;
   }
 }
 

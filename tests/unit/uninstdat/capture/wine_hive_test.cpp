@@ -51,10 +51,9 @@ TEST(WineHiveTest, ValuesKeepTheirTypesAndData) {
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     Hive hive;
-    std::string error;
-    ASSERT_TRUE(ReadWineHiveValues(std::string(kHead) + "[Software\\\\W] 1\n#time=1d\n" + row.line + "\n\"After\"=\"z\"\n",
-                                   "HKEY_LOCAL_MACHINE", &hive, &error))
-        << error;
+    Result<void> read = ReadWineHiveValues(std::string(kHead) + "[Software\\\\W] 1\n#time=1d\n" + row.line + "\n\"After\"=\"z\"\n",
+                                           "HKEY_LOCAL_MACHINE", &hive);
+    ASSERT_TRUE(read) << read.failure().message;
     const RegistryKey& key = hive.at("HKEY_LOCAL_MACHINE\\Software\\W");
     ASSERT_EQ(key.values.count(row.value), 1u);
     EXPECT_EQ(key.values.at(row.value).type, row.type);
@@ -65,14 +64,13 @@ TEST(WineHiveTest, ValuesKeepTheirTypesAndData) {
 
 TEST(WineHiveTest, KeysTheirParentsAndLinks) {
   Hive hive;
-  std::string error;
-  ASSERT_TRUE(ReadWineHiveValues(std::string(kHead) +
+  Result<void> read = ReadWineHiveValues(std::string(kHead) +
                                      "[Software\\\\A\\\\B\\\\C] 1\n\"v\"=\"1\"\n\n"
                                      "[Software\\\\a\\]b] 1\n\n"
                                      "[Software\\\\Wow6432Node\\\\Classes] 1\n#time=1\n#link\n"
                                      "\"SymbolicLinkValue\"=hex(6):5c,00\n",
-                                 "HKEY_CURRENT_USER", &hive, &error))
-      << error;
+                                         "HKEY_CURRENT_USER", &hive);
+  ASSERT_TRUE(read) << read.failure().message;
   // Wine writes a key that only holds keys nowhere: it exists all the same.
   EXPECT_EQ(hive.count("HKEY_CURRENT_USER\\Software\\A\\B"), 1u);
   EXPECT_EQ(hive.count("HKEY_CURRENT_USER\\Software"), 1u);
@@ -100,9 +98,9 @@ TEST(WineHiveTest, RefusesWhatWineDoesNotWrite) {
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     Hive hive;
-    std::string error;
-    EXPECT_FALSE(ReadWineHiveValues(row.text, "HKEY_LOCAL_MACHINE", &hive, &error));
-    EXPECT_NE(error.find("line "), std::string::npos) << error;
+    Result<void> read = ReadWineHiveValues(row.text, "HKEY_LOCAL_MACHINE", &hive);
+    ASSERT_FALSE(read);
+    EXPECT_NE(read.failure().message.find("line "), std::string::npos) << read.failure().message;
   }
 }
 

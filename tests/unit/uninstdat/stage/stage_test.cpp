@@ -147,10 +147,11 @@ TEST(StageRegistryTest, RefusesWhatWineWouldCarryOut) {
     std::string text = std::string("REGEDIT4\r\n\r\n[") + row.section + "]\r\n" + row.line + "\r\n";
     auto exported = ParseRegistryExport(text, 1252);
     ASSERT_TRUE(exported) << exported.failure().message;
-    std::string error;
-    bool accepted = CheckRegistryExport(exported->items, exported->deletions, &error);
-    EXPECT_EQ(accepted, !*row.said) << error;
+    Result<void> accepted = CheckRegistryExport(exported->items, exported->deletions);
+    std::string error = accepted ? "" : accepted.failure().message;
+    EXPECT_EQ(static_cast<bool>(accepted), !*row.said) << error;
     if (*row.said) {
+      EXPECT_EQ(accepted.failure().code, Exit::kBadInput);
       EXPECT_NE(error.find(row.said), std::string::npos) << error;
     }
   }

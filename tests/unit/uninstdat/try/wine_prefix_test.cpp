@@ -92,17 +92,16 @@ TEST_F(PrefixLayoutTest, PlacesNewThingsOnThePristineNamesAndRefusesToReplace) {
   PrefixLayout layout(root_ + "/lower/prefix", root_ + "/lower/home", root_ + "/layer/prefix", root_ + "/layer/home");
   for (const auto& row : rows) {
     SCOPED_TRACE(row.path);
-    Placed placed;
-    std::string error;
-    bool ok = layout.Place(row.path, row.folder ? "" : root_ + "/stage/source", false, &placed, &error);
+    Result<Placed> placed = layout.Place(row.path, row.folder ? "" : root_ + "/stage/source", false);
     if (row.error) {
-      EXPECT_FALSE(ok);
-      EXPECT_NE(error.find(row.error), std::string::npos) << error;
+      ASSERT_FALSE(placed);
+      EXPECT_EQ(placed.failure().code, Exit::kBadInput);
+      EXPECT_NE(placed.failure().message.find(row.error), std::string::npos) << placed.failure().message;
       continue;
     }
-    ASSERT_TRUE(ok) << error;
-    EXPECT_EQ(placed.location.root + ":" + placed.location.path, row.where);
-    EXPECT_EQ(placed.existed, row.existed);
+    ASSERT_TRUE(placed) << placed.failure().message;
+    EXPECT_EQ(placed->location.root + ":" + placed->location.path, row.where);
+    EXPECT_EQ(placed->existed, row.existed);
   }
   // The files went into the layer, HOME's into HOME's layer, nothing into
   // the pristine prefix; a Startup item is laid out empty; the new drives
