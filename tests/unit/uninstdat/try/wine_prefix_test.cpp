@@ -57,6 +57,7 @@ class PrefixLayoutTest : public ::testing::Test {
     std::ofstream(root_ + "/lower/prefix/drive_c/windows/win.ini") << "[windows]";
     fs::create_symlink("/sandbox/home/Desktop", root_ + "/lower/prefix/drive_c/users/u/Desktop");
     fs::create_symlink("/etc", root_ + "/lower/prefix/drive_c/users/u/Escape");
+    fs::create_symlink("/sandbox/prefix/drive_c/users/u/Loop", root_ + "/lower/prefix/drive_c/users/u/Loop");
     fs::create_symlink("../drive_c", root_ + "/lower/prefix/dosdevices/c:");
     fs::create_symlink("/", root_ + "/lower/prefix/dosdevices/z:");
     std::ofstream(root_ + "/stage/source") << "bytes";
@@ -87,6 +88,7 @@ TEST_F(PrefixLayoutTest, PlacesNewThingsOnThePristineNamesAndRefusesToReplace) {
       {"C:\\windows\\system", false, "", false, "a folder is there"},
       {"C:\\Windows\\WinInit.ini", false, "", false, "Wine carries out WININIT.INI"},
       {"C:\\users\\u\\Escape\\passwd", false, "", false, "leads outside the prefix and HOME"},
+      {"C:\\users\\u\\Loop\\x", false, "", false, "the link C:\\users\\u\\Loop leads through more than 16 links"},
       {"C:\\a\\..\\windows\\x", false, "", false, "\".\" or \"..\""},
   };
   PrefixLayout layout(root_ + "/lower/prefix", root_ + "/lower/home", root_ + "/layer/prefix", root_ + "/layer/home");
