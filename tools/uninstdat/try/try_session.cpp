@@ -299,7 +299,9 @@ class FamilyRun {
     run_.runOutput = ReadOrEmpty(dir_ + "/run.out");
     run_.controlOutput = ReadOrEmpty(dir_ + "/control.out");
     run_.importOutput = ReadOrEmpty(dir_ + "/import.out");
-    AccountWineSideEnd(ran, error, &run_);
+    WineMessages messages{ReadOrEmpty(dir_ + "/import.log"), ReadOrEmpty(dir_ + "/run.log"),
+                          ReadOrEmpty(dir_ + "/control.log")};
+    AccountWineSideEnd(ran, error, messages, &run_);
     return {};
   }
 
@@ -338,9 +340,19 @@ Result<void> WineSideJudged(const ScriptResult& ran, bool interrupted) {
   return {};
 }
 
-void AccountWineSideEnd(const ScriptResult& ran, const std::string& snapshotError, TryRun* run) {
+void AccountWineSideEnd(const ScriptResult& ran, const std::string& snapshotError, const WineMessages& messages,
+                        TryRun* run) {
   if (ran.timedOut) run->runOutput += "\nerror: timeout: the Wine side did not end in time and was ended\n";
   if (!snapshotError.empty()) run->runOutput += "\nerror: " + snapshotError + "\n";
+  for (const auto& [said, output] : {std::pair{&messages.import, &run->importOutput}, {&messages.run, &run->runOutput},
+                                     {&messages.control, &run->controlOutput}})
+    for (size_t at = 0; at < said->size();) {
+      size_t end = std::min(said->find('\n', at), said->size());
+      std::string line = said->substr(at, end - at);
+      at = end + 1;
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      if (StartsWith(line, "wine: Unhandled")) *output += "\nerror: a Windows program crashed: " + line + "\n";
+    }
 }
 
 TryOutcome RunTry(const TryOptions& options, const std::string& dataFile, const TargetCodePage& page,

@@ -31,10 +31,19 @@ Result<void> ListUninstallerPaths(const WineView& view, const TargetCodePage& pa
 // judged, on what it left.
 Result<void> WineSideJudged(const ScriptResult& ran, bool interrupted);
 
+// Wine's own messages of each session (its standard error: WORK/*.log).
+struct WineMessages {
+  std::string import, run, control;
+};
+
 // What the end of the Wine side adds to the run's account once its outputs
 // are read: a script ended for its time, or snapshots cut short
 // (`snapshotError`), are errors of the run, so that such a run never counts
-// clean, whatever the runner reported before it was ended.
-void AccountWineSideEnd(const ScriptResult& ran, const std::string& snapshotError, TryRun* run);
+// clean, whatever the runner reported before it was ended. A program that
+// crashed in a session (Wine's "wine: Unhandled ..." line) is an error of
+// that session, told in Wine's words: whatever else the run shows, what a
+// crash leaves (or takes) is no proof of the uninstall.
+void AccountWineSideEnd(const ScriptResult& ran, const std::string& snapshotError, const WineMessages& messages,
+                        TryRun* run);
 
 }  // namespace uninstdat

@@ -62,8 +62,8 @@ TEST(TrySessionTest, UninstallerIsGivenElseBesideTheToolElseTheWineSides) {
 
 // A Wine side that was ended for its time, or left its snapshots cut short,
 // is judged but never counts clean, even where the runner had reported the
-// uninstaller's end; one that failed on its own, or an interrupt, gives no
-// report at all.
+// uninstaller's end; so is one in which a program crashed. One that failed
+// on its own, or an interrupt, gives no report at all.
 TEST(TrySessionTest, AWineSideEndedForItsTimeNeverCountsClean) {
   const char* const kReported = nullptr;  // the fixture's account: the uninstaller's end reported
   const struct {
@@ -72,20 +72,34 @@ TEST(TrySessionTest, AWineSideEndedForItsTimeNeverCountsClean) {
     bool timedOut, interrupted;
     const char* snapshotError;
     const char* runOutput;
+    WineMessages messages;
     Exit judged;  // kDone: judged on what it left
     bool clean;
     const char* said;  // in the failure, or in the errors of the run
   } rows[] = {
-      {"ended by itself, the end reported", 0, false, false, "", kReported, Exit::kDone, true, ""},
-      {"ended for its time after the end was reported", 143, true, false, "", kReported, Exit::kDone, false,
+      {"ended by itself, the end reported", 0, false, false, "", kReported, {}, Exit::kDone, true, ""},
+      {"ended for its time after the end was reported", 143, true, false, "", kReported, {}, Exit::kDone, false,
        "timeout"},
-      {"ended for its time, yet exit code 0", 0, true, false, "", kReported, Exit::kDone, false, "timeout"},
-      {"ended by itself, the end never reported", 0, false, false, "", "acp: 1252\r\n", Exit::kDone, false,
+      {"ended for its time, yet exit code 0", 0, true, false, "", kReported, {}, Exit::kDone, false, "timeout"},
+      {"ended by itself, the end never reported", 0, false, false, "", "acp: 1252\r\n", {}, Exit::kDone, false,
        "did not report the uninstaller's end"},
       {"ended by itself, a snapshot cut short", 0, false, false, "a snapshot in /w/after.snap is cut short", kReported,
-       Exit::kDone, false, "cut short"},
-      {"failed on its own", 2, false, false, "", kReported, Exit::kBadInput, false, "exit code 2"},
-      {"interrupted", 130, false, true, "", kReported, Exit::kInterrupted, false, ""},
+       {}, Exit::kDone, false, "cut short"},
+      {"a program crashed in the run", 0, false, false, "", kReported,
+       {"", "fixme:x\r\nwine: Unhandled page fault on read access to 00000000 at address 0040101A (thread 0024), "
+            "starting debugger...\r\n", ""},
+       Exit::kDone, false, "the run: a Windows program crashed: wine: Unhandled page fault on read access to 00000000 "
+                           "at address 0040101A (thread 0024), starting debugger...\n"},
+      {"a program crashed in the control run", 0, false, false, "", kReported,
+       {"", "", "wine: Unhandled exception 0xc0000005 in thread 24 at address 0x1000"}, Exit::kDone, false,
+       "the control run: a Windows program crashed: wine: Unhandled exception"},
+      {"a program crashed in the import", 0, false, false, "", kReported, {"wine: Unhandled stack overflow", "", ""},
+       Exit::kDone, false, "the import: a Windows program crashed"},
+      {"Wine's other messages are no crash", 0, false, false, "", kReported,
+       {"err:reg:x\n", "fixme:ntdll:NtQuerySystemInformation\nC:\\>del x\n  wine: Unhandled (indented)\n", ""},
+       Exit::kDone, true, ""},
+      {"failed on its own", 2, false, false, "", kReported, {}, Exit::kBadInput, false, "exit code 2"},
+      {"interrupted", 130, false, true, "", kReported, {}, Exit::kInterrupted, false, ""},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
@@ -102,7 +116,7 @@ TEST(TrySessionTest, AWineSideEndedForItsTimeNeverCountsClean) {
     ASSERT_TRUE(judged) << judged.failure().message;
     RunFixture fixture;
     if (row.runOutput) fixture.run.runOutput = row.runOutput;
-    AccountWineSideEnd(ran, row.snapshotError, &fixture.run);
+    AccountWineSideEnd(ran, row.snapshotError, row.messages, &fixture.run);
     FamilyReport report = CompareRun(fixture.run);
     EXPECT_EQ(report.Clean(), row.clean);
     std::string errors;
