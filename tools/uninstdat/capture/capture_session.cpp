@@ -202,8 +202,9 @@ class Session {
   Result<void> ReadSnapshot(const std::string& name, CaptureSnapshot* snapshot) {
     auto cannot = [](const std::string& why) { return Failure{Exit::kBadInput, "what the run left cannot be read: " + why}; };
     std::string folder = work_ + "/" + name + ".snap";
-    if (!ReadFileSnapshot(ReadOrEmpty(folder + "/files"), &snapshot->files))
-      return cannot("the listing " + folder + "/files is cut short");
+    Result<std::string> listing = ReadInput(folder + "/files");
+    if (!listing) return cannot("the listing " + folder + "/files: " + listing.failure().message);
+    if (!ReadFileSnapshot(*listing, &snapshot->files)) return cannot("the listing " + folder + "/files is cut short");
     if (auto listed = ListFolder(folder))
       for (const FolderEntry& entry : *listed) {
         if (entry.name.compare(0, 7, "hashes.") != 0) continue;

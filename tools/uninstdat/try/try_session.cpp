@@ -26,19 +26,28 @@ using Clock = std::chrono::steady_clock;
 
 double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
 
-// The three hives of a prefix or a snapshot.
-void ReadHives(const std::string& folder, RegistrySnapshot* registry) {
-  ReadWineHive(ReadOrEmpty(folder + "/system.reg"), "HKEY_LOCAL_MACHINE", registry);
-  ReadWineHive(ReadOrEmpty(folder + "/user.reg"), "HKEY_CURRENT_USER", registry);
-  ReadWineHive(ReadOrEmpty(folder + "/userdef.reg"), "HKEY_USERS\\.DEFAULT", registry);
+}  // namespace
+
+Result<void> ReadHives(const std::string& folder, RegistrySnapshot* registry) {
+  for (const auto& [file, root] : {std::pair{"system.reg", "HKEY_LOCAL_MACHINE"}, {"user.reg", "HKEY_CURRENT_USER"},
+                                   {"userdef.reg", "HKEY_USERS\\.DEFAULT"}}) {
+    Result<std::string> bytes = ReadInput(folder + "/" + file);
+    if (!bytes) return Failure{Exit::kBadInput, "the hive " + folder + "/" + file + " cannot be read: " + bytes.failure().message};
+    ReadWineHive(*bytes, root, registry);
+  }
+  return {};
 }
 
 Snapshot ReadSnapshot(const std::string& folder, std::string* error) {
   Snapshot snapshot;
-  if (!ReadFileSnapshot(ReadOrEmpty(folder + "/files"), &snapshot.files)) *error = "a snapshot in " + folder + " is cut short";
-  ReadHives(folder, &snapshot.registry);
+  Result<std::string> files = ReadInput(folder + "/files");
+  if (!files) *error = "the snapshot " + folder + "/files cannot be read: " + files.failure().message;
+  else if (!ReadFileSnapshot(*files, &snapshot.files)) *error = "a snapshot in " + folder + " is cut short";
+  if (Result<void> hives = ReadHives(folder, &snapshot.registry); !hives) *error = hives.failure().message;
   return snapshot;
 }
+
+namespace {
 
 const char* FamilyHeading(uninst::OsFamilyValue family) {
   return family == uninst::kOsNt ? "the Windows NT family" : FamilyLongName(family);
@@ -134,8 +143,7 @@ Result<void> PreparePrefix(const std::string& work, const std::function<void(con
   if (!IsReadableFile(setup->uninstaller))
     return Failure{Exit::kBadInput,
                    "no uninst.exe beside uninstdat and none built (" + setup->uninstaller + "); give --uninstaller"};
-  ReadHives(setup->host["prefix"], &setup->pristine);
-  return {};
+  return ReadHives(setup->host["prefix"], &setup->pristine);
 }
 
 // One family's run: the prefix laid out, the Wine side, the snapshots.

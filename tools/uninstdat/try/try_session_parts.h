@@ -31,6 +31,16 @@ Result<void> ListUninstallerPaths(const WineView& view, const TargetCodePage& pa
 // judged, on what it left.
 Result<void> WineSideJudged(const ScriptResult& ran, bool interrupted);
 
+// The three hives of a prefix or a snapshot folder. A hive that is not
+// there, or cannot be read whole (past the input limit), fails (kBadInput):
+// read as empty, it would show every key of the machine gone.
+Result<void> ReadHives(const std::string& folder, RegistrySnapshot* registry);
+
+// A snapshot the Wine side wrote (files, the three hives). What cannot be
+// read of it (a listing cut short or not there, a hive as above) is said in
+// `error`, an error of the run, so that such a run never counts clean.
+Snapshot ReadSnapshot(const std::string& folder, std::string* error);
+
 // Wine's own messages of each session (its standard error: WORK/*.log).
 struct WineMessages {
   std::string import, run, control;

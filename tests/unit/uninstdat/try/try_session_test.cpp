@@ -4,8 +4,12 @@
 #include "tools/uninstdat/try/try_session.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <fstream>
 
 #include "tests/unit/uninstdat/try/try_fixture.h"
+#include "tools/uninstdat/system/files.h"
 #include "tools/uninstdat/try/try_session_parts.h"
 
 namespace uninstdat {
@@ -123,6 +127,43 @@ TEST(TrySessionTest, AWineSideEndedForItsTimeNeverCountsClean) {
     for (const TryRecord& record : report.records)
       if (record.kind == TryRecord::kError) errors += record.text + "\n";
     EXPECT_NE(errors.find(row.said), std::string::npos) << errors;
+  }
+}
+
+// A snapshot that cannot be read whole is an error of the run: read as
+// empty, its files and keys would all look removed, and the run clean.
+TEST(TrySessionTest, ASnapshotThatCannotBeReadIsAnError) {
+  const std::string files("C\0f\0Program Files/Widget/widget.exe\0\0", 37);
+  const std::string hive = "WINE REGISTRY Version 2\n\n[Software\\\\Widget] 1\n\"v\"=\"1\"\n";
+  const struct {
+    const char* name;
+    const char* missing;  // the file left out, or empty
+    std::string filesBytes;
+    const char* said;     // empty: no error
+  } rows[] = {
+      {"whole", "", files, ""},
+      {"the listing cut short", "", files.substr(0, 20), "is cut short"},
+      {"no listing", "files", files, "files cannot be read"},
+      {"no hive", "user.reg", files, "user.reg cannot be read"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    std::string folder = ::testing::TempDir() + "/uninstdat-snapshot-" + std::to_string(getpid());
+    ASSERT_TRUE(RemoveTree(folder));
+    ASSERT_TRUE(MakeFolders(folder));
+    RemovedAtEnd removed(folder, false);
+    for (const char* file : {"files", "system.reg", "user.reg", "userdef.reg"})
+      if (std::string(file) != row.missing)
+        std::ofstream(folder + "/" + file, std::ios::binary) << (std::string(file) == "files" ? row.filesBytes : hive);
+    std::string error;
+    Snapshot snapshot = ReadSnapshot(folder, &error);
+    if (*row.said) {
+      EXPECT_NE(error.find(row.said), std::string::npos) << error;
+      continue;
+    }
+    EXPECT_EQ(error, "");
+    EXPECT_EQ(snapshot.files.size(), 1u);
+    EXPECT_EQ(snapshot.registry.count({"HKEY_CURRENT_USER\\Software\\Widget", "v", true}), 1u);
   }
 }
 
