@@ -17,6 +17,7 @@
 #include "tools/uninstdat/system/io.h"
 #include "tools/uninstdat/system/process.h"
 #include "tools/uninstdat/try/try_session.h"
+#include "tools/uninstdat/try/wine_text.h"
 
 namespace uninstdat {
 namespace {
@@ -233,8 +234,10 @@ class Session {
 
   Result<void> Read() {
     CaptureSnapshot before, after, control;
-    facts_.account = ReadOrEmpty(work_ + "/run.out");
-    facts_.controlAccount = ReadOrEmpty(work_ + "/control.out");
+    // A program that crashed in a session (Wine's own line on its standard
+    // error) is an error of that session's account: no stage from it.
+    facts_.account = ReadOrEmpty(work_ + "/run.out") + "\n" + CrashErrors(ReadOrEmpty(work_ + "/run.log"));
+    facts_.controlAccount = ReadOrEmpty(work_ + "/control.out") + "\n" + CrashErrors(ReadOrEmpty(work_ + "/control.log"));
     facts_.scriptCap = ReadOrEmpty(work_ + "/cap");
     for (auto [name, snapshot] : {std::pair{"before", &before}, {"after", &after}, {"control", &control}})
       if (Result<void> read = ReadSnapshot(name, snapshot); !read) return read;

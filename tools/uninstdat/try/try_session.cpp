@@ -18,6 +18,7 @@
 #include "tools/uninstdat/system/process.h"
 #include "tools/uninstdat/try/try_session_parts.h"
 #include "tools/uninstdat/try/wine_prefix.h"
+#include "tools/uninstdat/try/wine_text.h"
 
 namespace uninstdat {
 namespace {
@@ -354,13 +355,7 @@ void AccountWineSideEnd(const ScriptResult& ran, const std::string& snapshotErro
   if (!snapshotError.empty()) run->runOutput += "\nerror: " + snapshotError + "\n";
   for (const auto& [said, output] : {std::pair{&messages.import, &run->importOutput}, {&messages.run, &run->runOutput},
                                      {&messages.control, &run->controlOutput}})
-    for (size_t at = 0; at < said->size();) {
-      size_t end = std::min(said->find('\n', at), said->size());
-      std::string line = said->substr(at, end - at);
-      at = end + 1;
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      if (StartsWith(line, "wine: Unhandled")) *output += "\nerror: a Windows program crashed: " + line + "\n";
-    }
+    if (std::string errors = CrashErrors(*said); !errors.empty()) *output += "\n" + errors;
 }
 
 TryOutcome RunTry(const TryOptions& options, const std::string& dataFile, const TargetCodePage& page,

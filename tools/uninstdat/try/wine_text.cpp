@@ -1,6 +1,8 @@
 // The text of Wine's registry files; see wine_text.h.
 #include "tools/uninstdat/try/wine_text.h"
 
+#include <algorithm>
+
 #include "tools/uninstdat/names.h"
 
 namespace uninstdat {
@@ -85,6 +87,18 @@ std::string Utf16UnitsToUtf8(const std::vector<uint16_t>& units) {
     }
   }
   return out;
+}
+
+std::string CrashErrors(const std::string& wineMessages) {
+  std::string errors;
+  for (size_t at = 0; at < wineMessages.size();) {
+    size_t end = std::min(wineMessages.find('\n', at), wineMessages.size());
+    std::string line = wineMessages.substr(at, end - at);
+    at = end + 1;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (StartsWith(line, "wine: Unhandled")) errors += "error: a Windows program crashed: " + line + "\n";
+  }
+  return errors;
 }
 
 }  // namespace uninstdat

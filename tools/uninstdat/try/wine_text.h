@@ -1,7 +1,8 @@
 // The text of Wine's registry files as Wine writes it: names and strings
 // escaped into ASCII, one UTF-16 unit per escape. try reads its snapshots'
 // names with it (snapshot.h), capture its values' data too (wine_hive.h),
-// so that both read a name the same.
+// so that both read a name the same. And Wine's word that a program
+// crashed, which try and capture read the same way.
 #pragma once
 
 #include <cstddef>
@@ -26,5 +27,13 @@ bool UnescapeWineText(const std::string& text, size_t* i, char end, std::vector<
 // UTF-16 units as UTF-8: each pair of surrogates as its character, a lone
 // surrogate as its own code point (as Wine shows it).
 std::string Utf16UnitsToUtf8(const std::vector<uint16_t>& units);
+
+// The lines Wine writes to a session's standard error when a program
+// crashes ("wine: Unhandled page fault on read access to 00000000 at
+// address ... (thread 0024), starting debugger..."), each as
+// "error: a Windows program crashed: LINE\n", an error line of the
+// session's account: whatever else such a session shows, it proves
+// nothing. Empty when no program crashed.
+std::string CrashErrors(const std::string& wineMessages);
 
 }  // namespace uninstdat

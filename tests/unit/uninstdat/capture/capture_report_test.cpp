@@ -297,6 +297,8 @@ TEST(CaptureReportTest, TheRunsAccountRead) {
       {"a runner that never started", "error: the runner did not start (exit 1)\n", kOk, -1, false, false, true, 0, 0, false},
       {"no end at all", "acp: 1252\n", kOk, -1, false, false, true, 0, 0, false},
       {"a control run that failed", kOk, "error: the runner did not start (exit 1)\n", 0, false, false, true, 0, 0, false},
+      {"a program that crashed in the run", "exit: 0\nerror: a Windows program crashed: wine: Unhandled page fault\n", kOk,
+       0, false, false, true, 0, 0, false},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);

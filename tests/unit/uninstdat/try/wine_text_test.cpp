@@ -46,5 +46,17 @@ TEST(WineTextTest, UnitsAsUtf8KeepLoneSurrogates) {
   EXPECT_EQ(HexDigitValue('g'), -1);
 }
 
+// Wine's line for a crash, wherever it stands among its other messages,
+// and nothing else, not even the same words further in.
+TEST(WineTextTest, CrashErrorsAreWinesOwnLines) {
+  EXPECT_EQ(CrashErrors(""), "");
+  EXPECT_EQ(CrashErrors("fixme:ntdll:x\r\nC:\\>del x\n  wine: Unhandled page fault\nwine: unhandled\n"), "");
+  EXPECT_EQ(CrashErrors("err:x\r\nwine: Unhandled page fault on read access to 00000000 at address 0040101A "
+                        "(thread 0024), starting debugger...\r\nwine: Unhandled stack overflow"),
+            "error: a Windows program crashed: wine: Unhandled page fault on read access to 00000000 at address "
+            "0040101A (thread 0024), starting debugger...\n"
+            "error: a Windows program crashed: wine: Unhandled stack overflow\n");
+}
+
 }  // namespace
 }  // namespace uninstdat
