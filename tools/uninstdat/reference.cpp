@@ -2,6 +2,7 @@
 // program (cmake/embed_reference.cmake), read once on first use.
 #include "tools/uninstdat/reference.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "tools/uninstdat/key_shape.h"
@@ -37,12 +38,13 @@ bool FreshMachineHasKey(std::string_view canonical) {
     return set;
   }();
   std::string key(canonical);
-  if (key.compare(0, 18, "HKEY_CLASSES_ROOT\\") == 0) {
-    size_t first = key.find('\\', 18);
-    size_t second = first == std::string::npos ? first : key.find('\\', first + 1);
-    if (second != std::string::npos) key.resize(second);
-  }
+  if (BelowFreshKeyList(key)) key.resize(key.find('\\', key.find('\\', 18) + 1));
   return keys.count(key) != 0;
+}
+
+bool BelowFreshKeyList(std::string_view canonical) {
+  return canonical.compare(0, 18, "HKEY_CLASSES_ROOT\\") == 0 &&
+         std::count(canonical.begin(), canonical.end(), '\\') > 2;
 }
 
 MachineFolders::MachineFolders(const Machine& machine, const uninst::CodePage& codePage)

@@ -20,6 +20,12 @@ namespace uninstdat {
 // their ancestor two levels below it.
 bool FreshMachineHasKey(std::string_view canonical);
 
+// Whether `canonical` lies deeper below HKEY_CLASSES_ROOT than the fresh
+// machine's list goes (a file type's verbs: txtfile\shell\open), so that
+// FreshMachineHasKey speaks only for its ancestor; where a real prefix is
+// at hand (try), that prefix says whether Windows has the key itself.
+bool BelowFreshKeyList(std::string_view canonical);
+
 // The folders of a fresh machine laid over `machine`: those of the lists,
 // with <Win>, <Sys>, <ProgramFiles>, <CommonFiles> and <Profile> standing
 // for the machine's folders (a line whose folder the machine lacks is left

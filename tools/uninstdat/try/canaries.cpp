@@ -1,7 +1,6 @@
 // Canaries laid beside the product's items; see canaries.h.
 #include "tools/uninstdat/try/canaries.h"
 
-#include <algorithm>
 #include <map>
 #include <set>
 
@@ -100,8 +99,7 @@ class Planner {
   bool WindowsHas(const std::string& key) const {
     std::string canonical = CanonicalKey(key);
     if (canonical.empty()) return false;
-    if (canonical.compare(0, 18, "HKEY_CLASSES_ROOT\\") != 0 || std::count(canonical.begin(), canonical.end(), '\\') <= 2)
-      return FreshMachineHasKey(canonical);
+    if (!BelowFreshKeyList(canonical)) return FreshMachineHasKey(canonical);
     for (const std::string& form : HiveForms(canonical))
       if (pristineKeys_.count(form)) return true;
     return false;

@@ -8,6 +8,7 @@
 
 #include "tools/uninstdat/key_shape.h"
 #include "tools/uninstdat/names.h"
+#include "tools/uninstdat/reference.h"
 #include "tools/uninstdat/try/try_report.h"
 #include "tools/uninstdat/try/try_report_parts.h"
 
@@ -79,8 +80,7 @@ bool Shared(const std::string& key) {
   // The fresh machine's list holds HKEY_CLASSES_ROOT two levels deep and
   // judges a deeper key by its ancestor there; here the pristine prefix
   // speaks for those, so a deeper key it lacks (a verb) is the product's.
-  if (canonical.compare(0, 18, "HKEY_CLASSES_ROOT\\") == 0 && std::count(canonical.begin(), canonical.end(), '\\') > 2)
-    return false;
+  if (BelowFreshKeyList(canonical)) return false;
   KeyVerdict verdict = JudgeWholeKey(canonical);
   return !canonical.empty() && verdict.kind == KeyVerdict::kFreshMachine && verdict.owner == canonical;
 }
